@@ -1,4 +1,5 @@
 // Construction from numbers, printf-style formatting, counting and reversal.
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -70,6 +71,7 @@ QelString QelString::format(const char* format, ...) {
 }
 
 void QelString::assignFormat(const char* format, ...) {
+    assert(format != nullptr);
     va_list args;
     va_start(args, format);
     char stack[kAssignBuffer];
@@ -83,6 +85,7 @@ void QelString::assignFormat(const char* format, ...) {
 }
 
 void QelString::appendFormat(const char* format, ...) {
+    assert(format != nullptr);
     va_list args;
     va_start(args, format);
     char stack[kAssignBuffer];
