@@ -280,18 +280,6 @@ std::size_t RWCString::last(char c) const noexcept {
 
 // ---- Sub-strings ---------------------------------------------------------------------------
 
-RWCSubString RWCString::operator()(std::size_t start, std::size_t len) {
-    if (start == RW_NPOS && len == 0) return RWCSubString(*this, RW_NPOS, 0);
-    if (start > len_ || len > len_ - start) throwBounds(start > len_ ? start : start + len);
-    return RWCSubString(*this, start, len);
-}
-
-RWCConstSubString RWCString::operator()(std::size_t start, std::size_t len) const {
-    if (start == RW_NPOS && len == 0) return RWCConstSubString(*this, RW_NPOS, 0);
-    if (start > len_ || len > len_ - start) throwBounds(start > len_ ? start : start + len);
-    return RWCConstSubString(*this, start, len);
-}
-
 RWCSubString RWCString::subString(const char* pat, std::size_t start, caseCompare cmp) {
     const std::size_t n = pat ? std::strlen(pat) : 0;
     const std::size_t at = index(pat, n, start, cmp);
@@ -363,10 +351,6 @@ unsigned RWCString::hash(caseCompare cmp) const {
 }
 
 // ---- RWCSubString --------------------------------------------------------------------------
-
-const char* RWCSubString::data() const noexcept {
-    return isNull() ? parent_->data() + parent_->length() : parent_->data() + start_;
-}
 
 char& RWCSubString::operator()(std::size_t i) { return parent_->mutableData()[start_ + i]; }
 char RWCSubString::operator()(std::size_t i) const { return data()[i]; }

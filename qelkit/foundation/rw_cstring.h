@@ -297,7 +297,9 @@ public:
     std::size_t start() const noexcept { return start_; }
     std::size_t length() const noexcept { return len_; }
     // The first byte of the range inside the parent (not NUL-terminated).
-    const char* data() const noexcept;
+    const char* data() const noexcept {
+        return isNull() ? parent_->data() + parent_->length() : parent_->data() + start_;
+    }
     // Byte i of the range, unchecked (i relative to start()).
     char& operator()(std::size_t i);
     char operator()(std::size_t i) const;
@@ -350,6 +352,18 @@ private:
     std::size_t start_;
     std::size_t len_;
 };
+
+inline RWCSubString RWCString::operator()(std::size_t start, std::size_t len) {
+    if (start == RW_NPOS && len == 0) return RWCSubString(*this, RW_NPOS, 0);
+    if (start > len_ || len > len_ - start) throwBounds(start > len_ ? start : start + len);
+    return RWCSubString(*this, start, len);
+}
+
+inline RWCConstSubString RWCString::operator()(std::size_t start, std::size_t len) const {
+    if (start == RW_NPOS && len == 0) return RWCConstSubString(*this, RW_NPOS, 0);
+    if (start > len_ || len > len_ - start) throwBounds(start > len_ ? start : start + len);
+    return RWCConstSubString(*this, start, len);
+}
 
 inline RWCString::RWCString(const RWCSubString& sub) { initFrom(sub.data(), sub.length()); }
 inline RWCString::RWCString(const RWCConstSubString& sub) { initFrom(sub.data(), sub.length()); }

@@ -1,0 +1,136 @@
+# Driven by the install_consumer test (see CMakeLists.txt beside this file). Expects:
+#   QELKIT_BUILD_DIR  the configured and built library tree to install from
+#   QELKIT_CONFIG     its build configuration (may be empty)
+#   STAGE_DIR         the install prefix to stage into (wiped first)
+#   WORK_DIR          scratch space for the consumer builds (wiped first)
+#   CONSUMER_DIR      the consumer project; its main.cc must appear verbatim in README
+#   README            the README whose usage example is the consumer's main.cc
+#   GENERATOR, CXX_COMPILER  the generator and compiler of the library build
+#   SHARED            BUILD_SHARED_LIBS of the library build
+#   SOVERSION         the expected SONAME suffix
+#   LIBDIR            CMAKE_INSTALL_LIBDIR of the library build
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var QELKIT_BUILD_DIR STAGE_DIR WORK_DIR CONSUMER_DIR README GENERATOR CXX_COMPILER
+            SOVERSION LIBDIR)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+    message(FATAL_ERROR "run_consumer.cmake: ${var} is not set")
+  endif()
+endforeach()
+
+# Runs one step and stops the test with the step's output when it fails. The output of a
+# successful step is left in the named variable.
+function(run_step what outvar)
+  execute_process(COMMAND ${ARGN}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    list(JOIN ARGN " " command)
+    message(FATAL_ERROR "${what} failed (${rc}):\n${command}\n--- stdout\n${out}\n--- stderr\n${err}")
+  endif()
+  set(${outvar} "${out}" PARENT_SCOPE)
+endfunction()
+
+set(lib_dir ${STAGE_DIR}/${LIBDIR})
+set(run_env ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${lib_dir}")
+set(config_args)
+if(QELKIT_CONFIG)
+  set(config_args --config ${QELKIT_CONFIG})
+endif()
+
+# ---- The README example is the consumer's source ---------------------------------------------
+file(READ ${CONSUMER_DIR}/main.cc example)
+file(READ ${README} readme)
+string(FIND "${readme}" "${example}" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the usage example in ${README} differs from ${CONSUMER_DIR}/main.cc")
+endif()
+
+# ---- Stage the install -------------------------------------------------------------------------
+file(REMOVE_RECURSE ${STAGE_DIR} ${WORK_DIR})
+run_step("cmake --install" out
+  ${CMAKE_COMMAND} --install ${QELKIT_BUILD_DIR} --prefix ${STAGE_DIR} ${config_args})
+
+# ---- Consumer through find_package ------------------------------------------------------------
+set(cmake_build ${WORK_DIR}/cmake)
+run_step("configuring the consumer" out
+  ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${cmake_build} -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+    -DCMAKE_BUILD_TYPE=${QELKIT_CONFIG}
+    -DCMAKE_PREFIX_PATH=${STAGE_DIR}
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+    -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
+# The package must come from the staged prefix, not from some other install on the machine.
+file(STRINGS ${cmake_build}/CMakeCache.txt found_dir REGEX "^qelkit_DIR:")
+string(REGEX REPLACE "^qelkit_DIR:[A-Z]+=" "" found_dir "${found_dir}")
+file(REAL_PATH "${found_dir}" found_dir)
+file(REAL_PATH "${STAGE_DIR}" stage_real)
+string(FIND "${found_dir}" "${stage_real}/" at)
+if(NOT at EQUAL 0)
+  message(FATAL_ERROR "find_package(qelkit) used ${found_dir}, not the staged ${STAGE_DIR}")
+endif()
+run_step("building the consumer" out ${CMAKE_COMMAND} --build ${cmake_build} ${config_args})
+if(QELKIT_CONFIG AND EXISTS ${cmake_build}/${QELKIT_CONFIG}/qelkit_consumer)
+  set(consumer ${cmake_build}/${QELKIT_CONFIG}/qelkit_consumer)
+else()
+  set(consumer ${cmake_build}/qelkit_consumer)
+endif()
+run_step("running the find_package consumer" out ${run_env} ${consumer})
+if(NOT out STREQUAL "x=42\n")
+  message(FATAL_ERROR "the find_package consumer printed '${out}', expected 'x=42'")
+endif()
+
+# ---- Consumer through pkg-config --------------------------------------------------------------
+find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)
+set(pc_env ${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${lib_dir}/pkgconfig")
+set(pc_static)
+if(NOT SHARED)
+  set(pc_static --static)
+endif()
+run_step("pkg-config --cflags --libs qelkit" pc_flags
+  ${pc_env} ${PKG_CONFIG} --cflags --libs ${pc_static} qelkit)
+string(STRIP "${pc_flags}" pc_flags)
+# Every -I and -L directory must lie in the staged prefix: the .pc file has to follow the
+# install wherever it is put.
+separate_arguments(pc_args UNIX_COMMAND "${pc_flags}")
+foreach(arg IN LISTS pc_args)
+  if(arg MATCHES "^-[IL](.+)$")
+    file(REAL_PATH "${CMAKE_MATCH_1}" dir)
+    string(FIND "${dir}" "${stage_real}/" at)
+    if(NOT at EQUAL 0)
+      message(FATAL_ERROR "qelkit.pc points outside the staged prefix: ${arg}")
+    endif()
+  endif()
+endforeach()
+file(MAKE_DIRECTORY ${WORK_DIR}/pkgconfig)
+set(pc_consumer ${WORK_DIR}/pkgconfig/qelkit_consumer)
+run_step("compiling the consumer with the pkg-config flags" out
+  ${CXX_COMPILER} -Wall -Wextra -Werror ${CONSUMER_DIR}/main.cc ${pc_args} -o ${pc_consumer})
+run_step("running the pkg-config consumer" out ${run_env} ${pc_consumer})
+if(NOT out STREQUAL "x=42\n")
+  message(FATAL_ERROR "the pkg-config consumer printed '${out}', expected 'x=42'")
+endif()
+
+# ---- SONAME of the shared library -------------------------------------------------------------
+if(SHARED)
+  set(soname libqelkit.so.${SOVERSION})
+  if(NOT EXISTS ${lib_dir}/${soname} OR NOT EXISTS ${lib_dir}/libqelkit.so)
+    message(FATAL_ERROR "${lib_dir} lacks libqelkit.so or ${soname}")
+  endif()
+  find_program(READELF readelf)
+  if(READELF)
+    run_step("readelf -d" dyn ${READELF} -d ${lib_dir}/libqelkit.so)
+    set(pattern "\\(SONAME\\)[^\n]*\\[([^]\n]*)\\]")
+  else()
+    find_program(OBJDUMP objdump REQUIRED)
+    run_step("objdump -p" dyn ${OBJDUMP} -p ${lib_dir}/libqelkit.so)
+    set(pattern "SONAME[ \t]+([^ \t\n]+)")
+  endif()
+  if(NOT dyn MATCHES "${pattern}")
+    message(FATAL_ERROR "the installed libqelkit.so has no SONAME")
+  endif()
+  if(NOT CMAKE_MATCH_1 STREQUAL soname)
+    message(FATAL_ERROR "the installed libqelkit.so has SONAME ${CMAKE_MATCH_1}, expected ${soname}")
+  endif()
+endif()
+
+message(STATUS "install_consumer: all checks passed")
