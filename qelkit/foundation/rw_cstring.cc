@@ -39,19 +39,10 @@ void RWCString::freeRep(Rep* rep) noexcept {
     ::operator delete(rep);
 }
 
-void RWCString::initFrom(const char* cs, std::size_t n) {
-    len_ = n;
-    cap_ = n;
-    char* dst;
-    if (n <= kInline) {
-        rep_ = nullptr;
-        dst = sso_;
-    } else {
-        rep_ = newRep(n);
-        dst = rep_->chars();
-    }
-    if (n) std::memcpy(dst, cs, n);
-    dst[n] = '\0';
+void RWCString::initHeap(const char* cs, std::size_t n) {
+    rep_ = newRep(n);
+    std::memcpy(rep_->chars(), cs, n);
+    rep_->chars()[n] = '\0';
 }
 
 RWCString::RWCString(char c, std::size_t n) {

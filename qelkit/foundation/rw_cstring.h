@@ -243,7 +243,18 @@ private:
     bool isUnique() const noexcept { return rep_->refs.load(std::memory_order_acquire) == 1; }
     // Bytes the current buffer can physically hold.
     std::size_t room() const noexcept { return rep_ ? rep_->room : kInline; }
-    void initFrom(const char* cs, std::size_t n);
+    void initFrom(const char* cs, std::size_t n) {
+        len_ = n;
+        cap_ = n;
+        if (n <= kInline) {
+            rep_ = nullptr;
+            if (n) std::memcpy(sso_, cs, n);
+            sso_[n] = '\0';
+        } else {
+            initHeap(cs, n);
+        }
+    }
+    void initHeap(const char* cs, std::size_t n);
     void copyFrom(const RWCString& other) noexcept {
         rep_ = other.rep_;
         len_ = other.len_;

@@ -129,18 +129,24 @@ TEST(RWCString, ModifiersClipCountsAndHandleSelfReference) {
         {"hello", [](RWCString s) { return s.insert(1, s.data() + 2, 2); }, "hllello"},
         {"hello", [](RWCString s) { return s.replace(0, 1, s.data() + 1, 4); }, "elloello"},
         {"hi", [](RWCString s) { return s.append('!', 0); }, "hi"},
-        {"ab", [](RWCString s) {
+        {"ab",
+         [](RWCString s) {
              s.resize(4);
              return s;
-         }, "ab  "},
-        {"abcdef", [](RWCString s) {
+         },
+         "ab  "},
+        {"abcdef",
+         [](RWCString s) {
              s.resize(2);
              return s;
-         }, "ab"},
-        {"MiXeD", [](RWCString s) {
+         },
+         "ab"},
+        {"MiXeD",
+         [](RWCString s) {
              s.toLower();
              return s;
-         }, "mixed"},
+         },
+         "mixed"},
     };
     for (const Case& c : cases) EXPECT_EQ(bytes(c.edit(RWCString(c.start))), c.expected) << c.start;
     RWCString grow;
@@ -182,8 +188,7 @@ TEST(RWCString, SearchFindsLowestPositionFromStart) {
         for (char& c : text) c = static_cast<char>(rng() % 3);
         for (char& c : pat) c = static_cast<char>(rng() % 3);
         const std::size_t start = rng() % 45;
-        const std::size_t expected =
-            start > text.size() ? RW_NPOS : text.find(pat, start);
+        const std::size_t expected = start > text.size() ? RW_NPOS : text.find(pat, start);
         EXPECT_EQ(RWCString(text).index(RWCString(pat), start),
                   expected == std::string::npos ? RW_NPOS : expected);
     }
