@@ -38,10 +38,21 @@ void BM_CopyStdString1MiB(benchmark::State& state) {
 BENCHMARK(BM_CopyStdString1MiB);
 
 // ---- Building and destroying short strings (0 to 15 bytes) ----------------------------------
-const char* const kShortTexts[] = {"",          "a",          "ab",           "abc",
-                                   "abcd",      "abcde",      "abcdef",       "abcdefg",
-                                   "abcdefgh",  "abcdefghi",  "abcdefghij",   "abcdefghijk",
-                                   "abcdefghijkl", "abcdefghijklm", "abcdefghijklmn",
+const char* const kShortTexts[] = {"",
+                                   "a",
+                                   "ab",
+                                   "abc",
+                                   "abcd",
+                                   "abcde",
+                                   "abcdef",
+                                   "abcdefg",
+                                   "abcdefgh",
+                                   "abcdefghi",
+                                   "abcdefghij",
+                                   "abcdefghijk",
+                                   "abcdefghijkl",
+                                   "abcdefghijklm",
+                                   "abcdefghijklmn",
                                    "abcdefghijklmno"};
 
 void BM_ShortQelString(benchmark::State& state) {
@@ -138,7 +149,8 @@ void BM_ReplaceAllStdStringRebuild(benchmark::State& state) {
 }
 BENCHMARK(BM_ReplaceAllStdStringRebuild)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
-// ---- doArg: five placeholders in a 200-byte template ----------------------------------------------
+// ---- doArg: five placeholders in a 200-byte template
+// ----------------------------------------------
 void BM_DoArgFiveOf200Bytes(benchmark::State& state) {
     QelString templ(
         "Device %1 reported %2 readings between %3 and %4; the largest value was %5. "

@@ -238,9 +238,11 @@ std::size_t RWCString::index(const char* pat, std::size_t patlen, std::size_t st
         const char* p = s + start;
         const char* last = s + (len_ - patlen);  // last place a match can begin
         while (p <= last) {
-            p = static_cast<const char*>(std::memchr(p, first, static_cast<std::size_t>(last - p) + 1));
+            p = static_cast<const char*>(
+                std::memchr(p, first, static_cast<std::size_t>(last - p) + 1));
             if (p == nullptr) return RW_NPOS;
-            if (std::memcmp(p + 1, pat + 1, patlen - 1) == 0) return static_cast<std::size_t>(p - s);
+            if (std::memcmp(p + 1, pat + 1, patlen - 1) == 0)
+                return static_cast<std::size_t>(p - s);
             ++p;
         }
         return RW_NPOS;
@@ -277,8 +279,7 @@ RWCSubString RWCString::subString(const char* pat, std::size_t start, caseCompar
     return at == RW_NPOS ? RWCSubString(*this, RW_NPOS, 0) : RWCSubString(*this, at, n);
 }
 
-RWCConstSubString RWCString::subString(const char* pat, std::size_t start,
-                                       caseCompare cmp) const {
+RWCConstSubString RWCString::subString(const char* pat, std::size_t start, caseCompare cmp) const {
     const std::size_t n = pat ? std::strlen(pat) : 0;
     const std::size_t at = index(pat, n, start, cmp);
     return at == RW_NPOS ? RWCConstSubString(*this, RW_NPOS, 0) : RWCConstSubString(*this, at, n);

@@ -25,7 +25,7 @@ class RWCSubString;
 class RWCConstSubString;
 
 class RWCString {
-public:
+  public:
     enum stripType { leading = 1, trailing = 2, both = 3 };
     enum caseCompare { exact, ignoreCase };
     enum scopeType { one, all };
@@ -217,7 +217,7 @@ public:
     unsigned hash(caseCompare cmp = exact) const;
     static unsigned hash(const RWCString& s) { return s.hash(exact); }
 
-protected:
+  protected:
     // Writable bytes; unshares the buffer first.
     char* mutableData() {
         if (rep_ == nullptr) return sso_;
@@ -225,7 +225,7 @@ protected:
         return rep_->chars();
     }
 
-private:
+  private:
     friend class RWCSubString;
 
     // Heap block: a reference count, the allocated size, then the bytes and a NUL.
@@ -290,7 +290,7 @@ private:
         return n < s.len_ ? n : s.len_;
     }
 
-    Rep* rep_;        // heap buffer, or null when the text lives in sso_
+    Rep* rep_;  // heap buffer, or null when the text lives in sso_
     std::size_t len_;
     std::size_t cap_;  // reported capacity; never above room()
     char sso_[kInline + 1];
@@ -299,7 +299,7 @@ private:
 // ---- Sub-strings ------------------------------------------------------------------------
 // A writable range of a parent string. Assigning to it replaces those bytes in the parent.
 class RWCSubString {
-public:
+  public:
     RWCSubString(const RWCSubString&) = default;
     // True for the null sub-string (no position).
     bool isNull() const noexcept { return start_ == RW_NPOS; }
@@ -325,7 +325,7 @@ public:
     void toLower();
     void toUpper();
 
-private:
+  private:
     friend class RWCString;
     friend class RWCConstSubString;
     RWCSubString(RWCString& parent, std::size_t start, std::size_t len) noexcept
@@ -339,7 +339,7 @@ private:
 
 // A read-only range of a parent string.
 class RWCConstSubString {
-public:
+  public:
     RWCConstSubString(const RWCSubString& sub) noexcept
         : parent_(sub.parent_), start_(sub.start_), len_(sub.len_) {}
     bool isNull() const noexcept { return start_ == RW_NPOS; }
@@ -354,7 +354,7 @@ public:
     // Byte i of the range; throws RWBoundsErr when i >= length().
     char operator[](std::size_t i) const;
 
-private:
+  private:
     friend class RWCString;
     RWCConstSubString(const RWCString& parent, std::size_t start, std::size_t len) noexcept
         : parent_(&parent), start_(start), len_(len) {}

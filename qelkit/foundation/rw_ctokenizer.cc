@@ -3,39 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
+#include "qelkit/foundation/internal/byte_scan.h"
 
-// The first byte at or after p that equals c or is NUL. The text always ends in a NUL, so the
-// scan stays inside the buffer; glibc's strchrnul does it with vector loads.
-inline const char* findByteOrNul(const char* p, char c) {
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    return strchrnul(p, c);
-#else
-    while (*p != c && *p != '\0') ++p;
-    return p;
-#endif
-}
-
-// A set of bytes as 256 bits, cheap to build per call. NUL is never a member, so a scan over
-// members stops at it.
-class ByteSet {
-  public:
-    ByteSet(const char* chars, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const unsigned char c = static_cast<unsigned char>(chars[i]);
-            if (c != 0) bits_[c >> 6] |= std::uint64_t{1} << (c & 63);
-        }
-    }
-    bool has(char ch) const {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        return (bits_[c >> 6] >> (c & 63)) & 1;
-    }
-
-  private:
-    std::uint64_t bits_[4] = {};
-};
-
-}  // namespace
+using qelkit_internal::ByteSet;
+using qelkit_internal::findByteOrNul;
 
 RWCTokenizer::RWCTokenizer(const RWCString& s) : str_(s), pos_(0) {}
 

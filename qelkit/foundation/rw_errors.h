@@ -11,7 +11,7 @@
 class RWCString;
 
 class RWxmsg : public std::exception {
-public:
+  public:
     RWxmsg(const char* msg);
     RWxmsg(const RWCString& msg);
     RWxmsg(const RWxmsg& other) = default;
@@ -25,18 +25,18 @@ public:
     // Same text as why().
     const char* what() const noexcept override;
 
-protected:
+  protected:
     // Default-constructed messages are empty; used by derived classes with a default text.
     RWxmsg();
 
-private:
+  private:
     // Shared, immutable text: copying an exception never allocates.
     std::shared_ptr<const std::string> msg_;
 };
 
 // An error inside the library or a broken precondition (such as a bad index).
 class RWInternalErr : public RWxmsg {
-public:
+  public:
     RWInternalErr(const char* msg);
     RWInternalErr(const RWCString& msg);
     // Throws a copy of *this typed RWInternalErr.
@@ -45,7 +45,7 @@ public:
 
 // An index at or past the end of a string or collection; the text names the index and range.
 class RWBoundsErr : public RWInternalErr {
-public:
+  public:
     RWBoundsErr(const char* msg);
     RWBoundsErr(const RWCString& msg);
     // Throws a copy of *this typed RWBoundsErr.
@@ -54,7 +54,7 @@ public:
 
 // An error from an outside source (a file or a stream).
 class RWExternalErr : public RWxmsg {
-public:
+  public:
     RWExternalErr(const char* msg);
     RWExternalErr(const RWCString& msg);
     // Throws a copy of *this typed RWExternalErr.

@@ -5,40 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "qelkit/foundation/internal/byte_scan.h"
+
 namespace {
 
 constexpr const char* kWhiteSpace = " \t\n";
 constexpr int kHistorySize = 10;
 
-// The first byte at or after p that equals c or is NUL. The text always ends in a NUL, so the
-// scan stays inside the buffer; glibc's strchrnul does it with vector loads.
-inline const char* findByteOrNul(const char* p, char c) {
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    return strchrnul(p, c);
-#else
-    while (*p != c && *p != '\0') ++p;
-    return p;
-#endif
-}
-
-// A set of bytes as 256 bits: cheaper to build per call than strspn's and strcspn's tables,
-// with the same results. NUL is never a member, so a scan over members stops at it.
-class ByteSet {
-  public:
-    explicit ByteSet(const char* chars) {
-        for (; *chars != '\0'; ++chars) {
-            const unsigned char c = static_cast<unsigned char>(*chars);
-            bits_[c >> 6] |= std::uint64_t{1} << (c & 63);
-        }
-    }
-    bool has(char ch) const {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        return (bits_[c >> 6] >> (c & 63)) & 1;
-    }
-
-  private:
-    std::uint64_t bits_[4] = {};
-};
+using qelkit_internal::ByteSet;
+using qelkit_internal::findByteOrNul;
 
 // Moves p over the delimiters and returns the end of the token that follows: the first
 // delimiter or NUL after it. Both scans stop at a NUL, as strspn and strcspn do; an empty token

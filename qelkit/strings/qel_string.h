@@ -10,7 +10,7 @@
 #include "qelkit/foundation/rw_cstring.h"
 
 class QelString : public RWCString {
-public:
+  public:
     // Default format of the integer constructor; "%d" at load. Re-point it only before other
     // threads construct numbers.
     static const char* formatInt;

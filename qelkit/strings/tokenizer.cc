@@ -2,20 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "qelkit/foundation/internal/byte_scan.h"
 
-// The first byte at or after p that equals c or is NUL. The text always ends in a NUL, so the
-// scan stays inside the buffer; glibc's strchrnul does it with vector loads.
-inline const char* findByteOrNul(const char* p, char c) {
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    return strchrnul(p, c);
-#else
-    while (*p != c && *p != '\0') ++p;
-    return p;
-#endif
-}
-
-}  // namespace
+using qelkit_internal::findByteOrNul;
 
 Tokenizer::Tokenizer(const QelString& text, int collapse)
     : _string(text), _current(_string.data()), _end(0), _first(1), _collapse(collapse) {}

@@ -96,16 +96,19 @@ TEST(QelStringTransform, StripWhiteSpaceByEnd) {
         EXPECT_EQ(bytes(blanks.stripWhiteSpace(how)), "");
     EXPECT_EQ(bytes(QelString().stripWhiteSpace(RWCString::both)), "");
     EXPECT_EQ(bytes(QelString("\v\fx\r").stripWhiteSpace(RWCString::both)), "x");
-    EXPECT_EQ(bytes(QelString("\0 x", 3).stripWhiteSpace(RWCString::both)),
-              std::string("\0 x", 3));
+    EXPECT_EQ(bytes(QelString("\0 x", 3).stripWhiteSpace(RWCString::both)), std::string("\0 x", 3));
 }
 
 TEST(QelStringTransform, UnescapeResolvesEachEscapeOnce) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a\\tb", "a\tb"},     {"\\\\n", "\\n"},  {"\\x", "x"},
-        {"abc", "abc"},        {"\\n\\r\\t", "\n\r\t"},
+        {"a\\tb", "a\tb"},
+        {"\\\\n", "\\n"},
+        {"\\x", "x"},
+        {"abc", "abc"},
+        {"\\n\\r\\t", "\n\r\t"},
         {std::string("\\\0z", 3), std::string("\0z", 2)},
-        {"\\\\\\\\", "\\\\"},  {"", ""},
+        {"\\\\\\\\", "\\\\"},
+        {"", ""},
     };
     for (const auto& c : cases) {
         QelString s(c.first.data(), c.first.size());
@@ -140,10 +143,10 @@ TEST(QelStringTransform, ReplaceAllScansLeftToRightOnce) {
         const char *text, *from, *to, *expected;
     };
     const Case cases[] = {
-        {"aaa", "aa", "b", "ba"},          {"abc", "b", "bb", "abbc"},
-        {"a.b.c", ".", "", "abc"},         {"abc", "", "x", "abc"},
-        {"xyz", "q", "r", "xyz"},          {"aXbXc", "X", "YY", "aYYbYYc"},
-        {"aaaa", "a", "aa", "aaaaaaaa"},   {"abab", "ab", "ba", "baba"},
+        {"aaa", "aa", "b", "ba"},        {"abc", "b", "bb", "abbc"},
+        {"a.b.c", ".", "", "abc"},       {"abc", "", "x", "abc"},
+        {"xyz", "q", "r", "xyz"},        {"aXbXc", "X", "YY", "aYYbYYc"},
+        {"aaaa", "a", "aa", "aaaaaaaa"}, {"abab", "ab", "ba", "baba"},
         {"aaaaa", "aa", "a", "aaa"},
     };
     for (const Case& c : cases) {
@@ -157,7 +160,8 @@ TEST(QelStringTransform, ReplaceAllScansLeftToRightOnce) {
     for (const std::string& from : {std::string("a\0", 2), std::string("aa"), std::string("b")}) {
         std::string expected;
         std::size_t pos = 0;
-        for (std::size_t at; (at = text.find(from, pos)) != std::string::npos; pos = at + from.size())
+        for (std::size_t at; (at = text.find(from, pos)) != std::string::npos;
+             pos = at + from.size())
             expected += text.substr(pos, at - pos) + "<>";
         expected += text.substr(pos);
         QelString s(text.data(), text.size());
