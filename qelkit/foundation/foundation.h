@@ -1,5 +1,5 @@
-// The whole foundation layer in one include: the string, tokenizer, regular-expression and
-// collectable classes, the error and thread exception types, the locks and monitor, and the
+// The whole foundation layer in one include: the string, tokenizer, regular-expression,
+// collectable and collection classes, the error and thread exception types, the locks and monitor, and the
 // trace, environment and error-stream services. Code that used to include several vendor or
 // support headers can include this one instead.
 #ifndef QELKIT_FOUNDATION_FOUNDATION_H
@@ -15,6 +15,13 @@
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_collectable_int.h"
 #include "qelkit/foundation/rw_collectable_string.h"
+
+#include "qelkit/foundation/rw_collection.h"
+#include "qelkit/foundation/rw_hash_table.h"
+#include "qelkit/foundation/rw_ordered.h"
+#include "qelkit/foundation/rw_sorted_vector.h"
+#include "qelkit/foundation/rw_tptr_ordered_vector.h"
+#include "qelkit/foundation/rw_tval_hash_map.h"
 
 #include "qelkit/foundation/rw_monitor.h"
 #include "qelkit/foundation/rw_mutex_lock.h"

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "qelkit/foundation/rw_errors.h"
+#include "qelkit/foundation/rw_tptr_ordered_vector.h"
+#include "qelkit/foundation/rw_tval_hash_map.h"
+
+namespace {
+
+struct Identity {
+    std::size_t operator()(int k) const { return static_cast<std::size_t>(k); }
+};
+using IntMap = RWTValHashMap<int, std::string, Identity, std::equal_to<int>>;
+
+std::vector<int> keysInOrder(const IntMap& m) {
+    std::vector<int> keys;
+    for (const auto& kv : m) keys.push_back(kv.first);
+    return keys;
+}
+
+TEST(RWTValHashMap, ZeroBucketsAcceptNothing) {
+    IntMap m(0);
+    std::string out = "untouched";
+    EXPECT_FALSE(m.insert(1, "one") || m.findValue(1, out) || m.contains(1) || m.remove(1));
+    EXPECT_TRUE(m.entries() == 0 && m.isEmpty() && out == "untouched" && m.begin() == m.end());
+    EXPECT_THROW(m[1], RWInternalErr);
+}
+
+TEST(RWTValHashMap, InsertKeepsFirstValueAndMissLeavesOutputAlone) {
+    IntMap m(8);
+    EXPECT_TRUE(m.insert(3, "three"));
+    EXPECT_FALSE(m.insert(3, "again"));
+    std::string out = "untouched";
+    int key = -1;
+    EXPECT_TRUE(m.findValue(3, out) && out == "three");
+    out = "untouched";
+    EXPECT_FALSE(m.findValue(4, out) || m.find(4, key) || m.findKeyAndValue(4, key, out));
+    EXPECT_TRUE(out == "untouched" && key == -1);
+    EXPECT_TRUE(m.findKeyAndValue(3, key, out) && key == 3 && out == "three");
+    EXPECT_EQ(m[4], "");  // operator[] inserts a default value
+    m[4] = "four";
+    EXPECT_TRUE(m.entries() == 2 && m.findValue(4, out) && out == "four");
+    m.clear();
+    EXPECT_TRUE(m.isEmpty() && m.capacity() == 8 && !m.contains(3));
+}
+
+TEST(RWTValHashMap, IteratesBucketByBucketInInsertionOrder) {
+    struct Case {
+        std::size_t buckets;
+        std::vector<int> inserted, walked;
+    } cases[] = {{8, {9, 1, 2, 17, 0}, {0, 9, 1, 17, 2}},  // h & 7
+                 {6, {7, 12, 1, 6}, {12, 6, 7, 1}},        // h % 6
+                 {1, {5, 3, 4}, {5, 3, 4}}};
+    for (const Case& c : cases) {
+        IntMap m(c.buckets);
+        for (int k : c.inserted) m.insert(k, std::to_string(k));
+        EXPECT_EQ(keysInOrder(m), c.walked) << c.buckets;
+    }
+    IntMap m(6);
+    for (int k : {7, 12, 1, 6}) m.insert(k, "");
+    m.resize(4);  // the old chains are walked in order and relinked by h & 3
+    EXPECT_EQ(keysInOrder(m), (std::vector<int>{12, 1, 6, 7}));
+}
+
+TEST(RWTValHashMap, MatchesReferenceUnderRandomUse) {
+    std::map<int, std::string> reference;
+    std::mt19937 rng(5);
+    IntMap m(13);
+    for (int step = 0; step < 20000; ++step) {
+        const int k = static_cast<int>(rng() % 200), op = static_cast<int>(rng() % 100);
+        const std::string v = std::to_string(step);
+        if (op < 40) {
+            EXPECT_EQ(m.insert(k, v), reference.emplace(k, v).second);
+        } else if (op < 80) {
+            EXPECT_EQ(m.remove(k), reference.erase(k) == 1);
+        } else if (op < 99) {
+            m[k] = v;
+            reference[k] = v;
+        } else {
+            m.resize(1 + rng() % 64);
+        }
+    }
+    ASSERT_EQ(m.entries(), reference.size());
+    std::map<int, std::string> walked;
+    m.apply([](const int& k, const std::string& v,
+               void* d) { static_cast<std::map<int, std::string>*>(d)->emplace(k, v); },
+            &walked);
+    EXPECT_EQ(walked, reference);
+    const IntMap copy(m);
+    IntMap assigned;
+    assigned = copy;
+    for (auto& [k, v] : reference) {
+        std::string out;
+        EXPECT_TRUE(assigned.findValue(k, out) && out == v) << k;
+    }
+}
+
+struct Counted {
+    Counted(int v, int* deaths) : v(v), deaths(deaths) {}
+    ~Counted() { ++*deaths; }
+    bool operator==(const Counted& o) const { return v == o.v; }
+    int v;
+    int* deaths;
+};
+
+TEST(RWTPtrOrderedVector, ClearAndDestroyDeletesEachElementOnce) {
+    int deaths = 0;
+    RWTPtrOrderedVector<Counted> v;
+    Counted* twice = new Counted(1, &deaths);
+    v.append(twice);
+    v.insert(new Counted(2, &deaths));
+    v.insertAt(0, new Counted(3, &deaths));
+    v.append(twice);
+    const std::size_t cap = v.capacity();
+    v.clearAndDestroy();
+    EXPECT_TRUE(deaths == 3 && v.isEmpty() && v.capacity() == cap);
+}
+
+TEST(RWTPtrOrderedVector, SearchesByValueAndChecksIndexes) {
+    int deaths = 0;
+    Counted a(1, &deaths), b(2, &deaths), alsoB(2, &deaths), c(3, &deaths);
+    RWTPtrOrderedVector<Counted> v(2);
+    for (Counted* p : {&a, &b, &c}) v.append(p);
+    EXPECT_TRUE(v.index(&alsoB) == 1 && v.contains(&alsoB) && v.length() == 3);
+    Counted missing(9, &deaths);
+    EXPECT_EQ(v.index(&missing), RW_NPOS);
+    EXPECT_TRUE(v[2] == &c && v(0) == &a && v.at(1) == &b);
+    EXPECT_THROW(v[3], RWBoundsErr);
+    EXPECT_THROW(v.insertAt(4, &a), RWBoundsErr);
+    EXPECT_EQ(v.removeAt(1), &b);
+    EXPECT_TRUE(v.removeFirst() == &a && v.removeLast() == &c);
+    EXPECT_THROW(v.removeLast(), RWBoundsErr);
+    EXPECT_THROW(v.removeFirst(), RWBoundsErr);
+}
+
+}  // namespace
