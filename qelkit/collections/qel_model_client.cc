@@ -1,0 +1,145 @@
+#include "qelkit/collections/qel_model_client.h"
+
+#include <cassert>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+QelModelClient::QelModelClient()
+    : _references(RWCollection::DEFAULT_CAPACITY), _monitor(new RWMutexLock) {}
+
+QelModelClient::~QelModelClient() { deregisterAll(); }
+
+std::size_t QelModelClient::lowerBound(const QelModel* m) {
+    // The models are fixed for the life of a reference, so the search reads them without taking
+    // each reference's monitor.
+    std::size_t low = 0;
+    std::size_t high = _references.entries();
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (std::less<const QelModel*>()(referenceAt(mid)->model(), m)) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    return low;
+}
+
+QelModelReference* QelModelClient::referenceAt(std::size_t i) {
+    return static_cast<QelModelReference*>(_references(i));
+}
+
+void QelModelClient::dropReference(std::size_t i) {
+    delete static_cast<QelModelReference*>(_references.removeAt(i));
+}
+
+QelModelReference* QelModelClient::getReference(QelModel* m) {
+    const std::size_t i = lowerBound(m);
+    if (i < _references.entries() && referenceAt(i)->model() == m) return referenceAt(i);
+    return nullptr;
+}
+
+unsigned QelModelClient::countUp(QelModel* m) {
+    const std::size_t i = lowerBound(m);
+    if (i < _references.entries() && referenceAt(i)->model() == m) {
+        return referenceAt(i)->addReference();
+    }
+    std::unique_ptr<QelModelReference> created(new QelModelReference(m));
+    _references.insertAt(i, created.get());
+    return created.release()->addReference();
+}
+
+unsigned QelModelClient::countDown(QelModel* m) {
+    const std::size_t i = lowerBound(m);
+    if (i == _references.entries() || referenceAt(i)->model() != m) return 0;
+    const unsigned n = referenceAt(i)->removeReference();
+    if (n == 0) dropReference(i);
+    return n;
+}
+
+int QelModelClient::addModel(QelModel* m) {
+    assert(m != nullptr);
+    RWMutexLock::LockGuard guard(*_monitor);
+    return static_cast<int>(countUp(m));
+}
+
+int QelModelClient::removeModel(QelModel* m) {
+    assert(m != nullptr);
+    RWMutexLock::LockGuard guard(*_monitor);
+    return static_cast<int>(countDown(m));
+}
+
+// The model's lock is taken before the monitor, as a notification does, and held across both
+// halves: another thread never sees the count and the dependents list disagree.
+void QelModelClient::registerWith(QelModel* m) {
+    assert(m != nullptr);
+    RWTRecursiveLock<RWMutexLock>::LockGuard modelGuard(m->_lock);
+    RWMutexLock::LockGuard guard(*_monitor);
+    if (countUp(m) != 1) return;
+    try {
+        m->addDependent(this);
+    } catch (...) {
+        countDown(m);
+        throw;
+    }
+}
+
+void QelModelClient::deregisterFrom(QelModel* m) {
+    assert(m != nullptr);
+    RWTRecursiveLock<RWMutexLock>::LockGuard modelGuard(m->_lock);
+    RWMutexLock::LockGuard guard(*_monitor);
+    if (countDown(m) == 0) m->removeDependent(this);
+}
+
+void QelModelClient::updateFrom(QelModel* m, QelModelChangeType type) {
+    if (type != DESTROYING) return;
+    RWTRecursiveLock<RWMutexLock>::LockGuard modelGuard(m->_lock);
+    m->removeDependent(this);
+    RWMutexLock::LockGuard guard(*_monitor);
+    const std::size_t i = lowerBound(m);
+    if (i < _references.entries() && referenceAt(i)->model() == m) dropReference(i);
+}
+
+// Holding the monitor, this must not wait for a model's lock: a notification of that model on
+// another thread may be waiting for the monitor inside a callback. So the model's lock is only
+// tried; when another thread holds it, the monitor is let go for a moment and the last reference
+// is looked at afresh. A model is touched only while its reference is held, so a model that a
+// DESTROYING notification released (and its owner then deleted) meanwhile is never reached.
+void QelModelClient::deregisterAll() {
+    RWMutexLock::LockGuard guard(*_monitor);
+    unsigned waits = 0;
+    while (!_references.isEmpty()) {
+        const std::size_t last = _references.entries() - 1;
+        QelModel* m = referenceAt(last)->model();
+        RWTRecursiveLock<RWMutexLock>::TryLockGuard modelGuard(m->_lock);
+        if (!modelGuard.isAcquired()) {
+            RWMutexLock::UnlockGuard unlock(*_monitor);
+            if (++waits < 64) {
+                std::this_thread::yield();
+            } else {
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            }
+            continue;
+        }
+        waits = 0;
+        m->removeDependent(this);
+        dropReference(last);
+    }
+}
+
+int QelModelClient::modelCount() {
+    RWMutexLock::LockGuard guard(*_monitor);
+    return static_cast<int>(_references.entries());
+}
+
+QelModel* QelModelClient::model(int i) {
+    RWMutexLock::LockGuard guard(*_monitor);
+    _references.boundsCheck(static_cast<std::size_t>(i));
+    return referenceAt(static_cast<std::size_t>(i))->model();
+}
+
+int QelModelClient::isRegistered(QelModel* m) {
+    RWMutexLock::LockGuard guard(*_monitor);
+    return getReference(m) != nullptr ? 1 : 0;
+}
