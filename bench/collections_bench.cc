@@ -1,0 +1,211 @@
+// Benchmarks of the collection classes, each beside a standard-library baseline doing the same
+// work with the same virtual operations, so that the ratio comes from one run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <unordered_set>
+#include <vector>
+
+#include "qelkit/collections/qel_model.h"
+#include "qelkit/collections/qel_model_client.h"
+#include "qelkit/collections/qel_quick_sort.h"
+#include "qelkit/collections/qel_resize_hash_table.h"
+#include "qelkit/foundation/rw_collectable_int.h"
+
+namespace {
+
+// ---- Sorting 1,000,000 collectables by compareTo ------------------------------------------
+
+// Counts every comparison, so that both sorts report how many they made.
+std::size_t comparisons = 0;
+
+class CountingInt : public RWCollectableInt {
+  public:
+    explicit CountingInt(int v) : RWCollectableInt(v) {}
+    int compareTo(const RWCollectable* other) const override {
+        ++comparisons;
+        return RWCollectableInt::compareTo(other);
+    }
+};
+
+struct IntPool {
+    std::vector<std::unique_ptr<CountingInt>> owned;
+    std::vector<RWCollectable*> shuffled;
+    explicit IntPool(std::size_t n) {
+        std::mt19937 rng(42);
+        for (std::size_t i = 0; i < n; ++i)
+            owned.push_back(std::make_unique<CountingInt>(static_cast<int>(rng() % (n * 4))));
+        for (auto& p : owned) shuffled.push_back(p.get());
+    }
+};
+
+const IntPool& million() {
+    static const IntPool pool(1000000);
+    return pool;
+}
+
+void BM_QelQuickSortMillion(benchmark::State& state) {
+    std::vector<RWCollectable*> items;
+    for (auto _ : state) {
+        state.PauseTiming();
+        items = million().shuffled;
+        comparisons = 0;
+        state.ResumeTiming();
+        QelQuickSort::sort(items.data(), static_cast<int>(items.size()));
+    }
+    state.counters["comparisons"] = static_cast<double>(comparisons);
+}
+BENCHMARK(BM_QelQuickSortMillion)->Unit(benchmark::kMillisecond);
+
+void BM_StdSortMillionByCompareTo(benchmark::State& state) {
+    std::vector<RWCollectable*> items;
+    for (auto _ : state) {
+        state.PauseTiming();
+        items = million().shuffled;
+        comparisons = 0;
+        state.ResumeTiming();
+        std::sort(items.begin(), items.end(), [](const RWCollectable* a, const RWCollectable* b) {
+            return a->compareTo(b) < 0;
+        });
+    }
+    state.counters["comparisons"] = static_cast<double>(comparisons);
+}
+BENCHMARK(BM_StdSortMillionByCompareTo)->Unit(benchmark::kMillisecond);
+
+// ---- Resizing hash collections: 1,000,000 inserts, then 1,000,000 lookups --------------------
+
+struct HashOf {
+    std::size_t operator()(const RWCollectable* c) const { return c->hash(); }
+};
+struct EqualOf {
+    bool operator()(const RWCollectable* a, const RWCollectable* b) const { return a->isEqual(b); }
+};
+
+struct DistinctInts {
+    std::vector<std::unique_ptr<RWCollectableInt>> owned;
+    std::vector<RWCollectable*> items;
+    DistinctInts() {
+        std::mt19937 rng(7);
+        std::unordered_set<int> seen;
+        while (items.size() < 1000000) {
+            const int v = static_cast<int>(rng());
+            if (!seen.insert(v).second) continue;
+            owned.push_back(std::make_unique<RWCollectableInt>(v));
+            items.push_back(owned.back().get());
+        }
+    }
+};
+
+const DistinctInts& distinct() {
+    static const DistinctInts pool;
+    return pool;
+}
+
+template <class Table>
+void insertAll(Table& table) {
+    for (RWCollectable* item : distinct().items) table.insert(item);
+}
+
+template <class Table>
+std::size_t findAll(const Table& table) {
+    std::size_t found = 0;
+    for (RWCollectable* item : distinct().items) found += table.find(item) != nullptr;
+    return found;
+}
+
+void BM_QelResizeHashTableInsert(benchmark::State& state) {
+    distinct();  // build the items before timing starts
+    for (auto _ : state) {
+        QelResizeHashTable table;
+        insertAll(table);
+        benchmark::DoNotOptimize(table.entries());
+    }
+}
+BENCHMARK(BM_QelResizeHashTableInsert)->Unit(benchmark::kMillisecond);
+
+void BM_QelResizeSetInsert(benchmark::State& state) {
+    distinct();  // build the items before timing starts
+    for (auto _ : state) {
+        QelResizeSet set;
+        insertAll(set);
+        benchmark::DoNotOptimize(set.entries());
+    }
+}
+BENCHMARK(BM_QelResizeSetInsert)->Unit(benchmark::kMillisecond);
+
+void BM_StdUnorderedSetInsert(benchmark::State& state) {
+    distinct();  // build the items before timing starts
+    for (auto _ : state) {
+        std::unordered_set<RWCollectable*, HashOf, EqualOf> set;
+        insertAll(set);
+        benchmark::DoNotOptimize(set.size());
+    }
+}
+BENCHMARK(BM_StdUnorderedSetInsert)->Unit(benchmark::kMillisecond);
+
+void BM_QelResizeHashTableFind(benchmark::State& state) {
+    QelResizeHashTable table;
+    insertAll(table);
+    for (auto _ : state) benchmark::DoNotOptimize(findAll(table));
+}
+BENCHMARK(BM_QelResizeHashTableFind)->Unit(benchmark::kMillisecond);
+
+void BM_QelResizeSetFind(benchmark::State& state) {
+    QelResizeSet set;
+    insertAll(set);
+    for (auto _ : state) benchmark::DoNotOptimize(findAll(set));
+}
+BENCHMARK(BM_QelResizeSetFind)->Unit(benchmark::kMillisecond);
+
+void BM_StdUnorderedSetFind(benchmark::State& state) {
+    std::unordered_set<RWCollectable*, HashOf, EqualOf> set;
+    insertAll(set);
+    for (auto _ : state) {
+        std::size_t found = 0;
+        for (RWCollectable* item : distinct().items) found += set.find(item) != set.end();
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(BM_StdUnorderedSetFind)->Unit(benchmark::kMillisecond);
+
+// ---- Notifying 10,000 clients ---------------------------------------------------------------
+
+class CountingClient : public QelModelClient {
+  public:
+    ~CountingClient() override { deregisterAll(); }
+    void updateFrom(QelModel*, QelModelChangeType) override { ++calls; }
+    std::size_t calls = 0;
+};
+
+void BM_QelModelChanged10000(benchmark::State& state) {
+    QelModel model;
+    std::vector<std::unique_ptr<CountingClient>> clients(10000);
+    for (auto& c : clients) {
+        c = std::make_unique<CountingClient>();
+        c->registerWith(&model);
+    }
+    for (auto _ : state) model.changed(CHANGED);
+    benchmark::DoNotOptimize(clients.front()->calls);
+    clients.clear();
+}
+BENCHMARK(BM_QelModelChanged10000)->Unit(benchmark::kMicrosecond);
+
+void BM_PlainLoopUpdateFrom10000(benchmark::State& state) {
+    QelModel model;
+    std::vector<std::unique_ptr<CountingClient>> owned(10000);
+    std::vector<QelModelClient*> clients;
+    for (auto& c : owned) {
+        c = std::make_unique<CountingClient>();
+        clients.push_back(c.get());
+    }
+    for (auto _ : state)
+        for (QelModelClient* c : clients) c->updateFrom(&model, CHANGED);
+    benchmark::DoNotOptimize(owned.front()->calls);
+}
+BENCHMARK(BM_PlainLoopUpdateFrom10000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
