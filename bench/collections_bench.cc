@@ -10,8 +10,11 @@
 
 #include "qelkit/collections/qel_model.h"
 #include "qelkit/collections/qel_model_client.h"
+#include "qelkit/collections/qel_ordered.h"
 #include "qelkit/collections/qel_quick_sort.h"
 #include "qelkit/collections/qel_resize_hash_table.h"
+#include "qelkit/collections/qel_sorted_vector.h"
+#include "qelkit/foundation/rw_ordered.h"
 #include "qelkit/foundation/rw_collectable_int.h"
 
 namespace {
@@ -73,6 +76,123 @@ void BM_StdSortMillionByCompareTo(benchmark::State& state) {
     state.counters["comparisons"] = static_cast<double>(comparisons);
 }
 BENCHMARK(BM_StdSortMillionByCompareTo)->Unit(benchmark::kMillisecond);
+
+// ---- QelOrdered::sort with a qsort comparison ----------------------------------------------
+
+int compareSlots(const void* a, const void* b) {
+    return (*static_cast<RWCollectable* const*>(a))
+        ->compareTo(*static_cast<RWCollectable* const*>(b));
+}
+
+void BM_QelOrderedSortQsortMillion(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        QelOrdered ordered(1000000);
+        for (RWCollectable* item : million().shuffled) ordered.insert(item);
+        comparisons = 0;
+        state.ResumeTiming();
+        ordered.sort(compareSlots);
+    }
+    state.counters["comparisons"] = static_cast<double>(comparisons);
+}
+BENCHMARK(BM_QelOrderedSortQsortMillion)->Unit(benchmark::kMillisecond);
+
+// ---- QelSortedVector::blockInsert of 1,000,000 items --------------------------------------
+
+void BM_QelSortedVectorBlockInsertMillion(benchmark::State& state) {
+    RWOrdered source(1000000);
+    for (RWCollectable* item : million().shuffled) source.insert(item);
+    for (auto _ : state) {
+        QelSortedVector v;
+        RWOrderedIterator it(source);
+        v.blockInsert(it, QelSVquickSort, static_cast<int>(source.entries()));
+        benchmark::DoNotOptimize(v.entries());
+    }
+}
+BENCHMARK(BM_QelSortedVectorBlockInsertMillion)->Unit(benchmark::kMillisecond);
+
+void BM_PushBackAndStdSortMillion(benchmark::State& state) {
+    const std::vector<RWCollectable*>& source = million().shuffled;
+    for (auto _ : state) {
+        std::vector<RWCollectable*> v;
+        for (RWCollectable* item : source) v.push_back(item);
+        std::sort(v.begin(), v.end(),
+                  [](const RWCollectable* a, const RWCollectable* b) { return a->compareTo(b) < 0; });
+        benchmark::DoNotOptimize(v.data());
+    }
+}
+BENCHMARK(BM_PushBackAndStdSortMillion)->Unit(benchmark::kMillisecond);
+
+// ---- Removing half of N items: removeDuplicates, blockRemoveAndDestroy, remove_if -----------
+// Items come in pairs of equal values, so half of them are duplicates; the removed half is
+// deleted in every variant. Building the items is not timed.
+
+std::vector<RWCollectable*> pairedItems(std::size_t n) {
+    std::vector<RWCollectable*> items;
+    items.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+        items.push_back(new RWCollectableInt(static_cast<int>(i / 2)));  // owner: the benchmark
+    return items;
+}
+
+void BM_RemoveDuplicatesHalf(benchmark::State& state) {
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QelSortedVector v(n);
+        for (RWCollectable* item : pairedItems(n)) v.append(item);
+        state.ResumeTiming();
+        v.removeDuplicates(nullptr);
+        state.PauseTiming();
+        v.clearAndDestroy();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_RemoveDuplicatesHalf)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
+
+void BM_BlockRemoveAndDestroyHalf(benchmark::State& state) {
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QelSortedVector v(n);
+        RWOrdered list(n / 2);
+        const std::vector<RWCollectable*> items = pairedItems(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            v.append(items[i]);
+            if (i % 2) list.append(items[i]);
+        }
+        state.ResumeTiming();
+        v.blockRemoveAndDestroy(list);
+        state.PauseTiming();
+        v.clearAndDestroy();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BlockRemoveAndDestroyHalf)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
+
+void BM_StdRemoveIfHalf(benchmark::State& state) {
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<RWCollectable*> v = pairedItems(n);
+        state.ResumeTiming();
+        const RWCollectable* kept = nullptr;
+        v.erase(std::remove_if(v.begin(), v.end(),
+                               [&kept](RWCollectable* item) {
+                                   if (kept != nullptr && kept->compareTo(item) == 0) {
+                                       delete item;
+                                       return true;
+                                   }
+                                   kept = item;
+                                   return false;
+                               }),
+                v.end());
+        state.PauseTiming();
+        for (RWCollectable* item : v) delete item;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StdRemoveIfHalf)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
 
 // ---- Resizing hash collections: 1,000,000 inserts, then 1,000,000 lookups --------------------
 
