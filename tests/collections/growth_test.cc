@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <climits>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "qelkit/collections/incrementer.h"
@@ -10,114 +11,69 @@
 
 namespace {
 
-TEST(BasicIncrementer, AddsItsStepWrappingAndSharesOneInstance) {
-    EXPECT_EQ(BasicIncrementer::global()->increment(0), 32u);
-    EXPECT_EQ(BasicIncrementer::global()->increment(100), 132u);
-    EXPECT_EQ(BasicIncrementer::global(), BasicIncrementer::global());
-    EXPECT_EQ(BasicIncrementer(7).increment(0xFFFFFFFEu), 5u);
-    EXPECT_EQ(BasicIncrementer(-3).increment(10), 7u);
-}
-
-TEST(MultiplyingIncrementer, SharedInstanceDoublesBetweenFourAndFourThousand) {
-    const Incrementer* shared = MultiplyingIncrementer::global();
-    EXPECT_EQ(shared, MultiplyingIncrementer::global());
-    EXPECT_NE(static_cast<const void*>(shared), BasicIncrementer::global());
-    const struct {
-        unsigned from, to;
-    } steps[] = {{0, 4},
-                 {1, 5},
-                 {2, 6},
-                 {3, 9},
-                 {10, 30},
-                 {2047, 6141},
-                 {2048, 6144},
-                 {6144, 10240},
-                 {1u << 30, (1u << 30) + 4096},
-                 {0xFFFFFFFFu, 4095}};
-    for (const auto& s : steps) EXPECT_EQ(shared->increment(s.from), s.to) << s.from;
+TEST(Incrementer, StepsFromEachCapacityWrappingInUnsignedArithmetic) {
+    const BasicIncrementer seven(7), down(-3);
+    const Incrementer* basic = BasicIncrementer::global();
+    const Incrementer* doubling = MultiplyingIncrementer::global();  // 2.0, at most 4096, least 4
+    // clang-format off
+    const struct { const Incrementer* policy; unsigned from, to; } steps[] = {
+        {basic, 0, 32}, {basic, 100, 132}, {&seven, 0xFFFFFFFEu, 5}, {&down, 10, 7},
+        {doubling, 0, 4}, {doubling, 1, 5}, {doubling, 2, 6}, {doubling, 3, 9}, {doubling, 10, 30},
+        {doubling, 2047, 6141}, {doubling, 2048, 6144}, {doubling, 6144, 10240},
+        {doubling, 0xFFFFFFFFu, 4095}};
+    // clang-format on
+    for (const auto& s : steps) EXPECT_EQ(s.policy->increment(s.from), s.to) << s.from;
 }
 
 TEST(MultiplyingIncrementer, BoundsAndOddFactorsFollowSignedComparisons) {
-    const struct {
-        float factor;
-        int maxIncrement, minIncrement;
-        unsigned from, to;
-    } cases[] = {
+    // clang-format off
+    const struct { float factor; int max, min; unsigned from, to; } cases[] = {
         // A negative factor keeps every product at or below the minimum step.
-        {-1.5f, 100, 3, 0, 3},
-        {-1.5f, 100, 3, 1000, 1003},
-        {-1.5f, 100, 0, 1000, 1000},
+        {-1.5f, 100, 3, 0, 3}, {-1.5f, 100, 3, 1000, 1003},
         // Maximum below minimum: the minimum while p <= min, the maximum above it.
-        {1.0f, 2, 10, 10, 20},
-        {1.0f, 2, 10, 11, 13},
+        {1.0f, 2, 10, 10, 20}, {1.0f, 2, 10, 11, 13},
         // Products beyond int saturate: +huge takes maxIncrement, -huge minIncrement.
-        {FLT_MAX, 50, 1, 1, 51},
-        {-FLT_MAX, 50, 1, 1, 2},
-        {FLT_MAX, INT_MAX, 1, 3, 3u + INT_MAX},
-        // Single precision: 16777217 rounds to 16777216 before the multiplication.
-        {1.0f, INT_MAX, 0, 16777217, 16777217u + 16777216u},
-        // Truncation toward zero: 3 * 0.9 = 2.7 gives 2.
-        {0.9f, 100, 1, 3, 5},
-    };
+        {FLT_MAX, 50, 1, 1, 51}, {-FLT_MAX, 50, 1, 1, 2}, {FLT_MAX, INT_MAX, 1, 3, 3u + INT_MAX},
+        // Single precision: 16777217 rounds to 16777216 before the multiplication; truncation
+        // toward zero: 3 * 0.9 = 2.7 gives 2.
+        {1.0f, INT_MAX, 0, 16777217, 16777217u + 16777216u}, {0.9f, 100, 1, 3, 5}};
+    // clang-format on
     for (const auto& c : cases)
-        EXPECT_EQ(
-            MultiplyingIncrementer(c.factor, c.maxIncrement, c.minIncrement).increment(c.from),
-            c.to)
-            << c.factor << " " << c.maxIncrement << " " << c.minIncrement << " " << c.from;
+        EXPECT_EQ(MultiplyingIncrementer(c.factor, c.max, c.min).increment(c.from), c.to)
+            << "row " << &c - cases;
 }
 
-TEST(Incrementer, RacingFirstCallsOfGlobalSeeOneInstance) {
-    std::vector<const Incrementer*> seen(8, nullptr);
+TEST(Incrementer, GlobalGivesEveryThreadTheSameSharedInstance) {
+    const auto both = [] {
+        return std::make_pair(BasicIncrementer::global(), MultiplyingIncrementer::global());
+    };
+    std::pair<Incrementer*, Incrementer*> seen[4];
     std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < seen.size(); ++i)
-        threads.emplace_back([&seen, i] {
-            seen[i] = (i & 1) ? MultiplyingIncrementer::global() : BasicIncrementer::global();
-        });
+    for (auto& s : seen) threads.emplace_back([&s, both] { s = both(); });
     for (auto& t : threads) t.join();
-    for (std::size_t i = 0; i < seen.size(); ++i)
-        EXPECT_EQ(seen[i], (i & 1) ? MultiplyingIncrementer::global() : BasicIncrementer::global());
+    for (auto& s : seen) EXPECT_EQ(s, both());
+    EXPECT_NE(static_cast<const void*>(seen[0].first), seen[0].second);
 }
 
-TEST(PrimeNumber, IsPrimeAcceptsOddPrimesAndOne) {
-    const struct {
-        unsigned n;
-        int prime;
-    } cases[] = {{0, 0},           {1, 1},           {2, 0},
-                 {3, 1},           {4, 0},           {5, 1},
-                 {7, 1},           {9, 0},           {15, 0},
-                 {25, 0},          {29, 1},          {49, 0},
-                 {121, 0},         {65521, 1},       {65535, 0},
-                 {4294967291u, 1}, {4294967295u, 0}, {4294967071u, 0} /* 65521 * 65551 */,
-                 {4294967279u, 1}};
-    for (const auto& c : cases) EXPECT_EQ(PrimeNumber::isPrime(c.n), c.prime) << c.n;
+TEST(PrimeNumber, IsPrimeAcceptsOddPrimesAndOneAndNextWrapsToOne) {
+    // clang-format off
+    const struct { unsigned n, prime, next; } cases[] = {
+        {0, 0, 1}, {1, 1, 3}, {2, 0, 3}, {3, 1, 5}, {7, 1, 11}, {8, 0, 11}, {9, 0, 11},
+        {15, 0, 17}, {23, 1, 29}, {24, 0, 29}, {25, 0, 29}, {29, 1, 31}, {121, 0, 127},
+        {65521, 1, 65537}, {4294967071u /* 65521 * 65551 */, 0, 4294967087u},
+        {4294967290u, 0, 4294967291u}, {4294967291u, 1, 1}, {4294967295u, 0, 1}};
+    // clang-format on
+    for (const auto& c : cases) {
+        EXPECT_EQ(static_cast<unsigned>(PrimeNumber::isPrime(c.n)), c.prime) << c.n;
+        EXPECT_EQ(PrimeNumber::next(c.n), c.next) << c.n;
+    }
 }
 
-TEST(PrimeNumber, NextGivesTheNextOddPrimeAndWrapsToOne) {
-    const struct {
-        unsigned n, next;
-    } cases[] = {{0, 1},
-                 {1, 3},
-                 {2, 3},
-                 {3, 5},
-                 {7, 11},
-                 {8, 11},
-                 {23, 29},
-                 {24, 29},
-                 {1000, 1009},
-                 {65521, 65537},
-                 {4294967290u, 4294967291u},
-                 {4294967291u, 1},
-                 {4294967295u, 1}};
-    for (const auto& c : cases) EXPECT_EQ(PrimeNumber::next(c.n), c.next) << c.n;
-}
-
-TEST(PrimeNumber, NextAgreesWithASieveUpToTenThousand) {
-    constexpr unsigned limit = 10000;
-    std::vector<bool> composite(limit + 200, false);
+TEST(PrimeNumber, AgreesWithASieveUpToTenThousand) {
+    std::vector<bool> composite(10200, false);
     for (unsigned i = 2; i * i < composite.size(); ++i)
-        if (!composite[i])
-            for (unsigned j = i * i; j < composite.size(); j += i) composite[j] = true;
-    for (unsigned n = 1; n <= limit; ++n) {
+        for (unsigned j = i * i; j < composite.size(); j += i) composite[j] = true;
+    for (unsigned n = 1; n <= 10000; ++n) {
         unsigned expected = n + 1;
         while (expected % 2 == 0 || composite[expected]) ++expected;
         ASSERT_EQ(PrimeNumber::next(n), expected) << n;

@@ -37,14 +37,10 @@ TEST(RWTValHashMap, InsertKeepsFirstValueAndMissLeavesOutputAlone) {
     EXPECT_FALSE(m.insert(3, "again"));
     std::string out = "untouched";
     int key = -1;
-    EXPECT_TRUE(m.findValue(3, out) && out == "three");
-    out = "untouched";
     EXPECT_FALSE(m.findValue(4, out) || m.find(4, key) || m.findKeyAndValue(4, key, out));
     EXPECT_TRUE(out == "untouched" && key == -1);
     EXPECT_TRUE(m.findKeyAndValue(3, key, out) && key == 3 && out == "three");
-    EXPECT_EQ(m[4], "");  // operator[] inserts a default value
-    m[4] = "four";
-    EXPECT_TRUE(m.entries() == 2 && m.findValue(4, out) && out == "four");
+    EXPECT_TRUE(m[4].empty() && m.entries() == 2);  // operator[] inserts a default value
     m.clear();
     EXPECT_TRUE(m.isEmpty() && m.capacity() == 8 && !m.contains(3));
 }
@@ -54,8 +50,7 @@ TEST(RWTValHashMap, IteratesBucketByBucketInInsertionOrder) {
         std::size_t buckets;
         std::vector<int> inserted, walked;
     } cases[] = {{8, {9, 1, 2, 17, 0}, {0, 9, 1, 17, 2}},  // h & 7
-                 {6, {7, 12, 1, 6}, {12, 6, 7, 1}},        // h % 6
-                 {1, {5, 3, 4}, {5, 3, 4}}};
+                 {6, {7, 12, 1, 6}, {12, 6, 7, 1}}};       // h % 6
     for (const Case& c : cases) {
         IntMap m(c.buckets);
         for (int k : c.inserted) m.insert(k, std::to_string(k));
@@ -72,18 +67,10 @@ TEST(RWTValHashMap, MatchesReferenceUnderRandomUse) {
     std::mt19937 rng(5);
     IntMap m(13);
     for (int step = 0; step < 20000; ++step) {
-        const int k = static_cast<int>(rng() % 200), op = static_cast<int>(rng() % 100);
+        const int k = static_cast<int>(rng() % 200);
         const std::string v = std::to_string(step);
-        if (op < 40) {
-            EXPECT_EQ(m.insert(k, v), reference.emplace(k, v).second);
-        } else if (op < 80) {
-            EXPECT_EQ(m.remove(k), reference.erase(k) == 1);
-        } else if (op < 99) {
-            m[k] = v;
-            reference[k] = v;
-        } else {
-            m.resize(1 + rng() % 64);
-        }
+        EXPECT_TRUE(rng() % 2 ? m.insert(k, v) == reference.emplace(k, v).second
+                              : m.remove(k) == (reference.erase(k) == 1));
     }
     ASSERT_EQ(m.entries(), reference.size());
     std::map<int, std::string> walked;
@@ -91,13 +78,6 @@ TEST(RWTValHashMap, MatchesReferenceUnderRandomUse) {
                void* d) { static_cast<std::map<int, std::string>*>(d)->emplace(k, v); },
             &walked);
     EXPECT_EQ(walked, reference);
-    const IntMap copy(m);
-    IntMap assigned;
-    assigned = copy;
-    for (auto& [k, v] : reference) {
-        std::string out;
-        EXPECT_TRUE(assigned.findValue(k, out) && out == v) << k;
-    }
 }
 
 struct Counted {
@@ -123,19 +103,15 @@ TEST(RWTPtrOrderedVector, ClearAndDestroyDeletesEachElementOnce) {
 
 TEST(RWTPtrOrderedVector, SearchesByValueAndChecksIndexes) {
     int deaths = 0;
-    Counted a(1, &deaths), b(2, &deaths), alsoB(2, &deaths), c(3, &deaths);
+    Counted a(1, &deaths), b(2, &deaths), alsoB(2, &deaths), c(3, &deaths), missing(9, &deaths);
     RWTPtrOrderedVector<Counted> v(2);
     for (Counted* p : {&a, &b, &c}) v.append(p);
-    EXPECT_TRUE(v.index(&alsoB) == 1 && v.contains(&alsoB) && v.length() == 3);
-    Counted missing(9, &deaths);
-    EXPECT_EQ(v.index(&missing), RW_NPOS);
+    EXPECT_TRUE(v.index(&alsoB) == 1 && v.contains(&alsoB) && v.index(&missing) == RW_NPOS);
     EXPECT_TRUE(v[2] == &c && v(0) == &a && v.at(1) == &b);
     EXPECT_THROW(v[3], RWBoundsErr);
     EXPECT_THROW(v.insertAt(4, &a), RWBoundsErr);
-    EXPECT_EQ(v.removeAt(1), &b);
-    EXPECT_TRUE(v.removeFirst() == &a && v.removeLast() == &c);
+    EXPECT_TRUE(v.removeAt(1) == &b && v.removeFirst() == &a && v.removeLast() == &c);
     EXPECT_THROW(v.removeLast(), RWBoundsErr);
-    EXPECT_THROW(v.removeFirst(), RWBoundsErr);
 }
 
 }  // namespace
