@@ -1,8 +1,10 @@
 #include "qelkit/collections/qel_model.h"
 
 #include <cstddef>
+#include <deque>
 #include <vector>
 
+#include "qelkit/collections/internal/model_callbacks.h"
 #include "qelkit/collections/qel_model_client.h"
 #include "qelkit/foundation/rw_collection.h"
 
@@ -62,6 +64,41 @@ QelModelClient* QelModel::dependent(int i) {
     return static_cast<QelModelClient*>(_dependents(static_cast<std::size_t>(i)));
 }
 
+namespace qelkit_model_internal {
+
+// A callback running on this thread: its client, and whether that client has been pinned (its
+// `_callbacks` raised) because it left a model during the callback.
+struct Running {
+    QelModelClient* client;
+    bool pinned;
+};
+
+// The callbacks running on this thread, innermost last (one slot per notification in progress).
+// A deque: adding a slot for a nested notification leaves the references to earlier slots valid.
+static thread_local std::deque<Running> runningCallbacks;
+
+void pinIfRunning(QelModelClient* client, std::atomic<int>& count) {
+    for (Running& r : runningCallbacks) {
+        if (r.client == client && !r.pinned) {
+            count.fetch_add(1, std::memory_order_relaxed);
+            r.pinned = true;
+        }
+    }
+}
+
+int forgetOnThisThread(QelModelClient* client) {
+    int own = 0;
+    for (Running& r : runningCallbacks) {
+        if (r.client == client) {
+            own += r.pinned;
+            r = Running{nullptr, false};
+        }
+    }
+    return own;
+}
+
+}  // namespace qelkit_model_internal
+
 void QelModel::changed(QelModelChangeType type) {
     RWTRecursiveLock<RWMutexLock>::LockGuard guard(_lock);
     const std::size_t n = _dependents.entries();
@@ -70,11 +107,33 @@ void QelModel::changed(QelModelChangeType type) {
     for (std::size_t i = 0; i < n; ++i) snapshot.push_back(_dependents(i));
     const std::uint64_t version = _version;
 
+    // This notification's slot in the thread's list of running callbacks names the client being
+    // called, so that the client can pin itself if it leaves a model during its callback.
+    std::deque<qelkit_model_internal::Running>& running = qelkit_model_internal::runningCallbacks;
+    running.push_back({nullptr, false});
+    // Takes back the pin of the callback in the slot (if any) and clears it, also when a
+    // callback throws; on leaving, drops the slot.
+    struct SlotGuard {
+        std::deque<qelkit_model_internal::Running>& running;
+        qelkit_model_internal::Running& r;
+        void release() {
+            if (r.pinned) r.client->_callbacks.fetch_sub(1, std::memory_order_release);
+            r = {nullptr, false};
+        }
+        ~SlotGuard() {
+            release();
+            running.pop_back();
+        }
+    } slotGuard{running, running.back()};
+
     for (RWCollectable* item : snapshot) {
         // While the list is unchanged every snapshot entry is still listed. Otherwise the count
         // of entries decides, by address only, so a client destroyed by an earlier callback of
         // this notification is skipped without being touched.
         if (_version != version && occurrences(item) == 0) continue;
-        static_cast<QelModelClient*>(item)->updateFrom(this, type);
+        QelModelClient* client = static_cast<QelModelClient*>(item);
+        slotGuard.r.client = client;
+        client->updateFrom(this, type);
+        slotGuard.release();
     }
 }

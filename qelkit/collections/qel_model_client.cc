@@ -5,10 +5,27 @@
 #include <functional>
 #include <thread>
 
+#include "qelkit/collections/internal/model_callbacks.h"
 QelModelClient::QelModelClient()
     : _references(RWCollection::DEFAULT_CAPACITY), _monitor(new RWMutexLock) {}
 
-QelModelClient::~QelModelClient() { deregisterAll(); }
+QelModelClient::~QelModelClient() { finishCallbacks(); }
+
+void QelModelClient::finishCallbacks() {
+    deregisterAll();
+    // No model lists this client any more, so no new callback can start. Callbacks already
+    // running on other threads may still use the object: wait for them. Callbacks of this
+    // thread (the client destroyed from inside one of them) are not waited for; they are marked
+    // so that their notification does not touch the client again.
+    const int own = qelkit_model_internal::forgetOnThisThread(this);
+    if (own != 0) _callbacks.fetch_sub(own, std::memory_order_relaxed);
+    for (unsigned waits = 0; _callbacks.load(std::memory_order_acquire) > 0; ++waits) {
+        if (waits < 64)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+}
 
 std::size_t QelModelClient::lowerBound(const QelModel* m) {
     // The models are fixed for the life of a reference, so the search reads them without taking
@@ -31,6 +48,9 @@ QelModelReference* QelModelClient::referenceAt(std::size_t i) {
 }
 
 void QelModelClient::dropReference(std::size_t i) {
+    // A client that leaves a model during one of its own callbacks is no longer protected by
+    // that model's list: pin it until the callback returns.
+    qelkit_model_internal::pinIfRunning(this, _callbacks);
     delete static_cast<QelModelReference*>(_references.removeAt(i));
 }
 

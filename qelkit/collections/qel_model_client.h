@@ -9,16 +9,16 @@
 // deadlocks against a notification running on another thread. From inside updateFrom a client
 // may register or deregister itself or other clients with the notifying model.
 //
-// Destruction: the destructor leaves every model the client is registered with, waiting for any
-// notification of those models running on other threads to finish; no callback reaches the client
-// afterwards. A derived class whose updateFrom uses its own members calls deregisterAll() first
-// in its own destructor, so that no callback runs while those members are being destroyed. The
-// wait relies on the client being registered: a callback running on another thread that
-// deregisters its own client from the notifying model (even to register again) must return before
-// that client is destroyed.
+// Destruction: the destructor calls finishCallbacks(): it leaves every model the client is
+// registered with and waits for callbacks to this client still running on other threads (one
+// that deregistered its own client goes on until it returns); no callback reaches the client
+// afterwards. A derived class whose updateFrom uses its own members calls finishCallbacks() first
+// in its own destructor, so that no callback runs while those members are being destroyed. A
+// callback may destroy its own client on its own thread.
 #ifndef QELKIT_COLLECTIONS_QEL_MODEL_CLIENT_H
 #define QELKIT_COLLECTIONS_QEL_MODEL_CLIENT_H
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 
@@ -62,6 +62,10 @@ class QelModelClient : public RWCollectable {
     // Leaves every model, from the highest model address down, each once whatever its count:
     // removes this client from the model's dependents and drops the reference.
     void deregisterAll();
+    // deregisterAll(), then waits until no callback to this client runs on another thread.
+    // Call it first in the destructor of a derived class whose updateFrom uses its members;
+    // never while holding a lock that such a callback may wait for.
+    void finishCallbacks();
     // The number of models this client holds a reference for.
     int modelCount();
     // The model of the reference at `i`, in model-address order. Throws RWBoundsErr when `i` is
@@ -71,6 +75,12 @@ class QelModelClient : public RWCollectable {
     int isRegistered(QelModel* m);
 
   private:
+    friend class QelModel;
+
+    // Callbacks to this client, running on any thread, during which it left a model (and so
+    // lost the protection of that model's list); finishCallbacks waits for them.
+    std::atomic<int> _callbacks{0};
+
     // addModel and removeModel with the monitor already held by the caller.
     unsigned countUp(QelModel* m);
     unsigned countDown(QelModel* m);

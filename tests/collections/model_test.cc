@@ -212,6 +212,51 @@ class StressClient : public QelModelClient {
     std::atomic<unsigned> _seen{0};  // callbacks arrive from several threads
 };
 
+// A callback that deregisters its own client keeps running while another thread destroys the
+// client: the destructor waits for it. A callback may also destroy its own client.
+class LeavingClient : public QelModelClient {
+  public:
+    std::promise<void> left;
+    ~LeavingClient() override { finishCallbacks(); }
+    std::atomic<bool>* returned = nullptr;  // set when the callback is about to return
+    bool selfDestruct = false;
+    void updateFrom(QelModel* m, QelModelChangeType) override {
+        deregisterFrom(m);
+        if (selfDestruct) {
+            delete this;
+            return;
+        }
+        left.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        selfDestruct = false;  // touches the object after the destroying thread has started
+        *returned = true;
+    }
+};
+
+TEST(ModelTest, DestructionWaitsForCallbacksOnOtherThreads) {
+    QelModel m;
+    auto* client = new LeavingClient;  // owner: the thread below
+    client->registerWith(&m);
+    std::atomic<bool> returned{false};
+    client->returned = &returned;
+    std::future<void> left = client->left.get_future();
+    bool returnedBeforeDestroyed = false;
+    std::thread destroyer([&] {
+        left.wait();
+        delete client;
+        returnedBeforeDestroyed = returned;
+    });
+    m.changed(CHANGED);
+    destroyer.join();
+    EXPECT_TRUE(returnedBeforeDestroyed);
+
+    auto* self = new LeavingClient;  // owner: its own callback
+    self->selfDestruct = true;
+    self->registerWith(&m);
+    m.changed(CHANGED);
+    EXPECT_EQ(m.dependentCount(), 0);
+}
+
 TEST(ModelTest, StressConcurrentRegistrationNotificationAndDestruction) {
     constexpr int kThreads = 8, kOpsPerThread = 12500, kModels = 4, kMaxClients = 8;
     QelModel models[kModels];
