@@ -44,7 +44,8 @@ std::size_t QelModelClient::lowerBound(const QelModel* m) {
 }
 
 QelModelReference* QelModelClient::referenceAt(std::size_t i) {
-    return static_cast<QelModelReference*>(_references(i));
+    // The vector hands out const items; the references themselves are this client's to change.
+    return static_cast<QelModelReference*>(const_cast<RWCollectable*>(_references(i)));
 }
 
 void QelModelClient::dropReference(std::size_t i) {
@@ -66,7 +67,7 @@ unsigned QelModelClient::countUp(QelModel* m) {
         return referenceAt(i)->addReference();
     }
     std::unique_ptr<QelModelReference> created(new QelModelReference(m));
-    _references.insertAt(i, created.get());
+    _references.insert(created.get());  // lands at i: the vector keeps model-address order
     return created.release()->addReference();
 }
 

@@ -27,6 +27,7 @@
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_mutex_lock.h"
 #include "qelkit/foundation/rw_ordered.h"
+#include "qelkit/foundation/rw_sorted_vector.h"
 
 class QelModelClient : public RWCollectable {
   public:
@@ -92,7 +93,7 @@ class QelModelClient : public RWCollectable {
     void dropReference(std::size_t i);
 
     // QelModelReference objects (as RWCollectable*) ordered by model address; owned.
-    RWOrdered _references;
+    RWSortedVector _references;
     std::unique_ptr<RWMutexLock> _monitor;
 };
 
