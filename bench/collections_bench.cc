@@ -14,8 +14,8 @@
 #include "qelkit/collections/qel_quick_sort.h"
 #include "qelkit/collections/qel_resize_hash_table.h"
 #include "qelkit/collections/qel_sorted_vector.h"
-#include "qelkit/foundation/rw_ordered.h"
 #include "qelkit/foundation/rw_collectable_int.h"
+#include "qelkit/foundation/rw_ordered.h"
 
 namespace {
 
@@ -116,8 +116,9 @@ void BM_PushBackAndStdSortMillion(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<RWCollectable*> v;
         for (RWCollectable* item : source) v.push_back(item);
-        std::sort(v.begin(), v.end(),
-                  [](const RWCollectable* a, const RWCollectable* b) { return a->compareTo(b) < 0; });
+        std::sort(v.begin(), v.end(), [](const RWCollectable* a, const RWCollectable* b) {
+            return a->compareTo(b) < 0;
+        });
         benchmark::DoNotOptimize(v.data());
     }
 }
@@ -235,60 +236,43 @@ std::size_t findAll(const Table& table) {
     return found;
 }
 
-void BM_QelResizeHashTableInsert(benchmark::State& state) {
+using StdPointerSet = std::unordered_set<RWCollectable*, HashOf, EqualOf>;
+
+template <class Table>
+void BM_HashInsertMillion(benchmark::State& state) {
     distinct();  // build the items before timing starts
     for (auto _ : state) {
-        QelResizeHashTable table;
+        Table table;
         insertAll(table);
-        benchmark::DoNotOptimize(table.entries());
+        benchmark::DoNotOptimize(table.size());
     }
 }
-BENCHMARK(BM_QelResizeHashTableInsert)->Unit(benchmark::kMillisecond);
 
-void BM_QelResizeSetInsert(benchmark::State& state) {
-    distinct();  // build the items before timing starts
-    for (auto _ : state) {
-        QelResizeSet set;
-        insertAll(set);
-        benchmark::DoNotOptimize(set.entries());
-    }
-}
-BENCHMARK(BM_QelResizeSetInsert)->Unit(benchmark::kMillisecond);
-
-void BM_StdUnorderedSetInsert(benchmark::State& state) {
-    distinct();  // build the items before timing starts
-    for (auto _ : state) {
-        std::unordered_set<RWCollectable*, HashOf, EqualOf> set;
-        insertAll(set);
-        benchmark::DoNotOptimize(set.size());
-    }
-}
-BENCHMARK(BM_StdUnorderedSetInsert)->Unit(benchmark::kMillisecond);
-
-void BM_QelResizeHashTableFind(benchmark::State& state) {
-    QelResizeHashTable table;
+template <class Table>
+void BM_HashFindMillion(benchmark::State& state) {
+    Table table;
     insertAll(table);
     for (auto _ : state) benchmark::DoNotOptimize(findAll(table));
 }
-BENCHMARK(BM_QelResizeHashTableFind)->Unit(benchmark::kMillisecond);
 
-void BM_QelResizeSetFind(benchmark::State& state) {
-    QelResizeSet set;
-    insertAll(set);
-    for (auto _ : state) benchmark::DoNotOptimize(findAll(set));
-}
-BENCHMARK(BM_QelResizeSetFind)->Unit(benchmark::kMillisecond);
-
-void BM_StdUnorderedSetFind(benchmark::State& state) {
-    std::unordered_set<RWCollectable*, HashOf, EqualOf> set;
-    insertAll(set);
-    for (auto _ : state) {
-        std::size_t found = 0;
-        for (RWCollectable* item : distinct().items) found += set.find(item) != set.end();
-        benchmark::DoNotOptimize(found);
+// size() and a find() answering a pointer, so that the standard set fits the same templates.
+template <class Base>
+struct Sized : Base {
+    std::size_t size() const { return this->entries(); }
+};
+struct StdSet : StdPointerSet {
+    RWCollectable* find(RWCollectable* item) const {
+        const auto it = StdPointerSet::find(item);
+        return it == end() ? nullptr : *it;
     }
-}
-BENCHMARK(BM_StdUnorderedSetFind)->Unit(benchmark::kMillisecond);
+};
+
+BENCHMARK_TEMPLATE(BM_HashInsertMillion, Sized<QelResizeHashTable>)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_HashInsertMillion, Sized<QelResizeSet>)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_HashInsertMillion, StdSet)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_HashFindMillion, Sized<QelResizeHashTable>)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_HashFindMillion, Sized<QelResizeSet>)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_HashFindMillion, StdSet)->Unit(benchmark::kMillisecond);
 
 // ---- Notifying 10,000 clients ---------------------------------------------------------------
 

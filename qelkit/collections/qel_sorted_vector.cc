@@ -73,6 +73,15 @@ std::size_t compactPass(RWCollectable** slots, std::size_t start, std::size_t n,
     return removed;
 }
 
+// The start of a block removal: takes list items in turn until `locate` finds one stored and
+// returns its index, leaving `want` on that item; RW_NPOS when none is stored.
+template <class Locate>
+std::size_t findStart(RWOrderedIterator& list, RWCollectable*& want, Locate locate) {
+    std::size_t start = RW_NPOS;
+    while (start == RW_NPOS && (want = list()) != nullptr) start = locate(want);
+    return start;
+}
+
 }  // namespace
 
 // ---- QelSortedVector ----
@@ -155,8 +164,8 @@ int QelSortedVector::removeDuplicates(QelDuplicateNotifier* notifier) {
 int QelSortedVector::blockRemoveAndDestroy(RWOrdered& list) {
     RWOrderedIterator next(list);
     RWCollectable* want = nullptr;
-    std::size_t start = RW_NPOS;
-    while (start == RW_NPOS && (want = next()) != nullptr) start = index(want);
+    const std::size_t start =
+        findStart(next, want, [this](const RWCollectable* item) { return index(item); });
     if (start == RW_NPOS) return 0;
     const std::size_t removed = compactPass(
         storage(), start, nitems, next, want,
@@ -171,8 +180,8 @@ int QelSortedVector::blockRemoveAndDestroy(RWOrdered& list) {
 int QelSortedVector::identityBlockRemove(RWOrdered& list) {
     RWOrderedIterator next(list);
     RWCollectable* want = nullptr;
-    std::size_t start = RW_NPOS;
-    while (start == RW_NPOS && (want = next()) != nullptr) start = index(want);
+    const std::size_t start =
+        findStart(next, want, [this](const RWCollectable* item) { return index(item); });
     if (start == RW_NPOS) return 0;
     std::size_t removed = compactPass(
         storage(), start, nitems, next, want,
@@ -188,8 +197,8 @@ int QelSortedVector::identityBlockRemove(RWOrdered& list) {
 int QelSortedVector::comparedBlockRemove(RWOrdered& list, QelSlotCompare cmp) {
     RWOrderedIterator next(list);
     RWCollectable* want = nullptr;
-    std::size_t start = RW_NPOS;
-    while (start == RW_NPOS && (want = next()) != nullptr) start = indexWith(want, cmp);
+    const std::size_t start = findStart(
+        next, want, [this, cmp](const RWCollectable* item) { return indexWith(item, cmp); });
     if (start == RW_NPOS) return 0;
     const std::size_t removed = compactPass(
         storage(), start, nitems, next, want,
