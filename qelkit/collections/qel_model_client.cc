@@ -91,16 +91,21 @@ int QelModelClient::removeModel(QelModel* m) {
     return static_cast<int>(countDown(m));
 }
 
-// The model's lock is taken before the monitor, as a notification does, and held across both
-// halves: another thread never sees the count and the dependents list disagree.
+// The model's lock is held across both halves, so no other registration, deregistration or
+// notification of this model can slip in between the client's count and the model's list (the
+// order model lock, then client monitor is kept). The monitor itself covers only the client half
+// and is released before the model is called.
 void QelModelClient::registerWith(QelModel* m) {
     assert(m != nullptr);
     RWTRecursiveLock<RWMutexLock>::LockGuard modelGuard(m->_lock);
-    RWMutexLock::LockGuard guard(*_monitor);
-    if (countUp(m) != 1) return;
+    {
+        RWMutexLock::LockGuard guard(*_monitor);
+        if (countUp(m) != 1) return;
+    }
     try {
         m->addDependent(this);
     } catch (...) {
+        RWMutexLock::LockGuard guard(*_monitor);
         countDown(m);
         throw;
     }
@@ -109,8 +114,11 @@ void QelModelClient::registerWith(QelModel* m) {
 void QelModelClient::deregisterFrom(QelModel* m) {
     assert(m != nullptr);
     RWTRecursiveLock<RWMutexLock>::LockGuard modelGuard(m->_lock);
-    RWMutexLock::LockGuard guard(*_monitor);
-    if (countDown(m) == 0) m->removeDependent(this);
+    {
+        RWMutexLock::LockGuard guard(*_monitor);
+        if (countDown(m) != 0) return;
+    }
+    m->removeDependent(this);
 }
 
 void QelModelClient::updateFrom(QelModel* m, QelModelChangeType type) {
