@@ -1,7 +1,7 @@
 // The whole foundation layer in one include: the string, tokenizer, regular-expression,
-// collectable and collection classes, the error and thread exception types, the locks and monitor, and the
-// trace, environment and error-stream services. Code that used to include several vendor or
-// support headers can include this one instead.
+// collectable and collection classes, the date, time, zone and locale classes, the error and
+// thread exception types, the locks and monitor, and the trace, environment and error-stream
+// services. Code that used to include several vendor or support headers can include this one.
 #ifndef QELKIT_FOUNDATION_FOUNDATION_H
 #define QELKIT_FOUNDATION_FOUNDATION_H
 
@@ -22,6 +22,11 @@
 #include "qelkit/foundation/rw_sorted_vector.h"
 #include "qelkit/foundation/rw_tptr_ordered_vector.h"
 #include "qelkit/foundation/rw_tval_hash_map.h"
+#include "qelkit/foundation/rw_zone.h"
+#include "qelkit/foundation/rw_locale.h"
+#include "qelkit/foundation/rw_date.h"
+#include "qelkit/foundation/rw_time.h"
+#include "qelkit/foundation/rw_date_time.h"
 
 #include "qelkit/foundation/rw_monitor.h"
 #include "qelkit/foundation/rw_mutex_lock.h"

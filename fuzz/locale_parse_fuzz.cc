@@ -1,0 +1,234 @@
+// Feeds arbitrary bytes to the "C" locale's date and time parsers and uses them as a format.
+// Each parser is checked against a plain reference implementation of the accepted forms
+// written below, and RWDate / RWDateTime built from the text must be valid exactly when the
+// reference accepts; formatting is checked against strftime conversion by conversion.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "qelkit/foundation/rw_date.h"
+#include "qelkit/foundation/rw_date_time.h"
+#include "qelkit/foundation/rw_locale.h"
+#include "qelkit/foundation/rw_zone.h"
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+// A fixed zone named "UTC", defined here so that the target needs no zone rules.
+class FixedUtc : public RWZone {
+  public:
+    long timeZoneOffset() const override { return 0; }
+    long altZoneOffset() const override { return 0; }
+    RWBoolean daylightObserved() const override { return false; }
+    RWBoolean isDaylight(const struct tm*) const override { return false; }
+    RWCString timeZoneName() const override { return "UTC"; }
+    RWCString altZoneName() const override { return "UTC"; }
+    long offsetAt(std::int64_t, bool* isDst) const override {
+        if (isDst != nullptr) *isDst = false;
+        return 0;
+    }
+    std::int64_t utcFromLocal(std::int64_t wall) const override { return wall; }
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isSep(char c) { return std::strchr(" \t/-.,", c) != nullptr && c != '\0'; }
+
+std::string trimmed(const std::string& s) {
+    const char* ws = " \t\n\r\f\v";
+    const std::size_t b = s.find_first_not_of(ws);
+    if (b == std::string::npos) return std::string();
+    return s.substr(b, s.find_last_not_of(ws) - b + 1);
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+int nameIndex(const std::string& word, const char* const* names, int count) {
+    const std::string w = lower(word);
+    for (int i = 0; i < count; ++i) {
+        const std::string full = lower(names[i]);
+        if (w == full || w == full.substr(0, 3)) return i + 1;
+    }
+    return 0;
+}
+
+const char* const kMonths[] = {"January",   "February", "March",    "April",
+                               "May",       "June",     "July",     "August",
+                               "September", "October",  "November", "December"};
+const char* const kDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                             "Friday", "Saturday", "Sunday"};
+
+bool validDay(int d, int m, int y) {
+    static const int len[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    const bool leap = y % 4 == 0 && (y % 100 != 0 || y % 400 == 0);
+    return d <= len[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+int year(const std::string& digits) {
+    const int v = std::atoi(digits.c_str());
+    return digits.size() <= 2 ? 1900 + v : v;
+}
+
+// Reference date parser for the "C" locale: y/m/d of the date, or false.
+bool referenceDate(const std::string& text, int* y, int* m, int* d) {
+    const std::string s = trimmed(text);
+    if (s.empty() || isSep(s.front()) || isSep(s.back())) return false;
+    std::vector<std::string> toks;
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        if (isSep(c)) {
+            ++i;
+            continue;
+        }
+        if (!isDigit(c) && !isAlpha(c)) return false;
+        std::size_t j = i;
+        while (j < s.size() && (isDigit(c) ? isDigit(s[j]) : isAlpha(s[j]))) ++j;
+        toks.push_back(s.substr(i, j - i));
+        i = j;
+    }
+    if (!toks.empty() && isAlpha(toks[0][0]) && nameIndex(toks[0], kDays, 7) != 0) {
+        toks.erase(toks.begin());
+    }
+    int monthAt = -1;
+    for (std::size_t i = 0; i < toks.size(); ++i) {
+        if (!isAlpha(toks[i][0])) continue;
+        if (monthAt >= 0 || nameIndex(toks[i], kMonths, 12) == 0) return false;
+        monthAt = static_cast<int>(i);
+    }
+    std::string ds, ms, ys;
+    if (monthAt >= 0) {
+        if (toks.size() != 3 || monthAt == 2) return false;
+        ds = toks[monthAt == 0 ? 1 : 0];
+        ys = toks[2];
+        *m = nameIndex(toks[monthAt], kMonths, 12);
+    } else if (toks.size() == 3) {
+        const bool ymd = toks[0].size() == 4;
+        ys = toks[ymd ? 0 : 2], ms = toks[ymd ? 1 : 0], ds = toks[ymd ? 2 : 1];
+        if (ms.size() > 2) return false;
+        *m = std::atoi(ms.c_str());
+    } else if (toks.size() == 1 && (toks[0].size() == 6 || toks[0].size() == 8)) {
+        ms = toks[0].substr(0, 2), ds = toks[0].substr(2, 2), ys = toks[0].substr(4);
+        *m = std::atoi(ms.c_str());
+    } else {
+        return false;
+    }
+    if (ds.size() > 2 || ys.size() > 4) return false;
+    *d = std::atoi(ds.c_str());
+    *y = year(ys);
+    return validDay(*d, *m, *y);
+}
+
+// Reference time parser: H:MM or H:MM:SS, then optionally one blank and AM/PM.
+bool referenceTime(const std::string& text, int* h, int* mi, int* s) {
+    std::string t = trimmed(text);
+    std::string suffix;
+    const std::size_t lastDigit = t.find_last_of("0123456789");
+    if (lastDigit == std::string::npos) return false;
+    suffix = t.substr(lastDigit + 1);
+    t = t.substr(0, lastDigit + 1);
+    if (!suffix.empty() && (suffix[0] == ' ' || suffix[0] == '\t')) suffix.erase(0, 1);
+    const bool am = lower(suffix) == "am", pm = lower(suffix) == "pm";
+    if (!suffix.empty() && !am && !pm) return false;
+    const std::size_t c1 = t.find(':');
+    if (c1 == std::string::npos || c1 == 0 || c1 > 2) return false;
+    const std::string rest = t.substr(c1 + 1);
+    if (!(rest.size() == 2 || (rest.size() == 5 && rest[2] == ':'))) return false;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (i != 2 && !isDigit(rest[i])) return false;
+    }
+    for (std::size_t i = 0; i < c1; ++i) {
+        if (!isDigit(t[i])) return false;
+    }
+    *h = std::atoi(t.substr(0, c1).c_str());
+    *mi = std::atoi(rest.substr(0, 2).c_str());
+    *s = rest.size() == 5 ? std::atoi(rest.substr(3).c_str()) : 0;
+    if (am || pm) {
+        if (*h < 1 || *h > 12) return false;
+        *h = *h % 12 + (pm ? 12 : 0);
+    }
+    return *h <= 23 && *mi <= 59 && *s <= 59;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const RWCString text(input.data(), input.size());
+    const RWLocale& c = RWLocale::defaultLocale();
+
+    struct tm sentinel;
+    std::memset(&sentinel, 0x5a, sizeof sentinel);
+
+    struct tm t = sentinel;
+    int y = 0, m = 0, d = 0;
+    const bool dateOk = c.stringToDate(text, &t);
+    check(dateOk == referenceDate(input, &y, &m, &d));
+    if (dateOk) {
+        check(t.tm_year == y - 1900 && t.tm_mon == m - 1 && t.tm_mday == d);
+        t.tm_year = sentinel.tm_year, t.tm_mon = sentinel.tm_mon, t.tm_mday = sentinel.tm_mday;
+    }
+    check(std::memcmp(&t, &sentinel, sizeof t) == 0);
+
+    t = sentinel;
+    int h = 0, mi = 0, s = 0;
+    const bool timeOk = c.stringToTime(text, &t);
+    check(timeOk == referenceTime(input, &h, &mi, &s));
+    if (timeOk) {
+        check(t.tm_hour == h && t.tm_min == mi && t.tm_sec == s);
+        t.tm_hour = sentinel.tm_hour, t.tm_min = sentinel.tm_min, t.tm_sec = sentinel.tm_sec;
+    }
+    check(std::memcmp(&t, &sentinel, sizeof t) == 0);
+
+    // The date and time classes parse through the locale.
+    static const RWZoneSimple utcZone(0, "UTC");
+    check(RWDate(text).isValid() == dateOk);
+    check(RWDateTime(text, RWDateTime::setDate, c, utcZone).isValid() == dateOk);
+    check(RWDateTime(text, RWDateTime::setTime, c, utcZone).isValid() == timeOk);
+    // Both: the time begins at the first blank-separated word holding ':'.
+    const std::size_t colon = input.find(':');
+    bool bothOk = false;
+    if (colon != std::string::npos) {
+        const std::size_t blank = input.find_last_of(" \t\n\r\f\v", colon);
+        const std::size_t start = blank == std::string::npos ? 0 : blank + 1;
+        bothOk = start > 0 && referenceDate(input.substr(0, start), &y, &m, &d) &&
+                 referenceTime(input.substr(start), &h, &mi, &s);
+    }
+    check(RWDateTime(text, RWDateTime::setBoth, c, utcZone).isValid() == bothOk);
+
+    // The input as a format, on Monday 9 April 2007 14:09:43 UTC: each supported conversion
+    // must read as strftime writes it in the "C" locale, everything else copied.
+    struct tm when {};
+    when.tm_year = 107, when.tm_mon = 3, when.tm_mday = 9, when.tm_hour = 14, when.tm_min = 9;
+    when.tm_sec = 43, when.tm_wday = 1, when.tm_yday = 98;
+    when.tm_zone = "UTC";
+    static const FixedUtc utc;
+    const char* format = input.c_str();  // up to the first NUL, as the locale reads it
+    const RWCString out = c.asString(&when, format, utc);
+    std::string expected;
+    for (const char* p = format; *p != '\0'; ++p) {
+        if (*p != '%' || p[1] == '\0' || !std::strchr("aAbhBcdeDFHIjmMSpRTwxXyYZz%", p[1])) {
+            expected += *p;
+            if (*p == '%' && p[1] != '\0') expected += *++p;
+            continue;
+        }
+        const char conversion[3] = {'%', *++p, '\0'};
+        char buf[64];
+        expected.append(buf, std::strftime(buf, sizeof buf, conversion, &when));
+    }
+    check(std::string(out.data(), out.length()) == expected);
+    check(out.length() <= 12 * std::strlen(format) + 1);
+    return 0;
+}

@@ -1,0 +1,98 @@
+// TzZone: the operating system's time zone as glibc sees it, read once from TZ (else
+// /etc/localtime): a TZif file (64-bit data, transitions, types, the POSIX rule that follows
+// the last transition) or a POSIX TZ value. Offsets are answered from a table of spans with
+// a remembered position, so a run of nearby instants costs a couple of comparisons each.
+#ifndef QELKIT_FOUNDATION_INTERNAL_TZ_ZONE_H
+#define QELKIT_FOUNDATION_INTERNAL_TZ_ZONE_H
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qelkit/foundation/internal/tz_rule.h"
+
+// The content of a TZif file, as glibc keeps it.
+struct TzFileData {
+    struct Type {
+        long gmtoff;  // seconds east of UTC
+        bool isdst;
+        unsigned char abbr;  // index into `abbrs`
+        bool isstd;
+        bool isut;
+    };
+    std::vector<std::int64_t> transitions;
+    std::vector<unsigned char> typeOf;  // type index of each transition
+    std::vector<Type> types;
+    std::string abbrs;
+    std::string footer;  // the POSIX rule after the last transition; empty if none
+
+    // Parses a whole file image; false when glibc would refuse the file.
+    bool parse(const unsigned char* data, std::size_t size);
+    // Reads and parses the file at `path`; false when missing, unreadable or refused.
+    bool read(const std::string& path);
+    // The abbreviation stored at `index`.
+    std::string abbreviation(std::size_t index) const;
+};
+
+class TzZone {
+  public:
+    // The zone glibc's tzset() would set up from the TZ value `tz` (null: TZ unset), looking
+    // up relative names in TZDIR or /usr/share/zoneinfo.
+    explicit TzZone(const char* tz);
+    TzZone(const TzZone&) = delete;
+    TzZone& operator=(const TzZone&) = delete;
+
+    // The span of constant offset and daylight flag that holds `t` (POSIX seconds).
+    TzSpan spanAt(std::int64_t t) const noexcept;
+    // The offset (seconds east of UTC) and daylight flag at `t`; inline for the common case of
+    // an instant in the span looked up last.
+    long gmtoffAt(std::int64_t t, bool* isdst) const noexcept {
+        const std::size_t k = hint_.load(std::memory_order_relaxed);
+        if (k + 1 < starts_.size() && starts_[k] <= t && t < starts_[k + 1]) {
+            *isdst = infos_[k].isdst;
+            return infos_[k].gmtoff;
+        }
+        const TzSpan s = spanAt(t);
+        *isdst = s.isdst;
+        return s.gmtoff;
+    }
+    // The instant whose wall-clock reading is `wall`: the earlier one in an overlap; in a gap
+    // the reading with the offset in force before the change (the result lies after it).
+    std::int64_t utcFromLocal(std::int64_t wall) const noexcept;
+
+    // What tzset() leaves in timezone, daylight and tzname; `altzone` is the daylight offset
+    // (timezone - 3600 when daylight is 0). Offsets are seconds WEST of UTC.
+    long timezone() const noexcept { return timezone_; }
+    long altzone() const noexcept { return altzone_; }
+    bool daylight() const noexcept { return daylight_; }
+    const std::string& name(int which) const { return names_[which]; }
+
+  private:
+    struct Info {
+        long gmtoff;
+        bool isdst;
+    };
+    void useFile(const TzFileData& file);
+    void useRule(const TzRule& rule);
+    void appendSpan(std::int64_t start, long gmtoff, bool isdst);
+    void fillFromRule(std::int64_t from, std::int64_t to);
+    bool loadDefaultRules(const TzRule& user);
+
+    // Spans k = [starts_[k], starts_[k+1]), the last one ending at tableEnd_; before
+    // tableBegin_ and from tableEnd_ on the rule is evaluated directly.
+    std::vector<std::int64_t> starts_;
+    std::vector<Info> infos_;
+    std::int64_t tableBegin_ = INT64_MIN;
+    std::int64_t tableEnd_ = INT64_MAX;
+    TzRule rule_;
+    mutable std::atomic<std::size_t> hint_{0};
+
+    long timezone_ = 0;
+    long altzone_ = -3600;
+    bool daylight_ = false;
+    std::string names_[2];
+};
+
+#endif  // QELKIT_FOUNDATION_INTERNAL_TZ_ZONE_H

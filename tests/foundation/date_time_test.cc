@@ -1,0 +1,231 @@
+#include <date/date.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "qelkit/foundation/rw_date.h"
+#include "qelkit/foundation/rw_date_time.h"
+#include "qelkit/foundation/rw_time.h"
+
+namespace {
+
+constexpr std::int64_t k1901 = 2177452800;  // seconds from 1901 to 1970
+const RWZoneSimple kUtc(0, "UTC");
+
+// Every day of 1901..2100 against Hinnant's calendar: fields, weekday, day of year, day
+// number round trips, and RWDateTime built from the same fields.
+TEST(Calendar, EveryDayOf1901To2100MatchesOracle) {
+    using namespace date;
+    for (sys_days d = sys_days{1901_y / 1 / 1}; d <= sys_days{2100_y / 12 / 31}; d += days{1}) {
+        const year_month_day ymd{d};
+        const unsigned y = int(ymd.year()), m = unsigned(ymd.month()), dd = unsigned(ymd.day());
+        const long n = d.time_since_epoch().count();
+        const RWDate date(dd, m, y);
+        ASSERT_EQ(date.julian(), static_cast<unsigned long>(n + 2440588)) << y << '-' << m;
+        ASSERT_EQ(date.year() * 10000 + date.month() * 100 + date.dayOfMonth(),
+                  y * 10000 + m * 100 + dd);
+        ASSERT_EQ(date.weekDay(), weekday{d}.iso_encoding());
+        ASSERT_EQ(date.day(), unsigned((d - sys_days{ymd.year() / 1 / 1}).count() + 1));
+        ASSERT_EQ(RWDate(date.day(), y), date);
+        const RWDateTime dt(dd, m, y, 13, 5, 7, 250, kUtc);
+        ASSERT_EQ(dt.milliSeconds(), ((n * 86400 + 13 * 3600 + 5 * 60 + 7) + k1901) * 1000 + 250);
+        ASSERT_EQ(dt.year(kUtc) * 10000 + dt.month(kUtc) * 100 + dt.dayOfMonth(kUtc),
+                  y * 10000 + m * 100 + dd);
+        ASSERT_EQ(dt.julian(kUtc), date.julian());
+        ASSERT_EQ(dt.weekDay(kUtc), date.weekDay());
+        ASSERT_EQ(dt.day(kUtc), date.day());
+    }
+}
+
+// Random instants of years 1..9999 against the oracle, read in UTC and in a zone 5:30 east.
+TEST(Calendar, RandomInstantsOfYears1To9999MatchOracle) {
+    using namespace date;
+    using namespace std::chrono;
+    const RWZoneSimple east(-19800, "IST");
+    const std::int64_t first = sys_days{year{1} / 1 / 1}.time_since_epoch().count() * 86400LL;
+    const std::int64_t last = sys_days{year{9999} / 12 / 31}.time_since_epoch().count() * 86400LL;
+    std::mt19937_64 rng(20070409);
+    std::uniform_int_distribution<std::int64_t> pick((first + 19800) * 1000, (last - 19800) * 1000);
+    for (int i = 0; i < 100000; ++i) {
+        const std::int64_t posixMs = pick(rng);
+        const RWDateTime dt(posixMs + k1901 * 1000);
+        ASSERT_TRUE(dt.isValid());
+        for (const RWZone* z :
+             {static_cast<const RWZone*>(&kUtc), static_cast<const RWZone*>(&east)}) {
+            const auto wall =
+                sys_time<milliseconds>{milliseconds{posixMs}} - seconds{z->offsetAt(0)};
+            const sys_days day = floor<days>(wall);
+            const year_month_day ymd{day};
+            const hh_mm_ss<milliseconds> hms{wall - day};
+            ASSERT_EQ(dt.year(*z), unsigned(int(ymd.year())));
+            ASSERT_EQ(dt.month(*z), unsigned(ymd.month()));
+            ASSERT_EQ(dt.dayOfMonth(*z), unsigned(ymd.day()));
+            ASSERT_EQ(dt.hour(*z), unsigned(hms.hours().count()));
+            ASSERT_EQ(dt.minute(*z), unsigned(hms.minutes().count()));
+            ASSERT_EQ(dt.weekDay(*z), weekday{day}.iso_encoding());
+            ASSERT_EQ(dt.milliSecond(), unsigned(hms.subseconds().count()));
+            if (dt.milliSeconds() >= 1000) {
+                struct tm t;
+                dt.toRWTime().extract(&t, *z);
+                ASSERT_EQ(t.tm_year + 1900, int(ymd.year()));
+                ASSERT_EQ(t.tm_yday, (day - sys_days{ymd.year() / 1 / 1}).count());
+                ASSERT_EQ(RWDateTime(&t, dt.milliSecond(), *z), dt);
+            }
+        }
+    }
+}
+
+// Day numbers outside the classes' range take the general path of the conversion.
+TEST(Calendar, DayNumbersRoundTripFarOutsideTheValidYears) {
+    EXPECT_EQ(RWDate::jdnFromCivil(-4713, 11, 24), 0);  // Julian Day 0, proleptic Gregorian
+    for (long y : {-1000000L, -4713L, -1L, 0L, 1L, 9999L, 10000L, 3000000L}) {
+        long year = 0;
+        unsigned month = 0, day = 0;
+        RWDate::civilFromJdn(RWDate::jdnFromCivil(y, 2, 29), &year, &month, &day);
+        EXPECT_EQ(year * 10000 + month * 100 + day,
+                  y * 10000 + (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0) ? 229 : 301))
+            << y;
+    }
+}
+
+struct DateCase {
+    unsigned d, m, y;
+    unsigned long expectJulian;  // 0: invalid
+};
+
+TEST(RWDateTest, FieldConstructorIsStrictAndMapsTwoDigitYears) {
+    const DateCase cases[] = {
+        {31, 2, 2007, 0},    {29, 2, 2008, 2454526}, {29, 2, 1900, 0},        {29, 2, 0, 0},
+        {1, 3, 68, 2439917}, {1, 1, 1, 2415386},     {31, 12, 9999, 5373484}, {1, 1, 10000, 0},
+        {0, 1, 2007, 0},     {1, 13, 2007, 0},       {1, 0, 2007, 0},         {1, 1, 100, 1757585},
+    };
+    for (const DateCase& c : cases)
+        EXPECT_EQ(RWDate(c.d, c.m, c.y).julian(), c.expectJulian)
+            << c.d << '/' << c.m << '/' << c.y;
+    EXPECT_EQ(RWDate::daysInMonthYear(2, 2008), 29u);
+    EXPECT_EQ(RWDate::daysInYear(1900), 365u);
+    EXPECT_EQ(RWDate(11, 4, 2007).weekDay(), 3u);
+    EXPECT_EQ(RWDate(8, 4, 2007).weekDay(), 7u);
+    EXPECT_EQ(RWDate(9, "april", 7, RWLocale::defaultLocale()), RWDate(9, 4, 1907));
+    EXPECT_FALSE(RWDate(9, "Foo", 2007, RWLocale::defaultLocale()).isValid());
+    struct tm t;
+    RWDate(0UL).extract(&t);
+    EXPECT_EQ(t.tm_year + t.tm_mon + t.tm_mday + t.tm_wday + t.tm_yday + t.tm_hour, -6);
+    // The tm constructor takes the year literally.
+    struct tm y68 = {};
+    y68.tm_year = 68 - 1900, y68.tm_mon = 2, y68.tm_mday = 1;
+    EXPECT_EQ(RWDate(&y68).year(), 68u);
+}
+
+TEST(RWTimeTest, FieldsRoundTripThroughExtractInSeveralZones) {
+    struct tm t;
+    RWTime(2177452800UL).extract(&t, kUtc);
+    EXPECT_EQ((t.tm_year + 1900) * 10000 + (t.tm_mon + 1) * 100 + t.tm_mday, 19700101);
+    EXPECT_EQ(t.tm_hour + t.tm_min + t.tm_sec + t.tm_isdst + t.tm_yday + t.tm_gmtoff, 0);
+    EXPECT_EQ(t.tm_wday, 4);
+    for (long west : {0L, 3600L, -3600L, -19800L, 43200L, -50400L, 75L}) {
+        const RWZoneSimple z(west, "Z");
+        for (unsigned long s : {1UL, 2177452800UL, 5354524800UL, 253402300799UL + k1901 - 86400}) {
+            RWTime(s).extract(&t, z);
+            EXPECT_EQ(t.tm_gmtoff, -west);
+            EXPECT_EQ(RWTime(&t, z).seconds(), s) << west << ' ' << s;
+        }
+    }
+    EXPECT_TRUE(RWTime(RWDate(1, 3, 2068), 0, 0, 0, kUtc).isValid());
+    EXPECT_FALSE(RWTime(RWDate(31, 12, 1900), 23, 59, 59, kUtc).isValid());
+    EXPECT_EQ(RWTime(RWDate(1, 1, 1901), 0, 0, 1, kUtc).seconds(), 1u);
+    t = {};
+    t.tm_year = 107, t.tm_mon = 1, t.tm_mday = 31;
+    EXPECT_FALSE(RWTime(&t, kUtc).isValid());
+    t.tm_mday = 1, t.tm_hour = 24;
+    EXPECT_FALSE(RWTime(&t, kUtc).isValid());
+    RWTime(0UL).extract(&t, kUtc);
+    EXPECT_EQ(t.tm_year + t.tm_mon + t.tm_mday + t.tm_hour + t.tm_min + t.tm_sec + t.tm_isdst, -7);
+    EXPECT_EQ(RWTime(0UL).hour(kUtc) + RWTime(0UL).minute(kUtc), 0u);
+}
+
+TEST(RWDateTimeTest, FieldsAreStrictAndInvalidValuesReadAsZero) {
+    EXPECT_EQ(RWDateTime(11, 4, 2007, 0, 0, 0, 0, kUtc).weekDay(kUtc), 3u);
+    EXPECT_EQ(RWDateTime(8, 4, 2007, 23, 59, 59, 999, kUtc).weekDay(kUtc), 7u);
+    EXPECT_FALSE(RWDateTime(31, 2, 2007, 0, 0, 0, 0, kUtc).isValid());
+    EXPECT_FALSE(RWDateTime(1, 2, 2007, 25, 0, 0, 0, kUtc).isValid());
+    EXPECT_FALSE(RWDateTime(1, 2, 2007, 1, 0, 0, 1000, kUtc).isValid());
+    EXPECT_FALSE(RWDateTime(1, 1, 10000, 0, 0, 0, 0, kUtc).isValid());
+    struct tm zero = {};
+    EXPECT_FALSE(RWDateTime(&zero, 0, kUtc).isValid());
+    EXPECT_TRUE(RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc).isValid());
+    EXPECT_LT(RWDateTime(1, 1, 1900, 0, 0, 0, 0, kUtc).milliSeconds(), 0);
+    for (const RWDateTime& bad : {RWDateTime(RWDateTime::invalid), RWDateTime(RWDateTime::null)}) {
+        EXPECT_EQ(bad.year() + bad.month() + bad.dayOfMonth() + bad.day() + bad.hour() +
+                      bad.minute() + bad.second() + bad.milliSecond() + bad.weekDay() +
+                      bad.julian(),
+                  0u);
+        EXPECT_FALSE(bad.toRWTime().isValid());
+        EXPECT_EQ(bad, RWDateTime(RWDateTime::invalid));
+        EXPECT_LT(bad, RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc));
+        EXPECT_EQ(bad.asString('\0'), "#INVALID#");
+    }
+    const RWTime t2068(RWDate(1, 3, 2068), 12, 0, 0, kUtc);
+    EXPECT_EQ(RWDateTime(t2068, 7).milliSeconds(),
+              static_cast<rwint64>(t2068.seconds()) * 1000 + 7);
+    EXPECT_EQ(RWDateTime(1, 3, 2068, 12, 0, 0, 0, kUtc).toRWTime(), t2068);
+}
+
+TEST(RWDateTimeTest, StepsAreExactAndLeavingTheRangeIsInvalid) {
+    RWDateTime dt(31, 12, 9999, 23, 59, 59, 998, kUtc);
+    EXPECT_TRUE(dt.incrementMillisecond(1).isValid());
+    EXPECT_FALSE(dt.incrementMillisecond(1).isValid());
+    EXPECT_FALSE(dt.decrementDay(1).isValid());  // invalid stays invalid
+    EXPECT_FALSE(RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc).decrementSecond(1).isValid());
+    EXPECT_FALSE(RWDateTime(1, 1, 2000, 0, 0, 0, 0, kUtc).incrementDay(INT64_MAX / 2).isValid());
+    RWDateTime day(1, 3, 2008, 6, 30, 0, 0, kUtc);
+    day.decrementDay(1).incrementHour(2).decrementMinute(30).incrementSecond(61);
+    EXPECT_EQ(day, RWDateTime(29, 2, 2008, 8, 1, 1, 0, kUtc));
+}
+
+TEST(RWDateTimeTest, TextReadsDateThenTimeFromTheFirstWordWithAColon) {
+    struct Case {
+        const char* text;
+        RWDateTime::SetType set;
+        rwint64 expect;  // ms in UTC, 0: invalid
+    } cases[] = {
+        {"2007-04-09 14:09:43", RWDateTime::setBoth,
+         RWDateTime(9, 4, 2007, 14, 9, 43, 0, kUtc).milliSeconds()},
+        {"04/09/2007 2:09 PM", RWDateTime::setBoth,
+         RWDateTime(9, 4, 2007, 14, 9, 0, 0, kUtc).milliSeconds()},
+        {"Apr 9, 2007 14:09", RWDateTime::setBoth,
+         RWDateTime(9, 4, 2007, 14, 9, 0, 0, kUtc).milliSeconds()},
+        {"2007-04-09", RWDateTime::setDate,
+         RWDateTime(9, 4, 2007, 0, 0, 0, 0, kUtc).milliSeconds()},
+        {"2007-04-09", RWDateTime::setBoth, 0},
+        {"14:09", RWDateTime::setBoth, 0},
+        {"2007-04-09T14:09:43", RWDateTime::setBoth, 0},
+        {"2007-04-09 14:09:43", RWDateTime::setDate, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RWDateTime(c.text, c.set, RWLocale::defaultLocale(), kUtc).milliSeconds(),
+                  c.expect)
+            << c.text;
+    const RWDateTime now(RWDateTime::setCurrentTime);
+    const RWDateTime at("14:09", RWDateTime::setTime, RWLocale::defaultLocale(), kUtc);
+    EXPECT_EQ(at.hour(kUtc) * 100 + at.minute(kUtc), 1409u);
+    EXPECT_LE(at.julian(kUtc) - now.julian(kUtc) + 1, 2u);  // today (unless midnight passed)
+    EXPECT_EQ(RWDate("Apr 9, 2007"), RWDate(9, 4, 2007));
+    EXPECT_FALSE(RWDate("02/30/2007").isValid());
+}
+
+TEST(Formatting, ClassesPassZoneAndLocaleToTheLocaleFormatter) {
+    const RWZoneSimple z(-7200, "EET");
+    const RWDateTime dt(9, 4, 2007, 14, 9, 43, 0, z);
+    const RWLocale& c = RWLocale::defaultLocale();
+    EXPECT_EQ(dt.asString('\0', c, z), "04/09/07 14:09:43");
+    EXPECT_EQ(dt.toRWTime().asString('\0', z, c), "04/09/07 14:09:43");
+    EXPECT_EQ(dt.toRWTime().asString("%F %T %Z %z %Q", z, c), "2007-04-09 14:09:43 EET +0200 %Q");
+    EXPECT_EQ(dt.asString("%a %j", c, kUtc), "Mon 099");
+    EXPECT_EQ(RWDate(9, 4, 2007).asString('x', c), "04/09/07");
+    EXPECT_EQ(RWDate(9, 4, 2007).asString("%F %T", c), "2007-04-09 00:00:00");
+    EXPECT_EQ(RWTime(0UL).asString('\0', z, c), "#INVALID#");
+    EXPECT_EQ(RWDate(0UL).asString('x', c), "#INVALID#");
+}
+
+}  // namespace

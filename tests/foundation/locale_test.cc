@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ctime>
+#include <iterator>
+#include <string>
+
+#include "qelkit/foundation/rw_locale.h"
+#include "qelkit/foundation/rw_zone.h"
+
+namespace {
+
+// A fixed zone whose standard and daylight sides differ, so %Z and %z show which one is used.
+class TwoSidedZone : public RWZone {
+  public:
+    TwoSidedZone(long stdWest, const char* stdName, long dstWest, const char* dstName)
+        : stdWest_(stdWest), dstWest_(dstWest), stdName_(stdName), dstName_(dstName) {}
+    long timeZoneOffset() const override { return stdWest_; }
+    long altZoneOffset() const override { return dstWest_; }
+    RWBoolean daylightObserved() const override { return stdWest_ != dstWest_; }
+    RWBoolean isDaylight(const struct tm*) const override { return false; }
+    RWCString timeZoneName() const override { return stdName_; }
+    RWCString altZoneName() const override { return dstName_; }
+    long offsetAt(std::int64_t, bool* isDst) const override {
+        if (isDst != nullptr) *isDst = false;
+        return stdWest_;
+    }
+    std::int64_t utcFromLocal(std::int64_t wall) const override { return wall + stdWest_; }
+
+  private:
+    long stdWest_, dstWest_;
+    RWCString stdName_, dstName_;
+};
+
+const TwoSidedZone kUtc(0, "UTC", 0, "UTC");
+
+// Monday 9 April 2007 14:09:43.
+struct tm sampleTm() {
+    struct tm t {};
+    t.tm_year = 107, t.tm_mon = 3, t.tm_mday = 9, t.tm_hour = 14, t.tm_min = 9, t.tm_sec = 43;
+    t.tm_wday = 1, t.tm_yday = 98;
+    return t;
+}
+
+// A tm whose every byte is a marker, to see which fields a parser sets.
+struct tm sentinelTm() {
+    struct tm t;
+    std::memset(&t, 0x5a, sizeof t);
+    return t;
+}
+
+// Runs `parse` on each rejected text and checks that the tm keeps every byte.
+template <typename Parse>
+void expectRejected(const char* const* texts, std::size_t n, Parse parse) {
+    for (std::size_t i = 0; i < n; ++i) {
+        struct tm t = sentinelTm();
+        const struct tm before = t;
+        EXPECT_FALSE(parse(texts[i], &t)) << '"' << texts[i] << '"';
+        EXPECT_EQ(std::memcmp(&t, &before, sizeof t), 0) << '"' << texts[i] << '"';
+    }
+}
+
+TEST(RWLocale, StringToDateAcceptsTheDocumentedFormsAndSetsOnlyTheDateFields) {
+    const struct {
+        const char* text;
+        int year, month, day;
+    } accepted[] = {
+        {"2007-04-09", 2007, 4, 9},       {"2007/4/9", 2007, 4, 9},
+        {"04/09/2007", 2007, 4, 9},       {"4-9-07", 1907, 4, 9},
+        {"4.9.2007", 2007, 4, 9},         {"Apr 9, 2007", 2007, 4, 9},
+        {"April 9 2007", 2007, 4, 9},     {"9 Apr 2007", 2007, 4, 9},
+        {"09-Apr-07", 1907, 4, 9},        {"09Apr07", 1907, 4, 9},
+        {"040907", 1907, 4, 9},           {"04092007", 2007, 4, 9},
+        {"Mon, Apr 9, 2007", 2007, 4, 9}, {"monday 9 APRIL 2007", 2007, 4, 9},
+        {" \t2007-04-09\n", 2007, 4, 9},  {"2/29/2000", 2000, 2, 29},
+        {"12/31/999", 999, 12, 31},       {"1/1/0001", 1, 1, 1},
+        {"1/1/00", 1900, 1, 1},           {"12/31/9999", 9999, 12, 31},
+    };
+    const RWLocale& c = RWLocale::defaultLocale();
+    for (const auto& k : accepted) {
+        struct tm t = sentinelTm();
+        struct tm expected = sentinelTm();
+        expected.tm_year = k.year - 1900, expected.tm_mon = k.month - 1, expected.tm_mday = k.day;
+        EXPECT_TRUE(c.stringToDate(k.text, &t)) << '"' << k.text << '"';
+        EXPECT_EQ(std::memcmp(&t, &expected, sizeof t), 0) << '"' << k.text << '"';
+    }
+    // clang-format off
+    const char* const rejected[] = {
+        "2007-04", "20070409", "02/30/2007", "13/01/2007", "2007-13-01", "2/29/1900", "", "   ",
+        "2007-04-09 14:09", "2007 Apr 9", "9 2007 Apr", "Apr May 9 2007", "Foo 9 2007", "4/9/0000",
+        "4/9/000", "004/9/2007", "4/9/12345", "-2007-04-09", "2007-04-09-", "Mon",
+        "Apr 9 2007 Mon", "4/0/2007", "4_9_2007", "Sept 9 2007"};
+    // clang-format on
+    expectRejected(rejected, std::size(rejected),
+                   [&c](const char* s, struct tm* t) { return c.stringToDate(s, t); });
+}
+
+TEST(RWLocale, StringToTimeAcceptsHourMinuteSecondWithOptionalAmPm) {
+    const struct {
+        const char* text;
+        int hour, minute, second;
+    } accepted[] = {
+        {"14:09", 14, 9, 0},      {"14:09:43", 14, 9, 43}, {"2:09:43 PM", 14, 9, 43},
+        {"2:09pm", 14, 9, 0},     {"12:00 AM", 0, 0, 0},   {"12:30 Pm", 12, 30, 0},
+        {" 9:05 ", 9, 5, 0},      {"0:00", 0, 0, 0},       {"23:59:59", 23, 59, 59},
+        {"11:59\tam", 11, 59, 0},
+    };
+    const RWLocale& c = RWLocale::defaultLocale();
+    for (const auto& k : accepted) {
+        struct tm t = sentinelTm();
+        struct tm expected = sentinelTm();
+        expected.tm_hour = k.hour, expected.tm_min = k.minute, expected.tm_sec = k.second;
+        EXPECT_TRUE(c.stringToTime(k.text, &t)) << '"' << k.text << '"';
+        EXPECT_EQ(std::memcmp(&t, &expected, sizeof t), 0) << '"' << k.text << '"';
+    }
+    const char* const rejected[] = {"14:09:30.250", "14.09",    "1430",    "24:00",
+                                    "13:00 PM",     "0:30 AM",  "14:9",    "14:60",
+                                    "14:09:60",     "2:09  PM", "2:09 XM", "",
+                                    "123:00",       "14:090",   "14:09:",  "2007-04-09"};
+    expectRejected(rejected, std::size(rejected),
+                   [&c](const char* s, struct tm* t) { return c.stringToTime(s, t); });
+}
+
+TEST(RWLocale, FormatsEveryConversionOfTheCLocale) {
+    // clang-format off
+    const struct {
+        const char* format;
+        const char* expected;
+    } cases[] = {
+        {"%a", "Mon"}, {"%A", "Monday"}, {"%b", "Apr"}, {"%h", "Apr"}, {"%B", "April"},
+        {"%c", "Mon Apr  9 14:09:43 2007"}, {"%d", "09"}, {"%e", " 9"}, {"%D", "04/09/07"},
+        {"%F", "2007-04-09"}, {"%H", "14"}, {"%I", "02"}, {"%j", "099"}, {"%m", "04"},
+        {"%M", "09"}, {"%S", "43"}, {"%p", "PM"}, {"%R", "14:09"}, {"%T", "14:09:43"},
+        {"%w", "1"}, {"%x", "04/09/07"}, {"%X", "14:09:43"}, {"%y", "07"}, {"%Y", "2007"},
+        {"%Z", "UTC"}, {"%z", "+0000"}, {"%%", "%"}, {"%Q", "%Q"}, {"100%", "100%"},
+        {"%r %k", "%r %k"}, {"", ""}, {"%Y-%m-%d %H:%M:%S", "2007-04-09 14:09:43"},
+        {"%Y-%m-%dT%H:%M:%S", "2007-04-09T14:09:43"},
+    };
+    // clang-format on
+    const RWLocale& c = RWLocale::defaultLocale();
+    const struct tm t = sampleTm();
+    for (const auto& k : cases) {
+        EXPECT_EQ(std::string(c.asString(&t, k.format, kUtc)), k.expected) << k.format;
+        if (std::strlen(k.format) == 2 && k.format[0] == '%') {
+            EXPECT_EQ(std::string(c.asString(&t, k.format[1], kUtc)), k.expected) << k.format;
+        }
+    }
+    EXPECT_EQ(std::string(c.asString(&t, '\0', kUtc)), "04/09/07 14:09:43");
+    // Output far beyond one internal buffer keeps its order.
+    std::string longFormat, longText;
+    for (int i = 0; i < 40; ++i)
+        longFormat += "%c|" + std::to_string(i),
+            longText += "Mon Apr  9 14:09:43 2007|" + std::to_string(i);
+    EXPECT_EQ(std::string(c.asString(&t, longFormat.c_str(), kUtc)), longText);
+    EXPECT_EQ(std::string(c.asString(nullptr, 'x', kUtc)), "#INVALID#");
+}
+
+TEST(RWLocale, ZoneConversionsFollowTheDaylightFlag) {
+    // clang-format off
+    const struct {
+        long stdWest, dstWest;
+        int isdst;
+        const char* expected;
+    } cases[] = {
+        {-3600, -7200, 0, "STD +0100"}, {-3600, -7200, 1, "DST +0200"},
+        {18000, 14400, 1, "DST -0400"}, {19800, 19800, -1, "STD -0530"},
+    };
+    // clang-format on
+    struct tm t = sampleTm();
+    for (const auto& k : cases) {
+        const TwoSidedZone zone(k.stdWest, "STD", k.dstWest, "DST");
+        t.tm_isdst = k.isdst;
+        EXPECT_EQ(std::string(RWLocale::defaultLocale().asString(&t, "%Z %z", zone)), k.expected);
+    }
+}
+
+TEST(RWLocale, NamesMatchInFullOrByThreeLettersInAnyCase) {
+    const struct {
+        const char* name;
+        int month, weekday;
+    } cases[] = {
+        {"apr", 4, 0},    {"APRIL", 4, 0}, {"Sept", 0, 0}, {"Mon", 0, 1},
+        {"sunday", 0, 7}, {"SAT", 0, 6},   {"", 0, 0},     {"Ma", 0, 0},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(RWLocale::defaultLocale().monthIndex(k.name), k.month) << k.name;
+        EXPECT_EQ(RWLocale::defaultLocale().weekdayIndex(k.name), k.weekday) << k.name;
+    }
+}
+
+TEST(RWLocale, GlobalSwapsAndNullReinstallsTheDefault) {
+    const RWLocaleSnapshot other("C");
+    const RWLocale& def = RWLocale::defaultLocale();
+    EXPECT_EQ(&RWLocale::global(), &def);
+    EXPECT_EQ(RWLocale::global(&other), &def);
+    EXPECT_EQ(&RWLocale::global(), &other);
+    EXPECT_EQ(RWLocale::global(nullptr), &other);
+    EXPECT_EQ(&RWLocale::global(), &def);
+    EXPECT_EQ(RWLocale::global(nullptr), &def);
+    EXPECT_EQ(def.locale_name(), "C");
+}
+
+TEST(RWLocale, SnapshotsOfCAndOfUnknownNamesBehaveAsTheDefault) {
+    const char* const names[] = {"C", "POSIX", "C.UTF-8", "xx_NOWHERE.bogus", nullptr};
+    const RWLocale& def = RWLocale::defaultLocale();
+    struct tm t = sampleTm();
+    t.tm_hour = 0;  // midnight is "AM", hour 12 by %I
+    const char* const format = "%a %A %b %B %c %p %I %x %X %Q";
+    for (const char* name : names) {
+        const RWLocaleSnapshot snap(name);
+        const std::string label = name ? name : "(null)";
+        if (name != nullptr) {
+            EXPECT_EQ(snap.locale_name(), name);
+        }
+        EXPECT_EQ(snap.asString(&t, format, kUtc), def.asString(&t, format, kUtc)) << label;
+        struct tm d = sentinelTm();
+        EXPECT_TRUE(snap.stringToDate("9 Apr 07", &d) && d.tm_year == 7) << label;
+        EXPECT_TRUE(snap.stringToTime("12:01 am", &d) && d.tm_hour == 0) << label;
+    }
+    // With nothing given, the C locale current now (gtest leaves the process in "C").
+    EXPECT_EQ(RWLocaleSnapshot().locale_name(), "C");
+}
+
+// A locale that only implements the char conversion: the format loop must copy what it does
+// not support.
+class ShoutingLocale : public RWLocale {
+  public:
+    using RWLocale::asString;
+    RWCString asString(const struct tm* t, char format, const RWZone& z) const override {
+        if (format == 'Y') return "YEAR";
+        return RWLocale::defaultLocale().asString(t, format, z);
+    }
+    RWBoolean stringToDate(const RWCString&, struct tm*) const override { return false; }
+    RWBoolean stringToTime(const RWCString&, struct tm*) const override { return false; }
+    const RWCString& locale_name() const override { return name_; }
+
+  private:
+    RWCString name_ = "shout";
+};
+
+TEST(RWLocale, BaseFormatLoopAndNamesServeSubclasses) {
+    const ShoutingLocale loc;
+    const struct tm t = sampleTm();
+    EXPECT_EQ(std::string(loc.asString(&t, "%Y|%Q|%m|%%|%", kUtc)), "YEAR|%Q|04|%|%");
+    EXPECT_EQ(loc.monthIndex("dec"), 12);
+    EXPECT_EQ(loc.weekdayIndex("Sunday"), 7);
+    EXPECT_EQ(loc.weekdayIndex("Sun."), 0);
+}
+
+TEST(RWLocale, NumbersUseTheCConventions) {
+    const RWLocale& c = RWLocale::defaultLocale();
+    EXPECT_EQ(c.asString(-42L), "-42");
+    EXPECT_EQ(c.asString(18446744073709551615UL), "18446744073709551615");
+    const struct {
+        double value;
+        int precision;
+        bool showpoint;
+        const char* expected;
+    } cases[] = {
+        {3.14159, 2, false, "3.14"}, {2.5, 3, false, "2.5"},     {2.5, 3, true, "2.500"},
+        {2.0, 6, false, "2"},        {-0.125, 2, true, "-0.12"}, {1e6, 0, false, "1000000"},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(c.asString(k.value, k.precision, k.showpoint), k.expected) << k.value;
+    }
+}
+
+}  // namespace

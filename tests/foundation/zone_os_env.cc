@@ -1,0 +1,138 @@
+// RWZone::os() against glibc, in a process started with the TZ its registration in
+// zone_env.cmake gives it: offsets and daylight flags for every hour of 2000-2040 and a sample
+// of 1850-2300, conversions back from wall-clock time, and what tzset() reports.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "qelkit/foundation/rw_zone.h"
+
+namespace {
+
+struct GlibcGlobals {
+    long timezone;
+    int daylight;
+    std::string stdName;
+    std::string dstName;
+};
+// Taken at load: localtime_r may move tzname, timezone and daylight later on.
+const GlibcGlobals kGlibc = [] {
+    tzset();
+    return GlibcGlobals{timezone, daylight, tzname[0], tzname[1]};
+}();
+
+// What each zone of the registrations is known to report.
+struct Known {
+    const char* tz;
+    long std;
+    long alt;
+    const char* stdName;
+    const char* altName;
+    bool daylight;
+};
+constexpr Known kKnown[] = {
+    {"America/New_York", 18000, 14400, "EST", "EDT", true},
+    {"Europe/London", 0, -3600, "GMT", "BST", true},
+    {"Australia/Lord_Howe", -37800, -39600, "+1030", "+11", true},
+    {"Asia/Kathmandu", -20700, -24300, "+0545", "+0545", false},  // no daylight: std - 1 h
+    {"EST5EDT,M3.2.0,M11.1.0", 18000, 14400, "EST", "EDT", true},
+};
+
+const Known* knownZone() {
+    const char* tz = std::getenv("TZ");
+    for (const Known& k : kKnown)
+        if (tz && std::strcmp(tz, k.tz) == 0) return &k;
+    return nullptr;
+}
+
+// Compares os() with localtime_r at every `step` seconds of [from, to); also maps each wall
+// reading back. Returns the number of disagreements and describes the first one.
+long compareRange(std::int64_t from, std::int64_t to, std::int64_t step, std::string* first) {
+    const RWZone& zone = RWZone::os();
+    long bad = 0;
+    for (std::int64_t t = from; t < to; t += step) {
+        const std::time_t tt = static_cast<std::time_t>(t);
+        struct tm tm;
+        if (!localtime_r(&tt, &tm)) continue;
+        bool dst = false;
+        const long west = zone.offsetAt(t, &dst);
+        const std::int64_t wall = t - west;
+        const std::int64_t back = zone.utcFromLocal(wall);
+        // An overlap reading maps to its earlier instant, so `back` may precede `t`.
+        const bool roundTrip = back <= t && back - zone.offsetAt(back) == wall;
+        if (west != -tm.tm_gmtoff || dst != (tm.tm_isdst > 0) || !roundTrip) {
+            if (bad++ == 0)
+                *first = "t=" + std::to_string(t) + " glibc " + std::to_string(tm.tm_gmtoff) + "/" +
+                         std::to_string(tm.tm_isdst) + " os() " + std::to_string(-west) + "/" +
+                         std::to_string(dst) + " back " + std::to_string(back);
+        }
+    }
+    return bad;
+}
+
+TEST(OsZone, TzsetValuesMatchGlibc) {
+    const RWZone& zone = RWZone::os();
+    EXPECT_EQ(kGlibc.timezone, zone.timeZoneOffset());
+    EXPECT_EQ(kGlibc.daylight != 0, zone.daylightObserved());
+    EXPECT_EQ(kGlibc.stdName, zone.timeZoneName().data());
+    EXPECT_EQ(kGlibc.dstName, zone.altZoneName().data());
+    if (const Known* k = knownZone()) {
+        EXPECT_EQ(k->std, zone.timeZoneOffset());
+        EXPECT_EQ(k->alt, zone.altZoneOffset());
+        EXPECT_EQ(k->stdName, std::string(zone.timeZoneName().data()));
+        EXPECT_EQ(k->altName, std::string(zone.altZoneName().data()));
+        EXPECT_EQ(k->daylight, zone.daylightObserved());
+    }
+    EXPECT_EQ(&zone, &RWZone::local());
+}
+
+TEST(OsZone, EveryHourOf2000To2040MatchesLocaltime) {
+    std::string first;
+    EXPECT_EQ(0, compareRange(946684800, 2240611200, 3600, &first)) << first;
+}
+
+TEST(OsZone, SampleOf1850To2300MatchesLocaltime) {
+    std::string first;
+    EXPECT_EQ(0, compareRange(-3786825600, 10413792000, 37 * 3600 + 17, &first)) << first;
+}
+
+TEST(OsZone, DaylightOfWallClockFollowsTheSeasons) {
+    const RWZone& zone = RWZone::os();
+    const Known* k = knownZone();
+    for (int month : {0, 6}) {
+        struct tm wall = {};
+        wall.tm_year = 124;
+        wall.tm_mon = month;
+        wall.tm_mday = 15;
+        wall.tm_hour = 12;
+        struct tm probe = wall;
+        probe.tm_isdst = -1;
+        std::mktime(&probe);
+        EXPECT_EQ(probe.tm_isdst > 0, zone.isDaylight(&wall)) << "month " << month;
+    }
+    const std::int64_t jan = 1705320000, jul = 1721044800;  // 15 January and July 2024, noon
+    if (k && k->daylight) {
+        EXPECT_NE(zone.offsetAt(jan), zone.offsetAt(jul));
+    }
+    const RWZoneSimple fixed(3600, "X");
+    EXPECT_EQ(fixed.offsetAt(jan), fixed.offsetAt(jul));
+}
+
+TEST(OsZone, GapTakesTheOffsetBeforeAndOverlapTheEarlierInstant) {
+    const Known* k = knownZone();
+    if (!k || k->std != 18000 || !k->daylight) {
+        GTEST_SKIP() << "US Eastern rules only";
+    }
+    const RWZone& zone = RWZone::os();
+    constexpr std::int64_t kMar10 = 1710028800, kNov3 = 1730592000;  // 2024, 00:00 UTC
+    // 02:30 does not exist on 10 March: read with EST it is 07:30 UTC, 03:30 EDT.
+    EXPECT_EQ(kMar10 + 7 * 3600 + 1800, zone.utcFromLocal(kMar10 + 2 * 3600 + 1800));
+    // 01:30 happens twice on 3 November: the EDT one, 05:30 UTC, comes first.
+    EXPECT_EQ(kNov3 + 5 * 3600 + 1800, zone.utcFromLocal(kNov3 + 3600 + 1800));
+}
+
+}  // namespace

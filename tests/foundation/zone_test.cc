@@ -1,0 +1,172 @@
+#include "qelkit/foundation/rw_zone.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "qelkit/foundation/internal/tz_rule.h"
+#include "qelkit/foundation/internal/tz_zone.h"
+
+namespace {
+
+// 2024-03-10 and 2024-11-03 00:00:00 UTC, the days of the US changes that year.
+constexpr std::int64_t kMar10 = 1710028800;
+constexpr std::int64_t kNov3 = 1730592000;
+
+TEST(Zone, SimpleZoneHasOneOffsetAndOneName) {
+    const RWZoneSimple zone(-3600, "X");
+    struct tm july = {};
+    july.tm_year = 124;
+    july.tm_mon = 6;
+    july.tm_mday = 1;
+    EXPECT_EQ(-3600, zone.timeZoneOffset());
+    EXPECT_EQ(-3600, zone.altZoneOffset());
+    EXPECT_FALSE(zone.daylightObserved());
+    EXPECT_FALSE(zone.isDaylight(&july));
+    EXPECT_EQ(std::string("X"), zone.timeZoneName().data());
+    EXPECT_EQ(std::string("X"), zone.altZoneName().data());
+    bool dst = true;
+    EXPECT_EQ(-3600, zone.offsetAt(kMar10 + 180 * 86400, &dst));
+    EXPECT_FALSE(dst);
+    EXPECT_EQ(kMar10 - 3600, zone.utcFromLocal(kMar10));
+}
+
+TEST(Zone, UtcIsFixedAtZeroNamedUtc) {
+    const RWZone& utc = RWZone::utc();
+    EXPECT_EQ(&utc, &RWZone::utc());
+    EXPECT_EQ(0, utc.timeZoneOffset());
+    EXPECT_EQ(0, utc.offsetAt(kNov3));
+    EXPECT_EQ(std::string("UTC"), utc.timeZoneName().data());
+}
+
+TEST(Zone, LocalSwapReturnsPreviousAndNullRestoresOs) {
+    EXPECT_EQ(&RWZone::os(), &RWZone::local());
+    const RWZoneSimple first(3600, "A");
+    const RWZoneSimple second(7200, "B");
+    EXPECT_EQ(&RWZone::os(), RWZone::local(&first));
+    EXPECT_EQ(&first, &RWZone::local());
+    EXPECT_EQ(&first, RWZone::local(&second));
+    EXPECT_EQ(7200, RWZone::local().timeZoneOffset());
+    EXPECT_EQ(&second, RWZone::local(nullptr));
+    EXPECT_EQ(&RWZone::os(), &RWZone::local());
+}
+
+// A zone that knows only isDaylight(): daylight time from 1 April to 1 October, wall clock.
+class SummerZone : public RWZone {
+  public:
+    long timeZoneOffset() const override { return -3600; }
+    long altZoneOffset() const override { return -7200; }
+    RWBoolean daylightObserved() const override { return true; }
+    RWBoolean isDaylight(const struct tm* t) const override {
+        return t->tm_mon >= 3 && t->tm_mon < 9;
+    }
+    RWCString timeZoneName() const override { return "S"; }
+    RWCString altZoneName() const override { return "D"; }
+};
+
+TEST(Zone, DefaultConversionsFollowIsDaylight) {
+    const SummerZone zone;
+    constexpr std::int64_t kApr1 = 1711929600;  // 2024-04-01 00:00:00
+    struct Case {
+        std::int64_t utc;
+        long offset;
+        bool dst;
+    };
+    const Case cases[] = {
+        {kApr1 - 3600 - 1, -3600, false},  // 23:59:59 local standard time on 31 March
+        {kApr1 - 3600, -7200, true},       // 01:00 standard reading: already April
+        {kApr1 + 100 * 86400, -7200, true},
+        {kApr1 + 200 * 86400, -3600, false},
+    };
+    for (const Case& c : cases) {
+        bool dst = !c.dst;
+        EXPECT_EQ(c.offset, zone.offsetAt(c.utc, &dst)) << c.utc;
+        EXPECT_EQ(c.dst, dst) << c.utc;
+    }
+    EXPECT_EQ(kApr1 - 7200, zone.utcFromLocal(kApr1));
+    EXPECT_EQ(kApr1 - 1 - 3600, zone.utcFromLocal(kApr1 - 1));
+}
+
+TEST(TzRule, ChangesFallOnTheRuleDays) {
+    struct Case {
+        const char* tz;
+        std::int64_t year;
+        std::int64_t start;
+        std::int64_t end;
+    };
+    const Case cases[] = {
+        {"EST5EDT,M3.2.0,M11.1.0", 2024, kMar10 + 7 * 3600, kNov3 + 6 * 3600},
+        {"EST5EDT", 2024, kMar10 + 7 * 3600, kNov3 + 6 * 3600},  // rules left out: US rules
+        // J60 is 1 March even in a leap year; 59 counts from day 0, so it is 29 February.
+        {"AAA0BBB0,J60/0,59/0", 2024, 1709251200, 1709164800},
+        // Times past 24 hours and negative ones move the change to another day.
+        {"AAA0BBB0,M3.2.0/26,M11.1.0/-1", 2024, kMar10 + 26 * 3600, kNov3 - 3600},
+        // Fifth week means the last such weekday: 31 March and 27 October 2024.
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 2024, 1711846800, 1729990800},
+    };
+    for (const Case& c : cases) {
+        const TzRule rule = TzRule::parse(c.tz);
+        EXPECT_EQ(c.start, rule.changeAt(0, c.year)) << c.tz;
+        EXPECT_EQ(c.end, rule.changeAt(1, c.year)) << c.tz;
+    }
+}
+
+TEST(TzRule, ParsesNamesAndOffsetsAsGlibcDoes) {
+    struct Case {
+        const char* tz;
+        const char* std;
+        const char* dst;
+        int stdOffset;
+        int dstOffset;
+        bool wantsDefaultRules;
+    };
+    const Case cases[] = {
+        {"<+0545>-5:45", "+0545", "+0545", 20700, 20700, false},
+        {"EST5EDT", "EST", "EDT", -18000, -14400, true},
+        {"AAA-30BBB-25:99,M1.1.0,M2.1.0", "AAA", "BBB", 86400, 86400 + 59 * 60,
+         false},                                       // hours stop at 24, minutes at 59
+        {"XY5", "", "", 0, 0, false},                  // a name needs three letters
+        {"Europe/London", "Europe", "", 0, 0, false},  // no offset: UTC under the name
+    };
+    for (const Case& c : cases) {
+        bool wants = !c.wantsDefaultRules;
+        const TzRule rule = TzRule::parse(c.tz, &wants);
+        EXPECT_EQ(c.std, rule.name(0)) << c.tz;
+        EXPECT_EQ(c.dst, rule.name(1)) << c.tz;
+        EXPECT_EQ(c.stdOffset, rule.offset(0)) << c.tz;
+        EXPECT_EQ(c.dstOffset, rule.offset(1)) << c.tz;
+        EXPECT_EQ(c.wantsDefaultRules, wants) << c.tz;
+    }
+}
+
+TEST(TzRule, SouthernRuleKeepsDaylightOverNewYear) {
+    const TzRule rule = TzRule::parse("NZST-12NZDT,M9.5.0,M4.1.0/3");
+    const std::int64_t jan2024 = 1704067200;
+    const TzSpan summer = rule.spanAt(jan2024 + 86400);
+    EXPECT_TRUE(summer.isdst);
+    EXPECT_EQ(46800, summer.gmtoff);
+    EXPECT_EQ(jan2024, summer.start);  // spans never cross a UTC new year
+    EXPECT_EQ(rule.changeAt(1, 2024), summer.end);
+    EXPECT_FALSE(rule.spanAt(summer.end).isdst);
+}
+
+TEST(TzFile, RefusesWhatIsNotZoneData) {
+    TzFileData file;
+    const unsigned char text[] = "not a zone file at all, though long enough for a header......";
+    EXPECT_FALSE(file.parse(text, sizeof text));
+    const unsigned char truncated[] = "TZif2";
+    EXPECT_FALSE(file.parse(truncated, sizeof truncated - 1));
+    EXPECT_FALSE(file.read("/nonexistent/zone/file"));
+}
+
+TEST(TzZone, UnreadableValuesGiveUtc) {
+    for (const char* tz : {"", ":", "Nowhere/Not_A_City", "12345"}) {
+        const TzZone zone(tz);
+        EXPECT_EQ(0, zone.spanAt(kMar10).gmtoff) << tz;
+        EXPECT_EQ(0, zone.timezone()) << tz;
+        EXPECT_FALSE(zone.daylight()) << tz;
+    }
+}
+
+}  // namespace
