@@ -1,0 +1,134 @@
+// Runs the six string-to-date conversions on arbitrary text. Only NqException may escape, and a
+// valid result must have its fields in range. The nq conversions are also compared with a
+// literal reading of their steps: RWCTokenizer for the fields, strtoll clamped to int for the
+// numbers, RWDateTime's tm constructor and its local accessors for every date and time step.
+// Run it under several TZ values: the fast path differs from the literal one only in zones
+// whose midnight can fall into a daylight gap.
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "qelkit/datetime/nq_string_to_date.h"
+#include "qelkit/foundation/nq_trace.h"
+#include "qelkit/foundation/rw_ctokenizer.h"
+#include "qelkit/records/nq_exception.h"
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+void discard(const char*, const char*) {}
+
+void checkRange(const RWDateTime& dt) {
+    if (!dt.isValid()) return;
+    check(dt.year() >= 1 && dt.year() <= 9999 && dt.month() >= 1 && dt.month() <= 12);
+    check(dt.dayOfMonth() >= 1 && dt.dayOfMonth() <= 31 && dt.hour() <= 23);
+    check(dt.minute() <= 59 && dt.second() <= 59 && dt.milliSecond() <= 999);
+}
+
+// ---- The reference ----------------------------------------------------------------------------
+int clamp(long long v) { return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v); }
+
+int number(const RWCSubString& token) {
+    return clamp(std::strtoll(std::string(token.data(), token.length()).c_str(), nullptr, 10));
+}
+
+void setYear(tm& t, int v) {
+    long long y = v < 100 ? (v < 69 ? 2000LL + v : 1900LL + v) : v;
+    t.tm_year = clamp(y - 1900);
+}
+
+void dateFromTm(RWDateTime& dt, tm* t) {
+    unsigned ms = 0;
+    if (dt.isValid()) {
+        t->tm_hour = int(dt.hour()), t->tm_min = int(dt.minute()), t->tm_sec = int(dt.second());
+        ms = dt.milliSecond();
+    }
+    dt = RWDateTime(t, ms);
+}
+
+void timeFromTm(RWDateTime& dt, tm* t) {
+    if (dt.isValid()) {
+        t->tm_mday = int(dt.dayOfMonth()), t->tm_mon = int(dt.month()) - 1;
+        t->tm_year = int(dt.year()) - 1900;
+    }
+    dt = RWDateTime(t, 0);
+}
+
+bool refDate(RWDateTime& dt, const RWCString& text) {
+    RWCTokenizer next(text);
+    const RWCSubString y = next("/- "), m = next("/- "), d = next("/- ");
+    if (d.length() == 0) return false;
+    if (y.length() < 4) throw NqException("setDateYYYYMMDD() Invalid year '" + RWCString(y) + "'");
+    tm t{};
+    setYear(t, number(y));
+    t.tm_mon = clamp(number(m) - 1LL);
+    t.tm_mday = number(d);
+    dateFromTm(dt, &t);
+    return true;
+}
+
+bool refTime(RWDateTime& dt, const RWCString& text) {
+    RWCTokenizer next(text);
+    const RWCSubString h = next(": "), m = next(": "), s = next(":. ");
+    if (m.length() == 0) return false;
+    tm t{};
+    t.tm_hour = number(h), t.tm_min = number(m);
+    if (s.length() != 0) t.tm_sec = number(s);
+    timeFromTm(dt, &t);
+    return true;
+}
+
+RWDateTime refDatetime(const RWCString& text) {
+    RWDateTime dt(RWDateTime::invalid);
+    RWCTokenizer next(text);
+    const RWCString first(next(" \t"));
+    const RWCString rest(next(""));
+    if (refDate(dt, first)) {
+        if (rest.length() > 2) refTime(dt, rest);
+    } else {
+        refTime(dt, first);
+    }
+    return dt;
+}
+
+// The result as text, or the exception's message: equal outcomes give equal texts.
+template <class F>
+std::string outcome(F f) {
+    try {
+        const RWDateTime dt = f();
+        checkRange(dt);
+        return dt.isValid() ? std::to_string(dt.milliSeconds()) : "invalid";
+    } catch (const NqException& e) {
+        return std::string("throw ") + e.why();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const NqTraceSink installed = NqTraceStatic::setSink(discard);
+    (void)installed;
+    const QelString text(reinterpret_cast<const char*>(data), size);
+    using S = NqStringToDate;
+    check(outcome([&] { return S::nq::datetime(text); }) ==
+          outcome([&] { return refDatetime(text); }));
+    check(outcome([&] { return S::nq::date(text); }) == outcome([&] {
+              RWDateTime dt(RWDateTime::invalid);
+              refDate(dt, text);
+              return dt;
+          }));
+    check(outcome([&] { return S::nq::time(text); }) == outcome([&] {
+              RWDateTime dt(RWDateTime::invalid);
+              refTime(dt, text);
+              return dt;
+          }));
+    for (auto convert : {S::qel::date, S::qel::time, S::qel::datetime})
+        outcome([&] { return convert(text); });
+    return 0;
+}

@@ -1,0 +1,27 @@
+// QelDate: the library-wide first day of the week, used by the week, week-hour and year
+// truncations of NqTimeAggregation. It has no instances. The setting is a plain int read
+// without a lock: set it during start-up, before other threads use the library.
+#ifndef QELKIT_DATETIME_QEL_DATE_H
+#define QELKIT_DATETIME_QEL_DATE_H
+
+#include "qelkit/strings/qel_string.h"
+
+class QelDate {
+  public:
+    QelDate() = delete;
+
+    // The current first day of the week, 1 (Monday) .. 7 (Sunday); 7 until changed.
+    static int startOfWeek() noexcept { return _startOfWeek; }
+    // Stores `day` (1 Monday .. 7 Sunday). Throws NqException "error - start of week value out
+    // of range (1..7): <day>" for any other value, leaving the setting unchanged.
+    static void setStartOfWeek(int day);
+    // "Sunday", "Monday", "Friday" or "Saturday", exactly (case-sensitive). Throws NqException
+    // "Error - start of week value unrecognized: <dayName>" for any other text, leaving the
+    // setting unchanged.
+    static void setStartOfWeek(const QelString& dayName);
+
+  private:
+    static int _startOfWeek;
+};
+
+#endif  // QELKIT_DATETIME_QEL_DATE_H
