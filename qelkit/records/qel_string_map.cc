@@ -1,0 +1,49 @@
+#include "qelkit/records/qel_string_map.h"
+
+#include <cstdlib>
+
+#include "qelkit/datetime/get_date.h"
+
+QelStringMap::QelStringMap(int buckets)
+    : _namedValues(static_cast<NamedValues::size_type>(buckets)) {}
+
+QelStringMap::~QelStringMap() = default;
+
+int QelStringMap::stringValue(const QelString& name, QelString& result) const {
+    return _namedValues.findValue(name, result) ? 1 : 0;
+}
+
+int QelStringMap::intValue(const QelString& name, int& result) const {
+    QelString text;
+    if (!stringValue(name, text)) return 0;
+    result = std::atoi(text.data());
+    return 1;
+}
+
+int QelStringMap::doubleValue(const QelString& name, double& result) const {
+    QelString text;
+    if (!stringValue(name, text)) return 0;
+    result = std::atof(text.data());
+    return 1;
+}
+
+int QelStringMap::timeValue(const QelString& name, RWTime& result, QelString format) const {
+    QelString text;
+    if (!stringValue(name, text)) return 0;
+    result = GetDate(text.data(), format.data()).time();
+    return 1;
+}
+
+int QelStringMap::numValues() const { return static_cast<int>(_namedValues.entries()); }
+
+void QelStringMap::addValue(const QelString& name, const QelString& value) {
+    _namedValues.insert(name, value);
+}
+
+void QelStringMap::clear() { _namedValues.clear(); }
+
+QelString QelStringMap::value(const QelString& name) const {
+    QelString text;
+    stringValue(name, text);
+    return text;
+}

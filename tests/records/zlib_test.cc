@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "qelkit/records/nq_exception.h"
+#include "qelkit/records/zlib_compression.h"
+
+namespace {
+
+RWCString randomBytes(std::size_t n) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return RWCString(s);
+}
+
+// Runs `fn` with std::cerr redirected; returns what was written there.
+template <class Fn>
+std::string captureCerr(Fn fn) {
+    std::ostringstream captured;
+    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+    fn();
+    std::cerr.rdbuf(old);
+    return captured.str();
+}
+
+TEST(ZlibTest, RoundTripsAtEveryLevelReadableByZlib) {
+    for (std::size_t size : {0, 1, 65537, 1 << 20, 3 << 20}) {
+        const RWCString data = size == (3 << 20) ? RWCString('\0', size) : randomBytes(size);
+        for (int level = -1; level <= 9; ++level) {
+            SCOPED_TRACE(testing::Message() << "size " << size << " level " << level);
+            const RWCString packed = ZLIB::compress(data, level);
+            std::string back(size + 1, 'x');
+            uLongf backLen = back.size();
+            ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(&back[0]), &backLen,
+                                 reinterpret_cast<const Bytef*>(packed.data()), packed.length()),
+                      Z_OK);
+            EXPECT_TRUE(RWCString(back.data(), backLen) == data);
+            EXPECT_TRUE(ZLIB::decompress(packed) == data);
+        }
+    }
+}
+
+TEST(ZlibTest, FailuresThrowOrWriteOneLineAndKeepTheBytesDecoded) {
+    const RWCString text = randomBytes(200000) + RWCString('a', 300000);
+    const RWCString packed = ZLIB::compress(text, 6);
+    RWCString badCheck = packed;
+    badCheck(badCheck.length() - 1) ^= 1;
+    struct Case {
+        RWCString input;
+        std::size_t minimumKept;  // leading bytes of `text` that must come back
+    } const cases[] = {
+        {"this is not a zlib stream", 0},
+        {RWCString(packed.data(), packed.length() / 2), 100000},
+        {RWCString(packed.data(), 2), 0},
+        {badCheck, text.length()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input.length());
+        EXPECT_THROW(
+            try { ZLIB::decompress(c.input, 1); } catch (const NqException& e) {
+                EXPECT_STREQ(e.why(), "ZLIB decompression failure");
+                throw;
+            },
+            NqException);
+        RWCString kept;
+        EXPECT_EQ(captureCerr([&] { kept = ZLIB::decompress(c.input, 0); }),
+                  "ZLIB decompression failure\n");
+        EXPECT_GE(kept.length(), c.minimumKept);
+        EXPECT_TRUE(RWCString(text.data(), kept.length()) == kept);
+    }
+}
+
+TEST(ZlibTest, EmptyInputAndRejectedLevelsGiveEmptyResultsSilently) {
+    for (int raise : {0, 1}) {
+        RWCString results[3];
+        EXPECT_EQ(captureCerr([&] {
+                      results[0] = ZLIB::decompress(RWCString(), raise);
+                      results[1] = ZLIB::compress("data", 10, raise);
+                      results[2] = ZLIB::decompress(ZLIB::compress(RWCString(), -1, raise), raise);
+                  }),
+                  "");
+        for (const RWCString& r : results) EXPECT_TRUE(r.isNull());
+        EXPECT_GT(ZLIB::compress(RWCString(), -1, raise).length(), 2u);
+    }
+}
+
+}  // namespace

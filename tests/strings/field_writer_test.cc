@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "qelkit/strings/data_buffer.h"
+#include "qelkit/strings/field_writer.h"
+#include "qelkit/strings/qel_string_collection.h"
+
+namespace {
+
+TEST(FieldWriter, WritesRecordedFieldsTabSeparatedAndGrowsShortRecords) {
+    const struct {
+        std::vector<int> indexes;
+        std::string expected;
+        int entriesAfter;
+    } cases[] = {{{2, 0}, "c\ta", 3}, {{}, "", 3}, {{1, 1}, "b\tb", 3}, {{0, 5}, "a\t", 6}};
+    for (const auto& c : cases) {
+        QelStringCollection fields;
+        fields.split("a,b,c", QelStringCollection::noStrip, ',');
+        FieldWriter writer;
+        for (int i : c.indexes) writer.addFieldIndex(i);
+        std::ostringstream out;
+        writer.write(out, fields);
+        EXPECT_EQ(out.str(), c.expected);
+        EXPECT_EQ(fields.entries(), c.entriesAfter);
+    }
+}
+
+// Appends `total` bytes in pieces of `piece` bytes to blocks of 16 and checks size, text, the
+// number of blocks (a block is added only for a byte that needs it) and clear().
+TEST(DataBuffer, KeepsEveryByteAcrossBlockBoundaries) {
+    const unsigned cases[][2] = {{0, 1},  {1, 1},   {15, 3},  {16, 16},
+                                 {17, 1}, {17, 17}, {645, 7}, {640, 100}};
+    for (const auto& c : cases) {
+        const unsigned total = c[0], piece = c[1];
+        std::string expected;
+        for (unsigned i = 0; i < total; ++i) expected.push_back(static_cast<char>(i % 251));
+        DataBuffer buf(16);
+        for (unsigned at = 0; at < total; at += piece)
+            buf.append(expected.data() + at, std::min(piece, total - at));
+        EXPECT_EQ(buf.size(), total);
+        EXPECT_EQ(buf.empty(), total == 0);
+        EXPECT_EQ(buf.toString(), RWCString(expected)) << total << "/" << piece;
+        buf.newItem();  // size() now counts every earlier block as full
+        EXPECT_EQ(buf.size(), total == 0 ? 16 : (total + 15) / 16 * 16) << total;
+        buf.clear();
+        EXPECT_TRUE(buf.empty() && buf.size() == 0);
+    }
+}
+
+TEST(DataBuffer, FillAppendsCountsAndEmptyBlocks) {
+    DataBuffer buf(4);
+    buf.append("abcd", 4);
+    buf.append('x', 0);
+    buf.append('x', -1);
+    buf.append('x', 3);
+    EXPECT_EQ(buf.toString(), "abcdxxx");
+    DataBuffer none(0);  // cannot hold a byte; must not loop
+    none.append("abc", 3);
+    none.append('z', 5);
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(CheckString, ReportsCapacityMismatchOnStandardError) {
+    std::ostringstream captured;
+    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+    QelString roomy("abc");
+    roomy.capacity(32);
+    const int same = checkString("tag", QelString("abc"));
+    const int differs = checkString("tag", roomy);
+    std::cerr.rdbuf(old);
+    EXPECT_EQ(same, 1);
+    EXPECT_EQ(differs, 0);
+    EXPECT_EQ(captured.str(), "String capacity mismatch (tag): 32, 3 = abc\n");
+}
+
+}  // namespace
