@@ -1,5 +1,9 @@
 # Thin wrapper over the CMake presets. `make test` and `make demo` are the two README commands.
-.PHONY: test sanitize tsan bench fuzz deps clean
+.PHONY: demo test sanitize tsan bench fuzz integration docs package deps clean
+
+# A Release build of the tool, run on the bundled sample data.
+demo: deps
+	tools/demo.sh
 
 test: deps
 	cmake --preset debug
@@ -24,6 +28,21 @@ bench: deps
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
+
+# The SQL grouping checked against a real PostgreSQL server.
+integration: deps
+	tests/integration/run.sh
+
+# The API reference, generated from the header comments.
+docs: deps
+	cmake --preset release
+	cmake --build --preset release --target docs
+
+# A Debian package of the library, headers, CMake package, pkg-config file and the tool.
+package: deps
+	cmake --preset release
+	cmake --build --preset release
+	cd build/release && cpack -G DEB
 
 deps:
 	@.ci/deps

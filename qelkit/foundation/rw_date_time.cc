@@ -1,6 +1,9 @@
 #include "qelkit/foundation/rw_date_time.h"
 
+#include <algorithm>
+
 #include "qelkit/foundation/internal/civil_time.h"
+#include "qelkit/foundation/internal/tz_zone.h"
 
 using qelkit_internal::floorDiv;
 using qelkit_internal::kPosixFrom1901;
@@ -9,75 +12,31 @@ using qelkit_internal::kSecondsPerDay;
 namespace {
 
 constexpr rwint64 kMsPerDay = kSecondsPerDay * 1000;
-// The first and last millisecond of years 1..9999, counted from 1901-01-01 00:00:00 UTC.
-constexpr rwint64 kFirstMs = (qelkit_internal::kFirstDay * kSecondsPerDay + kPosixFrom1901) * 1000;
-constexpr rwint64 kLastMs =
-    ((qelkit_internal::kLastDay + 1) * kSecondsPerDay + kPosixFrom1901) * 1000 - 1;
+// Seconds from 0000-03-01 to 1970-01-01.
+constexpr std::int64_t kMarchZeroSeconds = qelkit_internal::kMarchZeroToPosixEpoch * kSecondsPerDay;
 
-bool inRange(rwint64 ms) { return ms >= kFirstMs && ms <= kLastMs; }
-
-// The wall-clock reading of an instant in a zone.
-struct LocalReading {
-    const RWZone* zone;
-    rwint64 ms;         // the instant read
-    std::int64_t days;  // the local day, from 1970-01-01
-    unsigned secondOfDay;
-    unsigned hour;
-    unsigned minute;
-    qelkit_internal::Civil civil;
+// The date fields (year, month, day, day of year, weekday) of the local day converted last on
+// this thread, packed as RWDateTime keeps them. Instants of a series mostly share a local day,
+// so the calendar conversion is done once per day. Keyed by the day number from 0000-03-01
+// plus one, so the zero entry matches no day. Initial-exec TLS keeps the lookup a plain load.
+struct LastDay {
+    std::uint64_t key;
+    std::uint64_t dateFields;
 };
+thread_local LastDay lastDay __attribute__((tls_model("initial-exec"))) = {0, 0};
 
-// The last reading made in the operating system's zone on this thread. Callers usually ask
-// for several fields of one instant in a row (year, month, day, hour, minute), so the zone
-// lookup and the calendar conversion are done once for all of them, without locks; and
-// instants of a series often share a local day, whose date is then reused. Only os() is
-// remembered: it lives as long as the process and its rules never change, so its address
-// identifies it, while another zone object may die and a different one take its address.
-// Initial-exec TLS keeps the lookup a plain load (the entry is a few dozen bytes).
-thread_local LocalReading lastOsReading __attribute__((tls_model("initial-exec"))) = {};
-
-__attribute__((noinline)) const LocalReading& computeReading(rwint64 ms, const RWZone& z,
-                                                             LocalReading& scratch) {
-    LocalReading& last = lastOsReading;
-    const bool isOs = &z == &RWZone::os();
-    LocalReading& r = isOs ? last : scratch;
-    // Valid counts are at least kFirstMs, so the shifted count divides as an unsigned number
-    // (a multiplication and a shift, no correction for negative values).
-    const std::int64_t second =
-        static_cast<std::int64_t>(static_cast<std::uint64_t>(ms - kFirstMs) / 1000) +
-        kFirstMs / 1000;
-    const std::int64_t posix = second - kPosixFrom1901;
-    const std::int64_t local = posix - z.offsetAt(posix);
-    // Local seconds from 0000-03-01: non-negative for every reading of years 1..9999.
-    const std::int64_t fromMarchZero =
-        local + qelkit_internal::kMarchZeroToPosixEpoch * kSecondsPerDay;
-    std::int64_t days;
-    if (fromMarchZero >= 0) {
-        const std::uint64_t dayNumber = static_cast<std::uint64_t>(fromMarchZero) / 86400;
-        days = static_cast<std::int64_t>(dayNumber) - qelkit_internal::kMarchZeroToPosixEpoch;
-        r.secondOfDay =
-            static_cast<unsigned>(static_cast<std::uint64_t>(fromMarchZero) - dayNumber * 86400);
-    } else {
-        days = floorDiv(local, kSecondsPerDay);
-        r.secondOfDay = static_cast<unsigned>(local - days * kSecondsPerDay);
-    }
-    r.hour = r.secondOfDay / 3600;
-    r.minute = r.secondOfDay / 60 % 60;
-    if (!(isOs && last.zone == &z && last.days == days))
-        r.civil = qelkit_internal::civilFromDays(days);
-    r.days = days;
-    r.ms = ms;
-    r.zone = &z;
-    return r;
-}
-
-// The reading of `ms` in `z`: the remembered one, or one computed into `scratch` (or into the
-// remembered entry when `z` is os()).
-inline const LocalReading& readLocal(rwint64 ms, const RWZone& z, LocalReading& scratch) {
-    const LocalReading& last = lastOsReading;
-    if (last.ms == ms && last.zone == &z) return last;
-    return computeReading(ms, z, scratch);
-}
+// The stretch of instants [lo, hi) around the one converted last on this thread in
+// RWZone::os() over which both the offset and the local day stay the same: an instant in it
+// needs no zone lookup and no calendar conversion, only its distance from local midnight.
+// os() never changes, so the stretch stays true for the life of the process.
+struct OsStretch {
+    std::int64_t lo;
+    std::int64_t hi;
+    std::int64_t midnight;  // the instant the local day starts at, under the stretch's offset
+    std::uint64_t dateFields;
+};
+thread_local OsStretch lastOsStretch
+    __attribute__((tls_model("initial-exec"))) = {INT64_MAX, INT64_MIN, 0, 0};
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -161,61 +120,99 @@ RWDateTime::RWDateTime(const RWCString& text, SetType set, const RWLocale& loc, 
     *this = RWDateTime(&t, 0, z);
 }
 
-RWDateTime::RWDateTime(rwint64 msSince1901) : ms_(msSince1901) {
-    state_ = inRange(ms_) ? valid_ : invalid_;
-}
+std::uint64_t RWDateTime::convert(const RWZone& z) const {
+    // The header spells the range out as numbers: they must be the first and last millisecond of
+    // years 1..9999, counted from 1901-01-01 00:00:00 UTC.
+    static_assert(RWDateTime::kFirstMs ==
+                      (qelkit_internal::kFirstDay * kSecondsPerDay + kPosixFrom1901) * 1000,
+                  "first millisecond of year 1");
+    static_assert(
+        RWDateTime::kLastMs ==
+            ((qelkit_internal::kLastDay + 1) * kSecondsPerDay + kPosixFrom1901) * 1000 - 1,
+        "last millisecond of year 9999");
+    if (state_ != valid_) return 0;
+    // Valid counts are at least kFirstMs, so the shifted count divides as an unsigned number
+    // (a multiplication and a shift, no correction for negative values).
+    const std::int64_t second =
+        static_cast<std::int64_t>(static_cast<std::uint64_t>(ms_ - kFirstMs) / 1000) +
+        kFirstMs / 1000;
+    const std::int64_t posix = second - kPosixFrom1901;
+    const auto put = [](std::uint64_t value, Packed f) {
+        return (value & ((std::uint64_t{1} << f.width) - 1)) << f.shift;
+    };
+    const auto timeFields = [&put](std::uint64_t secondOfDay) {
+        return put(secondOfDay / 60 % 60, kMinute) | put(secondOfDay / 3600, kHour) |
+               put(secondOfDay % 60, kSecond);
+    };
+    // The packed date of local day `days`, through the per-thread entry of the last day.
+    const auto dateFields = [&put](std::int64_t days) {
+        const std::uint64_t key =
+            static_cast<std::uint64_t>(days + qelkit_internal::kMarchZeroToPosixEpoch) + 1;
+        LastDay& last = lastDay;
+        if (last.key == key) return last.dateFields;
+        const qelkit_internal::Civil c = qelkit_internal::civilFromDays(days);
+        // A reading that the zone's offset pushes into year 0 or 10000 keeps its other
+        // fields, so the packed value is still not 0.
+        const std::uint64_t date =
+            put(c.day, kMday) | put(c.month, kMonth) |
+            put(static_cast<std::uint64_t>(qelkit_internal::floorMod(days + 3, 7)) + 1, kWday) |
+            put(c.dayOfYear + 1, kYday) | put(static_cast<std::uint64_t>(c.year), kYear);
+        last = LastDay{key, date};
+        return date;
+    };
 
-unsigned RWDateTime::year(const RWZone& z) const {
-    LocalReading scratch;
-    return isValid() ? static_cast<unsigned>(readLocal(ms_, z, scratch).civil.year) : 0;
-}
+    if (&z == RWZone::builtOs()) {
+        OsStretch& s = lastOsStretch;
+        if (!(posix >= s.lo && posix < s.hi)) {
+            const TzSpan span = tzZoneOfOs().spanAt(posix);
+            // Local seconds from 0000-03-01 are not negative for any valid instant: the day
+            // divides as an unsigned number.
+            const std::int64_t days =
+                static_cast<std::int64_t>(
+                    static_cast<std::uint64_t>(posix + span.gmtoff + kMarchZeroSeconds) /
+                    kSecondsPerDay) -
+                qelkit_internal::kMarchZeroToPosixEpoch;
+            s.midnight = days * kSecondsPerDay - span.gmtoff;
+            s.lo = std::max(span.start, s.midnight);
+            s.hi = std::min(span.end, s.midnight + kSecondsPerDay);
+            s.dateFields = dateFields(days);
+        }
+        const std::uint64_t fields =
+            s.dateFields | timeFields(static_cast<std::uint64_t>(posix - s.midnight));
+        // Another thread reading the same object stores the same bits.
+        osFields_.store(fields, std::memory_order_relaxed);
+        return fields;
+    }
 
-unsigned RWDateTime::month(const RWZone& z) const {
-    LocalReading scratch;
-    return isValid() ? readLocal(ms_, z, scratch).civil.month : 0;
+    const std::int64_t local = posix - z.offsetAt(posix);
+    // Local seconds from 0000-03-01: non-negative for every reading of years 1..9999 in a
+    // zone less than a day from UTC.
+    const std::int64_t fromMarchZero = local + kMarchZeroSeconds;
+    std::int64_t days;
+    std::uint64_t secondOfDay;
+    if (fromMarchZero >= 0) {
+        const std::uint64_t dayNumber = static_cast<std::uint64_t>(fromMarchZero) / 86400;
+        days = static_cast<std::int64_t>(dayNumber) - qelkit_internal::kMarchZeroToPosixEpoch;
+        secondOfDay = static_cast<std::uint64_t>(fromMarchZero) - dayNumber * 86400;
+    } else {
+        days = floorDiv(local, kSecondsPerDay);
+        secondOfDay = static_cast<std::uint64_t>(local - days * kSecondsPerDay);
+    }
+    return dateFields(days) | timeFields(secondOfDay);
 }
-
-unsigned RWDateTime::dayOfMonth(const RWZone& z) const {
-    LocalReading scratch;
-    return isValid() ? readLocal(ms_, z, scratch).civil.day : 0;
-}
-
-unsigned RWDateTime::day(const RWZone& z) const {
-    LocalReading scratch;
-    return isValid() ? readLocal(ms_, z, scratch).civil.dayOfYear + 1 : 0;
-}
-
-unsigned RWDateTime::hour(const RWZone& z) const {
-    LocalReading scratch;
-    return isValid() ? readLocal(ms_, z, scratch).hour : 0;
-}
-
-unsigned RWDateTime::minute(const RWZone& z) const {
-    LocalReading scratch;
-    return isValid() ? readLocal(ms_, z, scratch).minute : 0;
-}
-
-// In the local zone: offsets of local mean time were not whole minutes.
-unsigned RWDateTime::second() const {
-    LocalReading scratch;
-    return isValid() ? readLocal(ms_, RWZone::local(), scratch).secondOfDay % 60 : 0;
-}
-
 unsigned RWDateTime::milliSecond() const {
     return isValid() ? static_cast<unsigned>(qelkit_internal::floorMod(ms_, 1000)) : 0;
 }
 
-// Julian Day 0 fell on a Monday.
-unsigned RWDateTime::weekDay(const RWZone& z) const {
-    const unsigned long jdn = julian(z);
-    return jdn != 0 ? static_cast<unsigned>(jdn % 7 + 1) : 0;
-}
-
 unsigned long RWDateTime::julian(const RWZone& z) const {
-    LocalReading scratch;
-    return isValid() ? static_cast<unsigned long>(readLocal(ms_, z, scratch).days +
-                                                  qelkit_internal::kJdnOfPosixEpoch)
-                     : 0;
+    std::uint64_t fields = osFields_.load(std::memory_order_relaxed);
+    if (fields == 0 || &z != RWZone::builtOs()) fields = convert(z);
+    if (fields == 0) return 0;
+    const auto get = [fields](Packed f) {
+        return static_cast<unsigned>(fields >> f.shift) & ((1u << f.width) - 1);
+    };
+    const std::int64_t days = qelkit_internal::daysFromCivil(get(kYear), 1, 1) + get(kYday) - 1;
+    return static_cast<unsigned long>(days + qelkit_internal::kJdnOfPosixEpoch);
 }
 
 RWTime RWDateTime::toRWTime() const {
@@ -234,6 +231,7 @@ void RWDateTime::extract(struct tm* t, const RWZone& z) const {
 
 RWDateTime& RWDateTime::incrementMillisecond(rwint64 n) {
     if (!isValid()) return *this;
+    osFields_.store(0, std::memory_order_relaxed);
     rwint64 sum;
     if (__builtin_add_overflow(ms_, n, &sum) || !inRange(sum)) {
         state_ = invalid_;
@@ -246,6 +244,7 @@ RWDateTime& RWDateTime::incrementMillisecond(rwint64 n) {
 
 RWDateTime& RWDateTime::decrementMillisecond(rwint64 n) {
     if (!isValid()) return *this;
+    osFields_.store(0, std::memory_order_relaxed);
     rwint64 diff;
     if (__builtin_sub_overflow(ms_, n, &diff) || !inRange(diff)) {
         state_ = invalid_;

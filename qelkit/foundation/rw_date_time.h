@@ -6,6 +6,7 @@
 #ifndef QELKIT_FOUNDATION_RW_DATE_TIME_H
 #define QELKIT_FOUNDATION_RW_DATE_TIME_H
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 
@@ -41,25 +42,37 @@ class RWDateTime {
     RWDateTime(const RWCString& text, SetType set = setBoth,
                const RWLocale& loc = RWLocale::global(), const RWZone& z = RWZone::local());
     // Milliseconds since 1901-01-01 00:00:00 UTC; invalid outside years 1..9999.
-    explicit RWDateTime(rwint64 msSince1901);
+    explicit RWDateTime(rwint64 msSince1901)
+        : ms_(msSince1901), state_(inRange(msSince1901) ? valid_ : invalid_) {}
+
+    // Copies carry the remembered reading along with the instant.
+    RWDateTime(const RWDateTime& o) noexcept
+        : ms_(o.ms_), state_(o.state_), osFields_(o.osFields_.load(std::memory_order_relaxed)) {}
+    RWDateTime& operator=(const RWDateTime& o) noexcept {
+        ms_ = o.ms_;
+        state_ = o.state_;
+        osFields_.store(o.osFields_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        return *this;
+    }
 
     RWBoolean isValid() const { return state_ == valid_; }
     RWBoolean isNull() const { return state_ == null_; }
 
-    // Fields of the wall-clock reading in `z`. The last reading in RWZone::os() is remembered
-    // per thread, so asking for several fields of one instant converts it once.
-    unsigned year(const RWZone& z = RWZone::local()) const;
-    unsigned month(const RWZone& z = RWZone::local()) const;
-    unsigned dayOfMonth(const RWZone& z = RWZone::local()) const;
+    // Fields of the wall-clock reading in `z`. The reading in RWZone::os() is converted by the
+    // first accessor that asks for it and kept in the object, so the others are a load and a
+    // shift; readings in other zones are converted on each call.
+    unsigned year(const RWZone& z = RWZone::local()) const { return field(z, kYear); }
+    unsigned month(const RWZone& z = RWZone::local()) const { return field(z, kMonth); }
+    unsigned dayOfMonth(const RWZone& z = RWZone::local()) const { return field(z, kMday); }
     // Day of the year, 1..366.
-    unsigned day(const RWZone& z = RWZone::local()) const;
-    unsigned hour(const RWZone& z = RWZone::local()) const;
-    unsigned minute(const RWZone& z = RWZone::local()) const;
+    unsigned day(const RWZone& z = RWZone::local()) const { return field(z, kYday); }
+    unsigned hour(const RWZone& z = RWZone::local()) const { return field(z, kHour); }
+    unsigned minute(const RWZone& z = RWZone::local()) const { return field(z, kMinute); }
     // The wall-clock second in RWZone::local().
-    unsigned second() const;
+    unsigned second() const { return field(RWZone::local(), kSecond); }
     unsigned milliSecond() const;
     // 1 (Monday) .. 7 (Sunday).
-    unsigned weekDay(const RWZone& z = RWZone::local()) const;
+    unsigned weekDay(const RWZone& z = RWZone::local()) const { return field(z, kWday); }
     unsigned long julian(const RWZone& z = RWZone::local()) const;
     // Milliseconds since 1901-01-01 00:00:00 UTC (0 for an invalid or null value).
     rwint64 milliSeconds() const { return state_ == valid_ ? ms_ : 0; }
@@ -103,8 +116,41 @@ class RWDateTime {
     // Ordering key: every non-valid value sorts below every valid one.
     rwint64 key() const { return state_ == valid_ ? ms_ : INT64_MIN; }
 
+    // The first and last millisecond of years 1..9999.
+    static constexpr rwint64 kFirstMs = -59958144000000;
+    static constexpr rwint64 kLastMs = 255579753599999;
+    static constexpr bool inRange(rwint64 ms) { return ms >= kFirstMs && ms <= kLastMs; }
+
+    // The wall-clock fields of a reading packed into 64 bits: {shift, width} of each. A valid
+    // reading is never 0 (its year is at least 1), so 0 means "not converted yet".
+    struct Packed {
+        unsigned char shift, width;
+    };
+    static constexpr Packed kMinute{0, 6};
+    static constexpr Packed kHour{6, 5};
+    static constexpr Packed kSecond{11, 6};
+    static constexpr Packed kMday{17, 5};
+    static constexpr Packed kMonth{22, 4};
+    static constexpr Packed kWday{26, 3};   // 1 Monday .. 7 Sunday
+    static constexpr Packed kYday{29, 9};   // 1..366
+    static constexpr Packed kYear{38, 14};  // 1..9999
+
+    // One field of the reading in `z`: the kept os() reading when there is one, else a fresh
+    // conversion (0 for an invalid or null value).
+    unsigned field(const RWZone& z, Packed f) const {
+        std::uint64_t fields = osFields_.load(std::memory_order_relaxed);
+        if (fields == 0 || &z != RWZone::builtOs()) fields = convert(z);
+        return static_cast<unsigned>(fields >> f.shift) & ((1u << f.width) - 1);
+    }
+    // The packed reading of the instant in `z`, kept in osFields_ when `z` is os(); 0 when the
+    // value is invalid or null.
+    std::uint64_t convert(const RWZone& z) const;
+
     rwint64 ms_ = 0;
     State state_ = invalid_;
+    // The packed reading in RWZone::os(), or 0. Relaxed atomic: a shared const value may be
+    // read by several threads, each of which may fill it with the same bits.
+    mutable std::atomic<std::uint64_t> osFields_{0};
 };
 
 #endif  // QELKIT_FOUNDATION_RW_DATE_TIME_H

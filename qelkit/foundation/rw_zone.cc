@@ -59,6 +59,7 @@ class OsZone : public RWZone {
         return -gmtoff;
     }
     std::int64_t utcFromLocal(std::int64_t wall) const override { return zone_.utcFromLocal(wall); }
+    const TzZone& tz() const noexcept { return zone_; }
 
   private:
     TzZone zone_;
@@ -66,10 +67,10 @@ class OsZone : public RWZone {
     RWCString altName_;
 };
 
-// Null stands for os(), so the pointer needs no dynamic initialisation.
-std::atomic<const RWZone*> localZone{nullptr};
-
 }  // namespace
+
+std::atomic<const RWZone*> RWZone::localZone_{nullptr};
+std::atomic<const RWZone*> RWZone::os_{nullptr};
 
 RWZone::~RWZone() = default;
 
@@ -87,22 +88,26 @@ std::int64_t RWZone::utcFromLocal(std::int64_t wall) const {
     return wall + (isDaylight(&t) ? altZoneOffset() : timeZoneOffset());
 }
 
-const RWZone& RWZone::local() {
-    const RWZone* zone = localZone.load(std::memory_order_acquire);
-    return zone ? *zone : os();
-}
-
 const RWZone* RWZone::local(const RWZone* zone) {
-    const RWZone* previous = localZone.exchange(zone, std::memory_order_acq_rel);
+    const RWZone* previous = localZone_.exchange(zone ? zone : &os(), std::memory_order_acq_rel);
     return previous ? previous : &os();
 }
 
 const RWZone& RWZone::os() {
     // Built on first use and never destroyed: objects converting times during static
-    // destruction still find it. The process owns it.
-    static const RWZone* const zone = new OsZone(std::getenv("TZ"));
+    // destruction still find it. The process owns it. Once built it becomes the local zone
+    // unless an application installed another first.
+    static const RWZone* const zone = [] {
+        const RWZone* built = new OsZone(std::getenv("TZ"));
+        os_.store(built, std::memory_order_release);
+        const RWZone* none = nullptr;
+        localZone_.compare_exchange_strong(none, built, std::memory_order_acq_rel);
+        return built;
+    }();
     return *zone;
 }
+
+const TzZone& tzZoneOfOs() { return static_cast<const OsZone&>(RWZone::os()).tz(); }
 
 const RWZone& RWZone::utc() {
     static const RWZone* const zone = new RWZoneSimple(0, "UTC");  // never destroyed, as os()

@@ -18,6 +18,7 @@
 #ifndef QELKIT_FOUNDATION_RW_ZONE_H
 #define QELKIT_FOUNDATION_RW_ZONE_H
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 
@@ -53,8 +54,12 @@ class RWZone {
     // in a gap or an overlap of a daylight change maps to one of the instants around it.
     virtual std::int64_t utcFromLocal(std::int64_t wall) const;
 
-    // The zone local-time arithmetic uses; os() until replaced.
-    static const RWZone& local();
+    // The zone local-time arithmetic uses; os() until replaced. One atomic load once os()
+    // has been built (its construction installs it as the local zone unless one is set).
+    static const RWZone& local() {
+        const RWZone* zone = localZone_.load(std::memory_order_acquire);
+        return zone ? *zone : os();
+    }
     // Installs `zone` (not owned; must outlive its use) as the local zone and returns the one
     // it replaces; a null `zone` reinstalls os(). The swap is atomic.
     static const RWZone* local(const RWZone* zone);
@@ -64,6 +69,17 @@ class RWZone {
     static const RWZone& os();
     // Offset 0 all year, named "UTC".
     static const RWZone& utc();
+
+  private:
+    friend class RWDateTime;
+    // os() once it has been built, else null: RWDateTime keeps the fields of its reading in
+    // os() (whose rules never change) and compares zones against this pointer.
+    static const RWZone* builtOs() noexcept { return os_.load(std::memory_order_acquire); }
+
+    // The installed local zone; null until os() is built or a zone is installed. Both are
+    // constant-initialised, so they are usable during static initialisation.
+    static std::atomic<const RWZone*> localZone_;
+    static std::atomic<const RWZone*> os_;
 };
 
 // A fixed offset with no daylight time: both offsets and both names are the ones given.

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "qelkit/foundation/rw_date.h"
 #include "qelkit/foundation/rw_date_time.h"
@@ -181,6 +183,84 @@ TEST(RWDateTimeTest, StepsAreExactAndLeavingTheRangeIsInvalid) {
     RWDateTime day(1, 3, 2008, 6, 30, 0, 0, kUtc);
     day.decrementDay(1).incrementHour(2).decrementMinute(30).incrementSecond(61);
     EXPECT_EQ(day, RWDateTime(29, 2, 2008, 8, 1, 1, 0, kUtc));
+}
+
+// The accessors' fields, and the same reading through extract(), in the same order.
+using Fields = std::vector<unsigned>;
+Fields accessorFields(const RWDateTime& dt, const RWZone& z) {
+    return {dt.year(z),    dt.month(z), dt.dayOfMonth(z), dt.day(z),
+            dt.weekDay(z), dt.hour(z),  dt.minute(z),     static_cast<unsigned>(dt.julian(z))};
+}
+Fields extractedFields(const RWDateTime& dt, const RWZone& z) {
+    if (!dt.isValid()) return Fields(8, 0);
+    struct tm t;
+    dt.extract(&t, z);
+    const unsigned year = static_cast<unsigned>(t.tm_year + 1900);
+    const unsigned month = static_cast<unsigned>(t.tm_mon + 1);
+    const unsigned mday = static_cast<unsigned>(t.tm_mday);
+    return {year,
+            month,
+            mday,
+            static_cast<unsigned>(t.tm_yday + 1),
+            static_cast<unsigned>(t.tm_wday == 0 ? 7 : t.tm_wday),
+            static_cast<unsigned>(t.tm_hour),
+            static_cast<unsigned>(t.tm_min),
+            static_cast<unsigned>(RWDate(mday, month, year).julian())};
+}
+
+// The reading an object keeps in os() must follow every change of its instant.
+TEST(RWDateTimeTest, KeptReadingFollowsStepsAndAssignments) {
+    const RWZone& os = RWZone::os();
+    const rwint64 start = RWDateTime(9, 4, 2007, 14, 9, 43, 0, kUtc).milliSeconds();
+    const struct {
+        const char* what;
+        void (*change)(RWDateTime&);
+    } cases[] = {
+        {"incrementHour", [](RWDateTime& d) { d.incrementHour(5); }},
+        {"decrementDay", [](RWDateTime& d) { d.decrementDay(40); }},
+        {"incrementMillisecond", [](RWDateTime& d) { d.incrementMillisecond(86400000 + 60000); }},
+        {"decrementMinute", [](RWDateTime& d) { d.decrementMinute(61); }},
+        {"assignment", [](RWDateTime& d) { d = RWDateTime(d.milliSeconds() + 3600000 * 30); }},
+        {"to invalid", [](RWDateTime& d) { d.incrementDay(INT64_MAX / 2); }},
+    };
+    for (const auto& c : cases) {
+        RWDateTime dt(start);
+        ASSERT_EQ(accessorFields(dt, os), extractedFields(dt, os));  // fills the kept reading
+        c.change(dt);
+        const RWDateTime fresh =
+            dt.isValid() ? RWDateTime(dt.milliSeconds()) : RWDateTime(RWDateTime::invalid);
+        EXPECT_EQ(accessorFields(dt, os), extractedFields(fresh, os)) << c.what;
+    }
+    // A copy of a value with a kept reading reads the same in os() (the default zone until
+    // another is installed) and is read afresh in any other zone.
+    RWDateTime a(start);
+    a.hour(os);
+    const RWDateTime b(a);
+    const RWZoneSimple east(-19800, "IST");
+    EXPECT_EQ(accessorFields(b, RWZone::local()), extractedFields(RWDateTime(start), os));
+    EXPECT_EQ(accessorFields(b, east), extractedFields(RWDateTime(start), east));
+}
+
+// Threads reading the fields of shared const values at once agree with a reading made alone.
+TEST(RWDateTimeTest, SharedConstValuesReadConcurrentlyAgree) {
+    const RWZone& os = RWZone::os();
+    std::vector<RWDateTime> shared;
+    std::vector<Fields> expect;
+    for (rwint64 ms = RWDateTime(1, 1, 1990, 0, 0, 0, 0, kUtc).milliSeconds(); shared.size() < 2000;
+         ms += 3 * 86400000LL + 3599999) {
+        shared.emplace_back(ms);
+        expect.push_back(extractedFields(RWDateTime(ms), os));
+    }
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 5; ++round)
+                for (std::size_t k = 0; k < shared.size(); ++k)
+                    mismatches[i] += accessorFields(shared[k], os) != expect[k];
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 TEST(RWDateTimeTest, TextReadsDateThenTimeFromTheFirstWordWithAColon) {

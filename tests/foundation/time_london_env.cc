@@ -42,6 +42,10 @@ TEST(LondonTime, ExtractAndAccessorsAgreeWithLocaltime) {
         instants.push_back(posix);
     for (std::int64_t posix = 1174694400; posix < 1174867200; posix += 419)
         instants.push_back(posix);
+    // Around the changes of 2007 and local midnights in GMT and in BST, to the second.
+    for (const std::int64_t edge : {1174784400, 1193533200, 1174780800, 1184454000})
+        for (const std::int64_t posix : {edge - 1, edge, edge + 1, edge - 1, edge - 86400})
+            instants.push_back(posix);
     for (const std::int64_t posix : instants) {
         const time_t tt = static_cast<time_t>(posix);
         struct tm want, got;
@@ -69,6 +73,15 @@ TEST(LondonTime, ExtractAndAccessorsAgreeWithLocaltime) {
         ASSERT_EQ(dt.hour(fixed), unsigned(((posix + 3600) % 86400 + 86400) % 86400 / 3600));
         ASSERT_EQ(dt.minute(os), unsigned(want.tm_min));
         ASSERT_EQ(dt.weekDay(os) % 7, unsigned(want.tm_wday));
+        // A fresh value read in the default zone, os() here.
+        const RWDateTime fresh(dt.milliSeconds());
+        ASSERT_EQ((fresh.year() * 100 + fresh.month()) * 100 + fresh.dayOfMonth(),
+                  unsigned(((want.tm_year + 1900) * 100 + want.tm_mon + 1) * 100 + want.tm_mday))
+            << posix;
+        ASSERT_EQ(fresh.hour() * 3600 + fresh.minute() * 60 + fresh.second(),
+                  unsigned(want.tm_hour * 3600 + want.tm_min * 60 + want.tm_sec))
+            << posix;
+        ASSERT_EQ(fresh.julian(), dt.julian(os));
         ASSERT_EQ(t.isDST(os), want.tm_isdst > 0);
     }
 }

@@ -171,6 +171,7 @@ void TzZone::useRule(const TzRule& rule) {
     altzone_ = daylight_ ? -rule.offset(1) : timezone_ - 3600;
     tableBegin_ = yearStart(1);
     fillFromRule(tableBegin_, yearStart(kTableLastYear));
+    buildIndex();
 }
 
 void TzZone::useFile(const TzFileData& f) {
@@ -210,6 +211,7 @@ void TzZone::useFile(const TzFileData& f) {
         const std::int64_t last = f.transitions[n - 1];
         fillFromRule(last, std::max(last + 1, yearStart(kTableLastYear)));
     }
+    buildIndex();
 }
 
 bool TzZone::loadDefaultRules(const TzRule& user) {
@@ -256,13 +258,42 @@ TzSpan TzZone::spanAt(std::int64_t t) const noexcept {
     const std::size_t n = starts_.size();
     std::size_t k = hint_.load(std::memory_order_relaxed);
     if (!(k < n && starts_[k] <= t && (k + 1 == n || t < starts_[k + 1]))) {
-        k = static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), t) -
-                                     starts_.begin()) -
-            1;
+        k = indexedSpan(t);
         hint_.store(k, std::memory_order_relaxed);
     }
     return TzSpan{starts_[k], k + 1 < n ? starts_[k + 1] : tableEnd_, infos_[k].gmtoff,
                   infos_[k].isdst};
+}
+
+void TzZone::buildIndex() {
+    bucketFirst_.clear();
+    if (starts_.size() < 2) return;
+    // Buckets of 2^shift seconds from the first change to the last, about one per span, so a
+    // lookup scans a span or two from its bucket's first one.
+    bucketOrigin_ = starts_[1];
+    const std::uint64_t range =
+        static_cast<std::uint64_t>(starts_.back()) - static_cast<std::uint64_t>(bucketOrigin_);
+    bucketShift_ = 0;
+    while ((range >> bucketShift_) + 1 > starts_.size()) ++bucketShift_;
+    bucketFirst_.resize(static_cast<std::size_t>(range >> bucketShift_) + 1);
+    std::size_t k = 1;
+    for (std::size_t b = 0; b < bucketFirst_.size(); ++b) {
+        const std::int64_t bucketStart =
+            bucketOrigin_ + static_cast<std::int64_t>(std::uint64_t{b} << bucketShift_);
+        while (k + 1 < starts_.size() && starts_[k + 1] <= bucketStart) ++k;
+        bucketFirst_[b] = static_cast<std::uint32_t>(k);
+    }
+}
+
+std::size_t TzZone::indexedSpan(std::int64_t t) const noexcept {
+    if (bucketFirst_.empty() || t < bucketOrigin_) return 0;
+    const std::uint64_t b =
+        (static_cast<std::uint64_t>(t) - static_cast<std::uint64_t>(bucketOrigin_)) >> bucketShift_;
+    const std::size_t n = starts_.size();
+    if (b >= bucketFirst_.size()) return n - 1;
+    std::size_t k = bucketFirst_[static_cast<std::size_t>(b)];
+    while (k + 1 < n && starts_[k + 1] <= t) ++k;
+    return k;
 }
 
 std::int64_t TzZone::utcFromLocal(std::int64_t wall) const noexcept {

@@ -79,6 +79,10 @@ class TzZone {
     void appendSpan(std::int64_t start, long gmtoff, bool isdst);
     void fillFromRule(std::int64_t from, std::int64_t to);
     bool loadDefaultRules(const TzRule& user);
+    // Builds bucketFirst_ once the spans are final.
+    void buildIndex();
+    // The span holding `t`, for tableBegin_ <= t < tableEnd_, through bucketFirst_.
+    std::size_t indexedSpan(std::int64_t t) const noexcept;
 
     // Spans k = [starts_[k], starts_[k+1]), the last one ending at tableEnd_; before
     // tableBegin_ and from tableEnd_ on the rule is evaluated directly.
@@ -88,11 +92,21 @@ class TzZone {
     std::int64_t tableEnd_ = INT64_MAX;
     TzRule rule_;
     mutable std::atomic<std::size_t> hint_{0};
+    // Index of the spans: bucket b covers [bucketOrigin_ + b * 2^bucketShift_, next bucket)
+    // and holds the span in force at its start; instants before bucketOrigin_ (the first
+    // change) are in span 0, those after the last bucket in the last span.
+    std::vector<std::uint32_t> bucketFirst_;
+    std::int64_t bucketOrigin_ = 0;
+    unsigned bucketShift_ = 0;
 
     long timezone_ = 0;
     long altzone_ = -3600;
     bool daylight_ = false;
     std::string names_[2];
 };
+
+// The zone behind RWZone::os() (built on first use, as os() is): callers that already know they
+// convert in os() look spans up here directly, without the virtual offsetAt().
+const TzZone& tzZoneOfOs();
 
 #endif  // QELKIT_FOUNDATION_INTERNAL_TZ_ZONE_H
