@@ -1,6 +1,8 @@
 #include "qelkit/foundation/rw_cstring.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <istream>
 #include <new>
 #include <ostream>
@@ -12,6 +14,69 @@ namespace {
 
 inline unsigned char foldAscii(unsigned char c) noexcept {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+// Loads of 8, 4 and 1-3 bytes in the machine's byte order, at any alignment.
+inline std::uint64_t load64(const unsigned char* p) noexcept {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline std::uint64_t load32(const unsigned char* p) noexcept {
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+// The n (1 to 3) bytes at p in one value; with n known, distinct texts give distinct values.
+inline std::uint64_t load1to3(const unsigned char* p, std::size_t n) noexcept {
+    return (std::uint64_t{p[0]} << 16) | (std::uint64_t{p[n >> 1]} << 8) | p[n - 1];
+}
+
+// ASCII upper-case letters of the eight bytes of x turned to lower case, other bytes kept:
+// the byte-wise form of foldAscii.
+inline std::uint64_t foldAsciiWord(std::uint64_t x) noexcept {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t low7 = x & (0x7F * ones);
+    const std::uint64_t atLeastA = low7 + (0x80 - 'A') * ones;  // bit 7 set when >= 'A'
+    const std::uint64_t aboveZ = low7 + (0x7F - 'Z') * ones;    // bit 7 set when > 'Z'
+    const std::uint64_t upper = (atLeastA ^ aboveZ) & ~x & (0x80 * ones);
+    return x | (upper >> 2);
+}
+
+// The 128-bit product of a and b, its two halves xor-ed together. One round mixes well except
+// for changes in the top bits of a factor (they shift the high half by little more than a
+// constant), so a hash ends with a second round.
+inline std::uint64_t mulFold(std::uint64_t a, std::uint64_t b) noexcept {
+    __extension__ typedef unsigned __int128 Wide;
+    const Wide r = static_cast<Wide>(a) * b;
+    return static_cast<std::uint64_t>(r) ^ static_cast<std::uint64_t>(r >> 64);
+}
+
+// Hash of the n bytes at p, read eight at a time: each word is mixed into the state by a folded
+// 128-bit product. The last 1 to 8 bytes of a text of 8 or more are read as the word ending at
+// the last byte (overlapping the word before), shorter texts by 4-byte or 1-to-3-byte loads, so
+// nothing past the text is read. The length enters the final mix: texts differing only by
+// trailing NULs differ. Fold selects the case-blind form (ASCII letters folded in every word).
+template <bool Fold>
+std::uint32_t hashBytes(const unsigned char* p, std::size_t n) noexcept {
+    constexpr std::uint64_t kSeed = 0x243F6A8885A308D3u;  // digits of pi
+    constexpr std::uint64_t kWord = 0x9E3779B97F4A7C15u;  // 2^64 / golden ratio
+    constexpr std::uint64_t kLast = 0xD6E8FEB86659FD93u;
+    auto fold = [](std::uint64_t w) { return Fold ? foldAsciiWord(w) : w; };
+    std::uint64_t h = kSeed;
+    std::uint64_t last;
+    if (n >= 8) {
+        const unsigned char* end = p + n;
+        for (; end - p > 8; p += 8) h = mulFold(h ^ fold(load64(p)), kWord);
+        last = load64(end - 8);
+    } else if (n >= 4) {
+        last = load32(p) | (load32(p + n - 4) << 32);
+    } else {
+        last = n ? load1to3(p, n) : 0;
+    }
+    h = mulFold(h ^ fold(last), kLast ^ n);
+    h = mulFold(h, kWord);  // second round: each input bit now flips each output bit half the time
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 // Does [p, p + n) overlap the buffer [b, b + len)? Text handed to a modifier may come from the
@@ -331,15 +396,8 @@ int RWCString::compareTo(const char* bytes, std::size_t n, caseCompare cmp) cons
 }
 
 unsigned RWCString::hash(caseCompare cmp) const {
-    // FNV-1a, 32 bits.
-    std::uint32_t h = 2166136261u;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(data());
-    if (cmp == exact) {
-        for (std::size_t i = 0; i < len_; ++i) h = (h ^ p[i]) * 16777619u;
-    } else {
-        for (std::size_t i = 0; i < len_; ++i) h = (h ^ foldAscii(p[i])) * 16777619u;
-    }
-    return h;
+    return cmp == exact ? hashBytes<false>(p, len_) : hashBytes<true>(p, len_);
 }
 
 // ---- RWCSubString --------------------------------------------------------------------------

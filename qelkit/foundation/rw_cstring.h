@@ -213,7 +213,8 @@ class RWCString {
         return compareTo(s.data(), s.len_, cmp);
     }
     int compareTo(const char* bytes, std::size_t n, caseCompare cmp) const;
-    // Deterministic hash of the bytes (FNV-1a, 32 bits); ignoreCase folds ASCII letters first.
+    // Deterministic 32-bit hash of the bytes, read eight at a time; ignoreCase folds ASCII
+    // letters first.
     unsigned hash(caseCompare cmp = exact) const;
     static unsigned hash(const RWCString& s) { return s.hash(exact); }
 

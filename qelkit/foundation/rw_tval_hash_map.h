@@ -5,7 +5,9 @@
 // insertion order within a bucket. With 0 buckets the map holds nothing.
 //
 // Representation: pairs live in one slot array (freed slots are reused), chained per bucket by
-// 32-bit links. References to values stay valid until the next insertion or resize.
+// 32-bit links. Each slot keeps the full hash code of its key: lookups, insertions and removals
+// call EQ only on keys whose code matches, and resize() rehashes without calling H. References
+// to values stay valid until the next insertion or resize.
 #ifndef QELKIT_FOUNDATION_RW_TVAL_HASH_MAP_H
 #define QELKIT_FOUNDATION_RW_TVAL_HASH_MAP_H
 
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -28,12 +31,17 @@ class RWTValHashMap {
 
   private:
     static constexpr std::uint32_t nil = 0xFFFFFFFFu;
+    // What H returns for a key.
+    typedef std::decay_t<decltype(std::declval<const H&>()(std::declval<const K&>()))> Code;
+    static_assert(std::is_integral<Code>::value,
+                  "RWTValHashMap: the hash functor must return an integer");
     struct Slot {
         template <class... A>
-        explicit Slot(std::uint32_t link, A&&... args)
-            : kv(std::in_place, std::forward<A>(args)...), next(link) {}
-        std::optional<value_type> kv;  // empty when the slot is on the free list
+        explicit Slot(Code c, A&&... args)
+            : code(c), next(nil), kv(std::in_place, std::forward<A>(args)...) {}
+        Code code;                     // hash code of the key (stale when the slot is free)
         std::uint32_t next;            // next slot of the bucket (or of the free list), or nil
+        std::optional<value_type> kv;  // empty when the slot is on the free list
     };
 
     template <class Map, class Value>
@@ -104,13 +112,14 @@ class RWTValHashMap {
     // (false). false with 0 buckets.
     bool insert(const K& key, const T& value) {
         if (heads_.empty()) return false;
-        const size_type b = bucketOf(key);
+        const Code code = hash_(key);
+        const size_type b = bucketOf(code);
         std::uint32_t tail = nil;
         for (std::uint32_t k = heads_[b]; k != nil; k = slots_[k].next) {
-            if (eq_(slots_[k].kv->first, key)) return false;
+            if (matches(slots_[k], code, key)) return false;
             tail = k;
         }
-        link(b, tail, place(key, value));
+        link(b, tail, place(code, key, value));
         return true;
     }
     // Copies the value of `key` into `value` (true); on a miss returns false, `value` untouched.
@@ -139,10 +148,11 @@ class RWTValHashMap {
     // Takes out the pair of `key` (true), else false.
     bool remove(const K& key) {
         if (heads_.empty()) return false;
-        std::uint32_t* at = &heads_[bucketOf(key)];
+        const Code code = hash_(key);
+        std::uint32_t* at = &heads_[bucketOf(code)];
         while (*at != nil) {
             Slot& s = slots_[*at];
-            if (eq_(s.kv->first, key)) {
+            if (matches(s, code, key)) {
                 const std::uint32_t k = *at;
                 *at = s.next;
                 s.kv.reset();
@@ -160,13 +170,14 @@ class RWTValHashMap {
     T& operator[](const K& key) {
         if (heads_.empty())
             RWThrow(RWInternalErr("RWTValHashMap::operator[]: the map has no buckets"));
-        const size_type b = bucketOf(key);
+        const Code code = hash_(key);
+        const size_type b = bucketOf(code);
         std::uint32_t tail = nil;
         for (std::uint32_t k = heads_[b]; k != nil; k = slots_[k].next) {
-            if (eq_(slots_[k].kv->first, key)) return slots_[k].kv->second;
+            if (matches(slots_[k], code, key)) return slots_[k].kv->second;
             tail = k;
         }
-        const std::uint32_t k = place(key, T());
+        const std::uint32_t k = place(code, key, T());
         link(b, tail, k);
         return slots_[k].kv->second;
     }
@@ -191,7 +202,7 @@ class RWTValHashMap {
         for (std::uint32_t first : old) {
             for (std::uint32_t k = first; k != nil;) {
                 const std::uint32_t following = slots_[k].next;
-                const size_type b = bucketOf(slots_[k].kv->first);
+                const size_type b = bucketOf(slots_[k].code);
                 link(b, tails[b], k);
                 tails[b] = k;
                 k = following;
@@ -221,28 +232,37 @@ class RWTValHashMap {
     }
 
   private:
-    size_type bucketOf(const K& key) const {
-        const auto h = static_cast<size_type>(hash_(key));
+    // The bucket of a key whose hash code is `code` (the map has at least one bucket).
+    size_type bucketOf(Code code) const {
+        const auto h = static_cast<size_type>(code);
         const size_type n = heads_.size();
         return (n & (n - 1)) == 0 ? h & (n - 1) : h % n;
     }
+    // Does the occupied slot s hold `key`, whose hash code is `code`? The codes are compared
+    // first, so EQ runs only on a likely match.
+    bool matches(const Slot& s, Code code, const K& key) const {
+        return s.code == code && eq_(s.kv->first, key);
+    }
     std::uint32_t locate(const K& key) const {
         if (heads_.empty()) return nil;
-        for (std::uint32_t k = heads_[bucketOf(key)]; k != nil; k = slots_[k].next)
-            if (eq_(slots_[k].kv->first, key)) return k;
+        const Code code = hash_(key);
+        for (std::uint32_t k = heads_[bucketOf(code)]; k != nil; k = slots_[k].next)
+            if (matches(slots_[k], code, key)) return k;
         return nil;
     }
-    // Stores the pair in a free slot (or a new one) and returns its index, not yet linked.
-    std::uint32_t place(const K& key, const T& value) {
+    // Stores the pair and its key's hash code in a free slot (or a new one) and returns its
+    // index, not yet linked.
+    std::uint32_t place(Code code, const K& key, const T& value) {
         std::uint32_t k = free_;
         if (k != nil) {
             slots_[k].kv.emplace(key, value);
+            slots_[k].code = code;
             free_ = slots_[k].next;
         } else {
             if (slots_.size() >= nil)
                 RWThrow(RWInternalErr("RWTValHashMap::insert: more than 4294967294 pairs"));
             k = static_cast<std::uint32_t>(slots_.size());
-            slots_.emplace_back(nil, key, value);
+            slots_.emplace_back(code, key, value);
         }
         ++count_;
         return k;

@@ -80,6 +80,43 @@ TEST(RWTValHashMap, MatchesReferenceUnderRandomUse) {
     EXPECT_EQ(walked, reference);
 }
 
+// Functors that count their calls; the hash is k % 1000, so 5 and 1005 share a code.
+struct Calls {
+    int hashes = 0, compares = 0;
+};
+struct CountingHash {
+    Calls* calls;
+    unsigned operator()(int k) const { return ++calls->hashes, static_cast<unsigned>(k % 1000); }
+};
+struct CountingEqual {
+    Calls* calls;
+    bool operator()(int a, int b) const { return ++calls->compares, a == b; }
+};
+
+TEST(RWTValHashMap, ComparesKeysOnlyWhenHashCodesMatch) {
+    Calls calls;
+    RWTValHashMap<int, int, CountingHash, CountingEqual> m(4, {&calls}, {&calls});
+    for (int k = 0; k < 100; ++k) m.insert(k, k);  // 25 keys in each bucket
+    EXPECT_EQ(calls.compares, 0);
+    // Each key is looked up, inserted, then removed; `compares` counts EQ calls in all three.
+    struct Case {
+        int key;
+        bool found;
+        int compares;
+    } cases[] = {{5, true, 3}, {97, true, 3}, {105, false, 1}, {1006, false, 4}, {-3, false, 1}};
+    for (const Case& c : cases) {
+        calls.compares = 0;
+        EXPECT_EQ(m.contains(c.key), c.found) << c.key;
+        EXPECT_EQ(m.insert(c.key, 0), !c.found) << c.key;
+        EXPECT_TRUE(m.remove(c.key)) << c.key;
+        EXPECT_EQ(calls.compares, c.compares) << c.key;
+    }
+    calls.hashes = 0;
+    m.resize(7);  // rehashes from the stored codes
+    int value = -1;
+    EXPECT_TRUE(calls.hashes == 0 && m.entries() == 98 && m.findValue(96, value) && value == 96);
+}
+
 struct Counted {
     Counted(int v, int* deaths) : v(v), deaths(deaths) {}
     ~Counted() { ++*deaths; }

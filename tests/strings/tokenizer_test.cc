@@ -72,11 +72,9 @@ TEST(QelTokenizer, SkipsDelimiterRunsAndEndsWithNullToken) {
         const char* skip;
         Fields expected;
     } cases[] = {
-        {"  one two  ", nullptr, {"one", "two"}},
         {"", nullptr, {}},
-        {",,a,,b", ",", {"a", "b"}},
-        {"a\tb\nc d", nullptr, {"a", "b", "c", "d"}},
-        {"ab,;cd;", ",;", {"ab", "cd"}},
+        {" a\tb\nc d ", nullptr, {"a", "b", "c", "d"}},
+        {",;ab,;cd;", ",;", {"ab", "cd"}},
         {"ab cd", "", {"ab cd"}},
         {std::string("a\0b,\0\0c", 7), ",", {"a", "b", "c"}},
         {"a\xff\xffz\xfe,", ",\xff", {"a", "z\xfe"}},
@@ -93,22 +91,21 @@ TEST(QelTokenizer, TokensReferToOwnCopyOfText) {
 }
 
 TEST(QelTokenizer, RewindAdvanceAndLocationFollowTheHistory) {
-    const std::string ten = "t0 t1 t2 t3 t4 t5 t6 t7 t8 t9 t10";
     const struct {
         std::string text;
         Fields script;
     } cases[] = {
         {"abc d e", {"abc", "d", "<", "d", "<", "<", "=0", "abc", "d", "e"}},
         {"abcde", {"=0", ">100", "=5", "<", "=0", ">4", ">1", "bcde", "<", "=1", "<", "=4"}},
-        {ten, {"t0", "t1", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "<",
-               "<",  "<",  "<",  "<",  "<",  "<",  "<",  "<",  "<",  "<",  "=0"}},
-        // The eleventh read starts the history over.
-        {ten,
-         {"t0", "t1", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "t10", "<", "=29", "<", "=29",
-          "t10"}},
-        {";x", {"+1,;", "=1"}},
-        {"x", {"+0,;", "=0"}},
-        {";x", {"+0", "=0"}},
+        // Ten reads are remembered (an eleventh rewind stays put); the eleventh read starts the
+        // history over.
+        // clang-format off
+        {"0 1 2 3 4 5 6 7 8 9 X",
+         {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
+          "<", "<", "<", "<", "<", "<", "<", "<", "<", "<", "<", "=0",
+          "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "X", "<", "=19", "<", "=19", "X"}},
+        // clang-format on
+        {";x", {"+1,;", "=1", "+0,;", "+0", "=1"}},
         {std::string("\0;", 2), {"+0,;", "=0"}},
         {"\xe9x", {"+1a\xe9", "=1"}},
         // Unrecorded moves (advance, a read finding no token) shift where later rewinds land.
@@ -128,27 +125,14 @@ TEST(QelTokenizer, NumericReadsConvertOnlyTheToken) {
     for (int expected : {12, 3}) EXPECT_EQ(digits.nextInt("5"), expected);
 }
 
-#ifndef NDEBUG
-TEST(QelTokenizerDeathTest, NullSkipSetAsserts) {
-    QelTokenizer tok(RWCString("a b"));
-    EXPECT_DEATH(tok(static_cast<const char*>(nullptr)), "skip");
-}
-#endif
-
 TEST(Tokenizer, SplitKeepsEmptyFieldsOrCollapsesRuns) {
     const struct {
         std::string text;
         int collapse;
         Fields expected;
     } cases[] = {
-        {"a,,b", 0, {"a", "", "b"}},
-        {"a,", 0, {"a", ""}},
-        {"", 0, {""}},
-        {",a", 0, {"", "a"}},
-        {"a,,b", 1, {"a", "b"}},
-        {"a,,", 1, {"a", ""}},
-        {",,a", 1, {"", "a"}},
-        {",,,", 1, {"", ""}},
+        {",a,,b,", 0, {"", "a", "", "b", ""}},       {"", 0, {""}},
+        {",,a,,b,,", 1, {"", "a", "b", ""}},         {",,,", 1, {"", ""}},
         {std::string("a,b\0c,d", 7), 0, {"a", "b"}},
     };
     for (const auto& c : cases)
@@ -164,12 +148,7 @@ TEST(NqStringTokenizer, TurnsReplacementIntoDelimiter) {
         EXPECT_EQ(source.next(), expected);
         EXPECT_EQ(source.end(), 0);
     }
-    EXPECT_EQ(source.next(), "");
-    EXPECT_EQ(source.end(), 1);
-
-    NqStringTokenizer collapsed(QelString("a||b\0c", 6), '|', 1, '!');
-    for (const char* expected : {"a", "b", ""}) EXPECT_EQ(collapsed.next(), expected);
-    EXPECT_EQ(collapsed.end(), 1);
+    EXPECT_TRUE(source.next() == "" && source.end() == 1);
 }
 
 }  // namespace
