@@ -2,8 +2,6 @@
 
 #include <cfloat>
 #include <climits>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "qelkit/collections/incrementer.h"
@@ -43,41 +41,24 @@ TEST(MultiplyingIncrementer, BoundsAndOddFactorsFollowSignedComparisons) {
             << "row " << &c - cases;
 }
 
-TEST(Incrementer, GlobalGivesEveryThreadTheSameSharedInstance) {
-    const auto both = [] {
-        return std::make_pair(BasicIncrementer::global(), MultiplyingIncrementer::global());
-    };
-    std::pair<Incrementer*, Incrementer*> seen[4];
-    std::vector<std::thread> threads;
-    for (auto& s : seen) threads.emplace_back([&s, both] { s = both(); });
-    for (auto& t : threads) t.join();
-    for (auto& s : seen) EXPECT_EQ(s, both());
-    EXPECT_NE(static_cast<const void*>(seen[0].first), seen[0].second);
-}
-
 TEST(PrimeNumber, IsPrimeAcceptsOddPrimesAndOneAndNextWrapsToOne) {
     // clang-format off
     const struct { unsigned n, prime, next; } cases[] = {
-        {0, 0, 1}, {1, 1, 3}, {2, 0, 3}, {3, 1, 5}, {7, 1, 11}, {8, 0, 11}, {9, 0, 11},
-        {15, 0, 17}, {23, 1, 29}, {24, 0, 29}, {25, 0, 29}, {29, 1, 31}, {121, 0, 127},
         {65521, 1, 65537}, {4294967071u /* 65521 * 65551 */, 0, 4294967087u},
         {4294967290u, 0, 4294967291u}, {4294967291u, 1, 1}, {4294967295u, 0, 1}};
     // clang-format on
-    for (const auto& c : cases) {
-        EXPECT_EQ(static_cast<unsigned>(PrimeNumber::isPrime(c.n)), c.prime) << c.n;
-        EXPECT_EQ(PrimeNumber::next(c.n), c.next) << c.n;
-    }
-}
-
-TEST(PrimeNumber, AgreesWithASieveUpToTenThousand) {
     std::vector<bool> composite(10200, false);
     for (unsigned i = 2; i * i < composite.size(); ++i)
         for (unsigned j = i * i; j < composite.size(); j += i) composite[j] = true;
-    for (unsigned n = 1; n <= 10000; ++n) {
+    for (unsigned n = 0; n <= 10000; ++n) {  // against a sieve
         unsigned expected = n + 1;
         while (expected % 2 == 0 || composite[expected]) ++expected;
         ASSERT_EQ(PrimeNumber::next(n), expected) << n;
         ASSERT_EQ(PrimeNumber::isPrime(n), int{n == 1 || (n % 2 == 1 && !composite[n])}) << n;
+    }
+    for (const auto& c : cases) {
+        EXPECT_EQ(static_cast<unsigned>(PrimeNumber::isPrime(c.n)), c.prime) << c.n;
+        EXPECT_EQ(PrimeNumber::next(c.n), c.next) << c.n;
     }
 }
 
