@@ -95,22 +95,29 @@ void RWDate::extract(struct tm* t) const {
     t->tm_isdst = 0;
 }
 
+namespace {
+
+// The date at midnight in standard time, so that %Z gives the zone's standard name.
+struct tm midnightOf(const RWDate& d, const RWZone& z) {
+    struct tm t = {};
+    d.extract(&t);
+    t.tm_gmtoff = -z.timeZoneOffset();
+    return t;
+}
+
+}  // namespace
+
 RWCString RWDate::asString(char format, const RWLocale& loc) const {
     if (!isValid()) return RWCString("#INVALID#");
-    struct tm t = {};
-    extract(&t);
     const RWZone& z = RWZone::local();
-    // Midnight in standard time: %Z gives the zone's standard name.
-    t.tm_gmtoff = -z.timeZoneOffset();
+    const struct tm t = midnightOf(*this, z);
     return loc.asString(&t, format, z);
 }
 
 RWCString RWDate::asString(const char* format, const RWLocale& loc) const {
     if (!isValid()) return RWCString("#INVALID#");
-    struct tm t = {};
-    extract(&t);
     const RWZone& z = RWZone::local();
-    t.tm_gmtoff = -z.timeZoneOffset();
+    const struct tm t = midnightOf(*this, z);
     return loc.asString(&t, format, z);
 }
 
