@@ -388,7 +388,7 @@ RWTime NqTimeAggregation::truncate(const RWTime& time, int startOfWeek) const {
         return RWTime(0UL);
     }
     const RWZone& zone = RWZone::local();
-    RWTime result;
+    RWTime result(0UL);  // not RWTime(), which reads the clock
     if (fastTruncate(_code, period.aggrSeconds, time, startOfWeek, zone, &result)) return result;
     return literalTruncate(_code, period, time, startOfWeek, zone);
 }

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Runs qelkit-agg as a user would and checks its output, messages and exit statuses.
+# Usage: agg_cli_test.sh QELKIT_AGG GEN_SAMPLE SAMPLE_CSV   (run with TZ=UTC)
+set -u
+AGG=$1 GEN=$2 SAMPLE=$3
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK" || exit 2
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# expect STATUS STDERR_TEXT ARGS...: the exit status and a text standard error must contain.
+expect() {
+    local status=$1 text=$2
+    shift 2
+    "$AGG" "$@" >out.txt 2>err.txt
+    local got=$?
+    [[ $got == "$status" ]] || fail "qelkit-agg $* exited $got, expected $status: $(cat err.txt)"
+    [[ -z $text ]] || grep -qF -- "$text" err.txt || fail "qelkit-agg $*: stderr lacks '$text': $(cat err.txt)"
+}
+
+# same NAME EXPECTED_FILE: out.txt must equal the file.
+same() { diff -u "$2" out.txt >diff.txt || fail "$1: $(cat diff.txt)"; }
+
+printf 'time,dev,a,b\n' >header.csv
+: >empty.csv
+mkdir dir.csv
+cat >small.csv <<'EOF'
+time,dev,a,b
+2026-03-02 10:01:00,x,1,10
+2026-03-02 10:14:59,x,2,20
+2026-03-02 10:15:00,x,4,40
+2026-03-02 10:05:00,y,-1.5,0
+2026-03-02 09:59:59,y,3,1e2
+EOF
+printf '2026-03-02 10:00:00,x,1\n2026-03-02 10:00:00,x\n2026-03-02 10:00:00,x,abc\n' >bad.csv
+printf 'bad time,x,1\n2026-03-02 10:00:00,x,2\n' >badtime.csv
+printf '2026-03-02 10:00:00,x,\n2026-03-02 10:00:00,x,1.5x\n2026-03-02 10:00:00,x,nan\n' >nan.csv
+printf '2026-03-02 10:00:00\t\tx\t5\r\n2026-03-02 10:20:00\tx\t\t7\r\n' >tabs.csv
+
+# Usage errors: the message names the problem, then the --help hint, status 2.
+usage=(
+    "unrecognized option '--frobnicate'|--frobnicate -p hour small.csv"
+    "option '--d' is ambiguous|--d=x -p hour small.csv"
+    "invalid option -- 'z'|-z -p hour small.csv"
+    "option '--header' doesn't allow an argument|--header=yes -p hour small.csv"
+    "option '--time' requires an argument|-p hour small.csv --time"
+    "invalid delimiter 'ab'|-d ab -p hour small.csv"
+    "invalid time column '0'|-t 0 -p hour small.csv"
+    "invalid time column 'x'|--time=x -p hour small.csv"
+    "invalid key columns '1,,2'|-k 1,,2 -p hour small.csv"
+    "invalid key columns '2,2'|-k 2,2 -p hour small.csv"
+    "invalid value columns ''|--values= -p hour small.csv"
+    "invalid period 'fortnight'|-p fortnight small.csv"
+    "invalid period 'None'|-p None small.csv"
+    "missing option '--period'|small.csv"
+    "invalid argument 'iso' for '--dates'|--dates=iso -p hour small.csv"
+    "invalid week start 'Tuesday'|--week-start=Tuesday -p week small.csv"
+    "option '--zlib' needs a file name|--zlib= -p hour small.csv"
+    "option '--sql' needs a column name|--sql= -p hour"
+    "extra operand 'small.csv' with '--sql'|--sql t -p hour small.csv"
+    "missing FILE operand|-p hour"
+    "extra operand 'b.csv'|-p hour small.csv b.csv"
+    "column 2 is both the time and a key|-t 2 -k 2 -p hour small.csv"
+    "column 3 is both a key and a value|-k 3 -v 3 -p hour small.csv"
+)
+for case in "${usage[@]}"; do
+    read -ra args <<<"${case#*|}"
+    expect 2 "qelkit-agg: ${case%%|*}" "${args[@]}"
+    grep -qF "Try 'qelkit-agg --help' for more information." err.txt || fail "no hint: ${case#*|}"
+done
+
+# Files that cannot be read or hold no data: status 2, nothing on standard output.
+files=(
+    "cannot open 'missing.csv': No such file or directory|missing.csv"
+    "empty.csv: the file is empty|empty.csv"
+    "cannot read 'dir.csv': Is a directory|dir.csv"
+    "header.csv: no data after the header line|header.csv --header"
+    "column 9 is beyond the 4 fields of the first line|small.csv -t 9"
+)
+for case in "${files[@]}"; do
+    expect 2 "qelkit-agg: ${case%%|*}" -p hour ${case#*|}
+    [[ -s out.txt ]] && fail "output for ${case#*|}"
+done
+
+# Bad rows are reported with file and line, skipped and counted; --strict stops at the first.
+expect 0 "bad.csv:2: too few fields (2, need 3)" -k 2 -p hour bad.csv
+grep -qF "bad.csv:3: column 3 is not a number: 'abc'" err.txt || fail "no report of 'abc'"
+grep -qF "qelkit-agg: 3 rows read, 1 grouped, 2 skipped" err.txt || fail "bad.csv summary"
+grep -qP '^2026-03-02 10:00:00\tx\t1\t1\t1\t1\t1$' out.txt || fail "bad.csv good row"
+expect 0 "badtime.csv:1: time does not parse: 'bad time'" -k 2 -p hour badtime.csv
+expect 0 "nan.csv:1: column 3 is not a number: ''" -k 2 -p hour nan.csv
+grep -qF "nan.csv:2: column 3 is not a number: '1.5x'" err.txt || fail "1.5x read as a number"
+grep -qF "nan.csv:3: column 3 is not a number: 'nan'" err.txt || fail "nan read as a number"
+[[ $(wc -l <out.txt) == 1 ]] || fail "nan.csv rows grouped: $(cat out.txt)"
+expect 1 "bad.csv:2: too few fields" --strict -k 2 -p hour bad.csv
+grep -qF "bad.csv:3:" err.txt && fail "--strict went on after the first bad row"
+[[ -s out.txt ]] && fail "--strict printed an aggregation"
+
+# --help, --version and --sql.
+expect 0 "" --help
+grep -qF "Usage: qelkit-agg [OPTION]... FILE" out.txt || fail "--help text"
+expect 0 "" --version
+[[ $(head -1 out.txt) == "qelkit-agg (qelkit) 1.0.0" ]] || fail "--version: $(cat out.txt)"
+expect 0 "" --sql=ts --period=day
+[[ $(cat out.txt) == "to_char(ts, 'YYYY-MM-DD')" ]] || fail "--sql: $(cat out.txt)"
+
+# The small file by 15 minutes, worked out by hand: 10:14:59 still belongs to 10:00, 09:59:59
+# to 09:45; groups in period order, then key order.
+T=$'\t'
+cat >expected.txt <<EOF
+period${T}dev${T}count${T}sum_a${T}min_a${T}max_a${T}mean_a${T}sum_b${T}min_b${T}max_b${T}mean_b
+2026-03-02 09:45:00${T}y${T}1${T}3${T}3${T}3${T}3${T}100${T}100${T}100${T}100
+2026-03-02 10:00:00${T}x${T}2${T}3${T}1${T}2${T}1.5${T}30${T}10${T}20${T}15
+2026-03-02 10:00:00${T}y${T}1${T}-1.5${T}-1.5${T}-1.5${T}-1.5${T}0${T}0${T}0${T}0
+2026-03-02 10:15:00${T}x${T}1${T}4${T}4${T}4${T}4${T}40${T}40${T}40${T}40
+EOF
+expect 0 "qelkit-agg: 5 rows read, 5 grouped, 0 skipped" --header -k 2 -p "15 minute" small.csv
+same "15-minute aggregation" expected.txt
+# Without --header the header line is a bad row and the columns are named c<N>.
+expect 0 "small.csv:1: time does not parse: 'time'" -k2 -v3 -p hour small.csv
+printf 'period\tc2\tcount\tsum_c3\tmin_c3\tmax_c3\tmean_c3\n' >expected.txt
+printf '2026-03-02 09:00:00\ty\t1\t3\t3\t3\t3\n2026-03-02 10:00:00\tx\t3\t7\t1\t4\t%s\n' \
+    2.33333333333333 >>expected.txt
+printf '2026-03-02 10:00:00\ty\t1\t-1.5\t-1.5\t-1.5\t-1.5\n' >>expected.txt
+same "hourly aggregation without header" expected.txt
+
+# Keys sort as text within a period, whatever order they came in; then two-column keys.
+printf '2026-03-02 10:00:00,z,1,5\n2026-03-02 10:30:00,b,1,5\n2026-03-02 10:59:00,a,1,5\n' >keys.csv
+printf '2026-03-02 10:00:00,10,1,5\n2026-03-02 10:00:00,9,1,5\n' >>keys.csv
+expect 0 "" -k 2 -v 3 -p hour keys.csv
+[[ $(cut -f2 out.txt | tr '\n' ' ') == "c2 10 9 a b z " ]] || fail "key order: $(cut -f2 out.txt)"
+expect 0 "" -k 3,2 -p day keys.csv
+[[ $(sed -n 2p out.txt) == "2026-03-02 00:00:00${T}1${T}10${T}1${T}5${T}5${T}5${T}5" ]] || fail "two keys: $(cat out.txt)"
+
+# Tabs with collapsed runs and CRLF line ends; period "none" keeps each instant.
+expect 0 "2 rows read, 2 grouped" -d tab --collapse -k 2 -p none tabs.csv
+printf 'period\tc2\tcount\tsum_c3\tmin_c3\tmax_c3\tmean_c3\n' >expected.txt
+printf '2026-03-02 10:00:00\tx\t1\t5\t5\t5\t5\n2026-03-02 10:20:00\tx\t1\t7\t7\t7\t7\n' \
+    >>expected.txt
+same "tab-delimited, collapsed" expected.txt
+
+# --rows with the week start: Monday 2 March starts its own week, else Sunday 1 March does.
+expect 0 "" --rows --header -k 2 -p week --week-start=Monday small.csv
+[[ $(head -1 out.txt) == "2${T}2026-03-02 00:00:00${T}x" ]] || fail "--rows: $(head -1 out.txt)"
+[[ $(wc -l <out.txt) == 5 ]] || fail "--rows line count"
+expect 0 "" --rows --header -v 3 -p week --week-start=Sunday small.csv
+[[ $(tail -1 out.txt) == "6${T}2026-03-01 00:00:00" ]] || fail "--rows Sunday: $(tail -1 out.txt)"
+
+# Period starts of Wednesday 2026-03-04 13:47:12 (UTC), one --rows run per period and week start.
+periods=(
+    "minute|Sunday|2026-03-04 13:47:00"       "2 minute|Sunday|2026-03-04 13:46:00"
+    "five minute|Sunday|2026-03-04 13:45:00"  "ten minute|Sunday|2026-03-04 13:40:00"
+    "quarter hour|Sunday|2026-03-04 13:45:00" "half hour|Sunday|2026-03-04 13:30:00"
+    "HOUR|Sunday|2026-03-04 13:00:00"         "day|Sunday|2026-03-04 00:00:00"
+    "week|Sunday|2026-03-01 00:00:00"         "week|Monday|2026-03-02 00:00:00"
+    "week|Friday|2026-02-27 00:00:00"         "week|Saturday|2026-02-28 00:00:00"
+    "week-hour|Monday|2026-03-02 13:00:00"    "month-hour|Sunday|2026-03-01 13:00:00"
+    "month|Sunday|2026-03-01 00:00:00"        "year|Monday|2025-12-29 00:00:00"
+    "year|Sunday|2025-12-28 00:00:00"         "all hours|Sunday|1970-01-01 00:00:00"
+    "none|Sunday|2026-03-04 13:47:12"
+)
+printf '2026-03-04 13:47:12,1\n' >one.csv
+for case in "${periods[@]}"; do
+    IFS='|' read -r period day start <<<"$case"
+    for dates in nq qel; do
+        expect 0 "1 rows read, 1 grouped" --rows --dates=$dates -p "$period" --week-start=$day one.csv
+        [[ $(cat out.txt) == "1${T}$start" ]] || fail "$case ($dates): $(cat out.txt)"
+    done
+done
+
+# --zlib writes the same text as standard output would, as one zlib stream.
+"$AGG" --header -k 2 -p hour "$SAMPLE" >plain.txt 2>/dev/null
+expect 0 "24192 rows read, 24192 grouped, 0 skipped" --zlib=out.z --header -k 2 -p hour "$SAMPLE"
+[[ -s out.txt ]] && fail "--zlib also wrote to standard output"
+python3 -c 'import sys, zlib; sys.stdout.buffer.write(zlib.decompress(open("out.z", "rb").read()))' \
+    >unpacked.txt || fail "out.z is not a zlib stream"
+cmp -s plain.txt unpacked.txt || fail "--zlib round trip differs"
+[[ $(wc -l <plain.txt) == $((21 * 24 * 4 + 1)) ]] || fail "hourly groups of the sample"
+
+# The bundled sample is what the generator makes.
+"$GEN" | cmp -s - "$SAMPLE" || fail "data/sample.csv differs from qelkit-gen-sample output"
+
+if ((failures)); then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "all qelkit-agg checks passed"

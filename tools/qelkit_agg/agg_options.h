@@ -1,0 +1,46 @@
+// AggOptions: the command line of qelkit-agg, parsed and validated in one place so that the
+// reading and grouping code can trust every field. parseAggOptions takes GNU-style options
+// (long options as "--name=value" or "--name value", unambiguous prefixes of long names,
+// short options as "-t3" or "-t 3", "--" ending the options) and reports the first problem as a
+// message without the program name.
+#ifndef QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H
+#define QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H
+
+#include <string>
+#include <vector>
+
+#include "qelkit/datetime/nq_time_aggregation.h"
+
+struct AggOptions {
+    char delimiter = ',';
+    bool collapse = false;          // a run of delimiters separates like one
+    bool header = false;            // the first line names the columns
+    int timeColumn = 1;             // 1-based
+    std::vector<int> keyColumns;    // 1-based, in output order
+    std::vector<int> valueColumns;  // 1-based; empty: every column not time or key
+    std::string periodText;         // as given on the command line
+    TimeAggregationType period = None;
+    bool qelDates = false;  // NqStringToDate::qel instead of ::nq
+    std::string weekStart;  // empty: leave QelDate's setting alone
+    bool dst = false;       // keep the system's daylight-saving rules
+    std::string zlibFile;   // empty: plain text on standard output
+    bool rows = false;      // one line per grouped row instead of the aggregation
+    bool sql = false;       // print the SQL grouping expression and exit
+    std::string sqlColumn;
+    bool strict = false;  // stop at the first bad row
+    bool help = false;
+    bool version = false;
+    std::string file;  // the input file (empty with --sql, --help, --version)
+};
+
+// Fills `options` from argv[1..argc-1]. Returns an empty string when the command line is
+// usable, else a one-line message such as "invalid time column 'x'". --help and --version
+// succeed whatever else is given (after the options before them were read).
+std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options);
+
+// The --help text, ending with a newline.
+const char* aggUsageText();
+// The --version text: name, version and a licence line, ending with a newline.
+const char* aggVersionText();
+
+#endif  // QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H
