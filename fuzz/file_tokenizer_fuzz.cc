@@ -15,46 +15,13 @@
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
+#include "tests/records/reference_splitter.h"
 
 namespace {
 
 void check(bool ok) {
     if (!ok) __builtin_trap();
 }
-
-struct Reference {
-    std::string d;
-    char delim;
-    bool collapse;
-    std::size_t cur = 0;
-    bool first = true, eol = false, end = false;
-
-    int cls(std::size_t i) const {
-        const char c = i < d.size() ? d[i] : '\0';
-        return c == delim ? 1 : c == '\n' ? 3 : c == '\0' ? 7 : 0;
-    }
-    std::string next() {
-        if (cur >= d.size() || d[cur] == '\0') {
-            if (!first) eol = end = true;
-            first = false;
-            return "";
-        }
-        if (!first && d[cur] == delim)
-            for (++cur; collapse && cur < d.size() && d[cur] == delim;) ++cur;
-        first = false;
-        const std::size_t start = cur;
-        while (cur < d.size() && cls(cur) == 0) ++cur;
-        eol = (cls(cur) & 6) != 0;
-        return d.substr(start, cur - start);
-    }
-    void nextLine() {
-        while (cur < d.size() && (cls(cur) & 6) == 0) ++cur;
-        ++cur;
-        eol = false;
-        while (collapse && cur < d.size() && d[cur] == delim) ++cur;
-        if (cur == d.size()) eol = end = true;
-    }
-};
 
 // An in-memory file reachable by path, so no temporary files pile up.
 int memoryFile(const uint8_t* data, std::size_t size) {

@@ -12,6 +12,7 @@
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
+#include "tests/records/reference_splitter.h"
 
 namespace {
 
@@ -24,40 +25,6 @@ struct TempFile {
     static inline int count = 0;
     std::string path = testing::TempDir() + "qelkit_tok_" + std::to_string(getpid()) + "_" +
                        std::to_string(++count);
-};
-
-// Reference splitter: the tokenizer's rules over an index into the text, where the end of the
-// data reads as a NUL and the index may step past it.
-struct Reference {
-    std::string d;
-    char delim;
-    bool collapse;
-    std::size_t cur = 0;
-    bool first = true, eol = false, end = false;
-
-    int cls(std::size_t i) const {
-        const char c = i < d.size() ? d[i] : '\0';
-        return c == delim ? 1 : c == '\n' ? 3 : c == '\0' ? 7 : 0;
-    }
-    std::string next() {
-        if (cur >= d.size() || d[cur] == '\0') {
-            if (!first) eol = end = true;
-            first = false;
-            return "";
-        }
-        if (!first && d[cur] == delim)
-            for (++cur; collapse && cur < d.size() && d[cur] == delim;) ++cur;
-        first = false;
-        const std::size_t start = cur;
-        while (cls(cur) == 0) ++cur;
-        eol = (cls(cur) & 6) != 0;
-        return d.substr(start, cur - start);
-    }
-    void nextLine() {
-        while (cur < d.size() && (cls(cur) & 6) == 0) ++cur;
-        for (++cur, eol = false; collapse && cur < d.size() && d[cur] == delim;) ++cur;
-        if (cur == d.size()) eol = end = true;
-    }
 };
 
 TEST(MappedFileTokenizerTest, MatchesReferenceOnRandomFiles) {
