@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Thin wrapper over the CMake presets. `make test` and `make demo` are the two README commands.
 .PHONY: demo test sanitize tsan bench fuzz integration docs package deps clean
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Benchmarks of the collection classes, each beside a standard-library baseline doing the same
 // work with the same virtual operations, so that the ratio comes from one run.
 #include <benchmark/benchmark.h>

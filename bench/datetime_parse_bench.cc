@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqStringToDate::nq::datetime beside strptime + mktime, the C library's way of reading the same
 // text into an instant, both in Europe/London: under the operating system's zone (daylight rules
 // looked up per instant) and under the fixed zone QelZone installs.

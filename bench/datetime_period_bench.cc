@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Period truncation of 1,000,000 instants with NqTimeAggregation, beside a baseline that
 // floors the local time of a date::zoned_time in the same zone. TZ is set to Europe/London
 // at load, before either library reads the zone. Instants lie between 1970 and 2037, where the date

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Benchmarks of the file tokenizer and of ZLIB, each beside baselines doing the same work, so
 // that the ratios come from one run.
 //

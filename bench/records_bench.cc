@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Benchmarks of the record classes: QelStringMap look-ups beside a std::unordered_map of
 // std::string holding the same names and values, so that the ratio comes from one run.
 #include <benchmark/benchmark.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs every benchmark executable of a build tree five times and prints the median of each
 # benchmark. Full results (mean, median, standard deviation per benchmark) go to
 # <build>/bench-<name>.json. Further arguments are passed to every executable.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Benchmarks of the string classes, each beside a standard-library baseline doing the same work,
 // so that the ratio comes from one run.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Benchmarks of the text record helpers, each beside a standard-library baseline doing the same
 // work in the same binary, so that ratios come from one run:
 // - QelStringCollection::split of one long line (1 MiB of 100,000 fields and 4 MiB of 400,000,

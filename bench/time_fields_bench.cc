@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the calendar fields (year, month, day, hour, minute) of instants in the operating
 // system's zone: RWDateTime's accessors against localtime_r over the same instants.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The API reference: target `docs` runs Doxygen over the public headers (qelkit/*/*.h and
 # qelkit/qelkit.h, not internal/) and docs/mainpage.md, into <build>/docs/html. Any Doxygen
 # warning fails the target.

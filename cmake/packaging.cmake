@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # A Debian package of everything `cmake --install` puts in place: the shared library and its
 # SONAME link, the public headers, the CMake package, qelkit.pc, and the command-line tool with
 # its man page. `make package` runs `cpack -G DEB` in build/release.

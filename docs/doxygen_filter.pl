@@ -1,4 +1,5 @@
 #!/usr/bin/env perl
+# SPDX-License-Identifier: Apache-2.0
 # Doxygen input filter for qelkit's public headers. The headers document their classes and
 # operations with plain `//` comments; this filter hands them to Doxygen as documentation:
 #
@@ -52,8 +53,9 @@ sub comment_text {
 }
 
 # ---- The opening comment and the class it describes -------------------------------------------
+# The licence line that opens every file is not part of the description.
 my $first = 0;
-$first++ while $first < @lines && $lines[$first] =~ /^\s*$/;
+$first++ while $first < @lines && $lines[$first] =~ /^\s*(?:$|\/\/ SPDX-License-Identifier:)/;
 my ($lead_from, $lead_to) = ($first, $first - 1);
 $lead_to++ while $lead_to + 1 < @lines && defined comment_text($lines[$lead_to + 1]);
 my @lead = map { comment_text($lines[$_]) } $lead_from .. $lead_to;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Groups a small file of temperature readings by quarter hour and station, the way an
 // application built on qelkit usually does: map the file, cut it into fields, read the time
 // stamp, truncate it to the start of its period, and add the values up per (period, station).

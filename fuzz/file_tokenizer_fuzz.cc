@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Maps arbitrary file contents with NqMappedFileTokenizer and checks every call of a
 // pseudo-random sequence of next() and nextLine() against a reference splitter that walks the
 // same bytes by index (the end of the data reading as a NUL): the field, the end-of-line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the fixed-window year rule of QelLocaleSnapshot on arbitrary text against a direct
 // reference: the first decimal integer (as scanf "%d" reads it through strtol), 0..68 to
 // 2000..2068, 69..99 to 1969..1999, anything else kept; no number gives 4294967295 and "".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Parses arbitrary text with GetDate: the text alone (locale parser, then getdate() templates
 // from a small DATEMSK file written at start) and the text with a format taken from the input.
 // Input: [text] NUL [format]; without a NUL only the one-text form runs. Checks that validity,

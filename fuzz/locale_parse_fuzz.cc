@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the "C" locale's date and time parsers and uses them as a format.
 // Each parser is checked against a plain reference implementation of the accepted forms
 // written below, and RWDate / RWDateTime built from the text must be valid exactly when the

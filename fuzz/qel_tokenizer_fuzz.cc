@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drives QelTokenizer with a decoded sequence of reads, rewinds, jumps, one-byte steps and
 // numeric reads, checking every result and position against a model that finds each token
 // directly in the text and keeps its own ten-step history. RWCTokenizer is checked against the

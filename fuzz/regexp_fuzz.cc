@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes RWCRegexp compilation and search. The input is a pattern and a subject: the first two
 // bytes give the pattern's length (up to 200 bytes, so some patterns need more than one word of
 // states), the pattern follows, the rest is the subject. A reference written here parses the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes QelString::replaceAll and the placeholder operations (firstArg, lowestArg, doArg)
 // against naive models written with std::string.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs a decoded sequence of operations on a QelSortedVector and checks each one against a
 // std::multiset of keys: after every step the stored keys must be the multiset in order. The
 // block removals are checked against a naive greedy reference over a snapshot of the vector

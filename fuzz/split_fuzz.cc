@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Splits the input with QelStringCollection::split and cuts it with insertAndSplit, and checks
 // both against naive byte loops: split gives the fields of a plain cut at every delimiter (then
 // trimmed) of the text up to its first NUL byte, and without stripping concat joins them back to

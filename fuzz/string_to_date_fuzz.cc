@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the six string-to-date conversions on arbitrary text. Only NqException may escape, and a
 // valid result must have its fields in range. The nq conversions are also compared with a
 // literal reading of their steps: RWCTokenizer for the fields, strtoll clamped to int for the

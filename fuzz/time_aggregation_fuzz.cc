@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes NqTimeAggregation: fromString on arbitrary text must name a period of the table, and
 // truncation of instants taken from the input, under fixed-offset zones, must give the start
 // of a period that holds the instant: never later than it, never further back than the

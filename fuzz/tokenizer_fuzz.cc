@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Splits the input with Tokenizer and NqStringTokenizer and checks the fields against a naive
 // split of the text up to its first NUL: without collapsing, the fields joined by the delimiter
 // give back exactly that text; with collapsing, empty fields after the first are dropped except

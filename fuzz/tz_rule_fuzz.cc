@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary TZ values to the zone reader and to glibc, the reference it must match:
 // tzset()'s timezone, daylight and names, and localtime_r's offset and daylight flag at the
 // year starts and the changes of a spread of years. TZDIR points at a directory that does not

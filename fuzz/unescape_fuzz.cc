@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes QelString::unescape against a literal model: remove each backslash in turn, translate
 // the byte after it, and go on searching after the escaped byte.
 #include <cstdint>

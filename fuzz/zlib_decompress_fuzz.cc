@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Decompresses arbitrary bytes with ZLIB::decompress under both raise flags and checks the
 // result against a naive decoder (zlib's inflate into a vector that grows one kilobyte at a
 // time): the same bytes come back, a failure is reported exactly when the naive decoder does

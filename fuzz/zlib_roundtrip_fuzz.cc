@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Compresses arbitrary bytes with ZLIB::compress at a level taken from the first input byte and
 // checks that the stream is byte for byte what zlib's compress2 makes of the same input at the
 // same level, and that ZLIB::decompress gives the input back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QELKIT_API marks the classes and functions that make up the library's binary interface. The
 // shared library is built with hidden visibility, so only what carries the mark is exported;
 // everything else, the internal helpers included, stays private to the library. A static build

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every public class of qelkit and of its foundation layer in one include: the foundation
 // layer, the strings, tokenizers and text writers, the collections, the date and time classes,
 // and the records, file, handle, compression and exception classes.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # `make demo`: builds qelkit-agg from the release preset, then groups the bundled sample (three
 # weeks of five-minute readings from four devices) by 15 minutes and device, and shows the Oracle
 # to_char expression the library pairs with that period.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qelkit-gen-sample: writes deterministic sample measurements for qelkit-agg to standard output:
 // a header "time,device,temperature,humidity,power,flow" and, for each time step, one row per
 // device, times as "YYYY-MM-DD HH:MM:SS" wall-clock text. The same arguments always give the

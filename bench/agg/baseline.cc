@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The straightforward program qelkit-agg is measured against: std::getline, strptime, mktime
 // and std::map, with the same output as
 //   qelkit-agg --header -k 2 -p "15 minute" FILE

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Times qelkit-agg against (a) sqlite3 importing the CSV and grouping by a strftime expression and
 # (b) a plain C++ program (baseline.cc: std::getline, strptime, mktime, std::map), all grouping
 # the same generated file by 15 minutes and device. Prints the median wall time of 3 runs and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fixed-step and multiplying growth policies and their shared instances.
 #include "qelkit/collections/incrementer.h"
 

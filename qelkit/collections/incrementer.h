@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Growth policies of the vector-based collections. A collection that is full asks its policy
 // for the next capacity and reshapes its storage to exactly that many slots. Policies hold no
 // changing state, so one object may serve any number of collections on any thread; collections

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Trial division by descending candidates from the square root.
 #include "qelkit/collections/prime_number.h"
 

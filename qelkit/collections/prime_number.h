@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Odd-prime bucket counts for the resizing hash tables: PrimeNumber answers the next accepted
 // odd number above a count, and whether a number is accepted. Pure functions, safe on any thread.
 #ifndef QELKIT_COLLECTIONS_PRIME_NUMBER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Value-based comparison and hashing of QelCollectableDouble.
 #include "qelkit/collections/qel_collectable_double.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelCollectableDouble: a double that the collections of RWCollectable pointers can hold. It
 // hashes, orders and compares by its value; its class id (isA) is RWCollectable's.
 #ifndef QELKIT_COLLECTIONS_QEL_COLLECTABLE_DOUBLE_H

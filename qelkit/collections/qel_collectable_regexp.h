@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelCollectableRegexp: a compiled regular expression that the collections of RWCollectable
 // pointers can hold. It keeps its own copy of the expression; ordering, hashing and equality are
 // RWCollectable's (by identity), so the pattern takes no part in them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelDuplicateNotifier: a callback the caller hands to QelSortedVector::removeDuplicates to hear
 // of every duplicate before it is removed and deleted.
 #ifndef QELKIT_COLLECTIONS_QEL_DUPLICATE_NOTIFIER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelModel: the subject of a change-notification framework. A model keeps a list of dependent
 // clients (QelModelClient) and, when changed() is called, calls each of them back with the kind
 // of change. Clients normally join and leave through QelModelClient::registerWith and

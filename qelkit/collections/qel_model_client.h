@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelModelClient: the receiving side of the change-notification framework. A client registers
 // with any number of models, and with one model more than once; it keeps one QelModelReference per
 // model counting those registrations, and is a dependent of the model exactly while the count is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/collections/qel_model_reference.h"
 
 #include <functional>

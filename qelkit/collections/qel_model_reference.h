@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelModelReference: a client's record of one model it registered with, counting how many
 // registrations are outstanding. QelModelClient keeps these sorted by model address and owns
 // them. The count is read and changed under the reference's own monitor; the model is fixed at

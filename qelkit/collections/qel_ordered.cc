@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelOrdered and QelOpenCollection: policy growth, unique insertion, one-pass block removals and
 // in-place sorts over the RWOrdered pointer array.
 #include "qelkit/collections/qel_ordered.h"

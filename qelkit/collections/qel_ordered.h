@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelOrdered: an insertion-ordered vector of RWCollectable pointers that grows by an Incrementer
 // policy instead of the vendor's fixed step, inserts "unless an equal item is present", removes
 // whole lists of items in one compacting pass, and sorts itself in place three ways.

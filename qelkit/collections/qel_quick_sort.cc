@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The three sorts of QelQuickSort: one introsort over three comparison objects.
 #include "qelkit/collections/qel_quick_sort.h"
 

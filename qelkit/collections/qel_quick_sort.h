@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelQuickSort sorts arrays of RWCollectable pointers in place, ascending, by the objects'
 // compareTo or by a caller's comparison function. It is an introsort: quick sort with a
 // median-of-three pivot, a heap sort once the recursion is 2*log2(n) levels deep, and a final

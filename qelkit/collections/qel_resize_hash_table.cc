@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/collections/qel_resize_hash_table.h"
 
 #include "qelkit/collections/prime_number.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hash collections of RWCollectable pointers that grow by themselves as items arrive, always to
 // a prime number of buckets (PrimeNumber::next), so that rehashing costs a constant amount per
 // insertion on average. Hashing, bucket storage and equality are those of the base classes:

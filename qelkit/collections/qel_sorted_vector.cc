@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sorted vectors: growth through an Incrementer, binary searches over the pointer slots, bulk
 // filling with one sort, and removals that compact the slots in place in one pass.
 #include "qelkit/collections/qel_sorted_vector.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sorted vectors of RWCollectable pointers with the library's growth policy and bulk operations.
 //   QelSortedVector          kept in compareTo order, like RWSortedVector;
 //   QelSortedIdentityVector  kept in order of the objects' addresses.

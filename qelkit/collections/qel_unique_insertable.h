@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelUniqueInsertable: the interface every collection class of the library takes as its second
 // base, so that code can add an item "unless an equal one is present" and count items without
 // knowing which collection it holds. It has no data.

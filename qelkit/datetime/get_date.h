@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // GetDate: turns a date given as text (with or without a conversion format), a broken-down
 // time, an RWTime, an RWDate or a raw second count into one RWTime instant in the local zone.
 // Text goes first to the locale-driven date parser, then to the platform's getdate() templates

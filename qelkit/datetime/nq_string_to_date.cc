@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/datetime/nq_string_to_date.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqStringToDate: converts the numeric date and time texts of application data ("2007-04-09",
 // "04/09/2007", "14:09:43", or a date and a time separated by a blank) into an RWDateTime in
 // RWZone::local(). The `nq` scope uses only the field parsers below; the `qel` scope asks the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/datetime/nq_time_aggregation.h"
 
 #include <cstdint>

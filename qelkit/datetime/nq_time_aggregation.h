@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqTimeAggregation: a reporting period ("five minute", "hour", "week", ...) for grouping
 // time-stamped data. It parses the period from free text or from a length in seconds, names
 // it, gives its length, truncates an instant to the start of the period that holds it (in the

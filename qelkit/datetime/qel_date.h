@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelDate: the library-wide first day of the week, used by the week, week-hour and year
 // truncations of NqTimeAggregation. It has no instances. The setting is a plain int read
 // without a lock: set it during start-up, before other threads use the library.

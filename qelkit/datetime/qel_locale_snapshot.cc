@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/datetime/qel_locale_snapshot.h"
 
 #include <clocale>

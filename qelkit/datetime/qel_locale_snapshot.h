@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelLocaleSnapshot: a reference-counted guard that installs one platform locale snapshot as
 // the process's global vendor locale (RWLocale::global()) while any guard lives, and restores
 // the earlier locale when the last one ends. Nested guards share the first guard's locale.

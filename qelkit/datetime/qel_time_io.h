@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelTimeIO: an instant read from or written as fixed-layout text in a given zone, by default
 // "2007-04-09 14:09:43". The layout is whatever timeIOFormat points to at the moment of the
 // call, so an application may point it at another one (before other threads use it).

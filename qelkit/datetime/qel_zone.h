@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelZone: a scoped guard that replaces the process-wide local zone (RWZone::local()) with a
 // fixed-offset zone frozen at the offset and name in force when the guard is built, so that
 // local-time arithmetic ignores daylight-saving changes; the previous zone comes back when the

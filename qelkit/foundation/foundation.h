@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole foundation layer in one include: the string, tokenizer, regular-expression,
 // collectable and collection classes, the date, time, zone and locale classes, the error and
 // thread exception types, the locks and monitor, and the trace, environment and error-stream

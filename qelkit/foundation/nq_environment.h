@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqEnvironment: one setting taken from an environment variable, read once when the object is
 // built (later changes to the environment have no effect). The library builds its settings at
 // load time; the object depends on nothing else, is immutable and may be read from any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/nq_output_stream_lock.h"
 
 #include <type_traits>

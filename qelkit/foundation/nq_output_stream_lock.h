@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The process-wide lock held while a message is written to the standard error stream, so
 // messages of different threads come out whole. The library and the default trace sink hold
 // it for each write; applications that write to std::cerr may hold it too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqTraceStatic: the library's diagnostic trace. Each call writes one line naming the calling
 // operation (origin) and a message. By default the line goes to std::cerr; an application can
 // install its own sink to route traces to its log, and tests install one to capture them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Identity-based defaults of RWCollectable.
 #include "qelkit/foundation/rw_collectable.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWCollectable: the root of the objects the classic collections hold by pointer. Its virtual
 // operations decide how a collection finds, orders and hashes an item; the defaults use the
 // object's identity (its address), which suits items that are only ever the same as themselves.

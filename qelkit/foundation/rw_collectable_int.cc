@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Value-based comparison and hashing of RWCollectableInt.
 #include "qelkit/foundation/rw_collectable_int.h"
 

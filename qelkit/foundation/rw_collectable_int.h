@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWCollectableInt: an int that collections of RWCollectable pointers can hold; it orders,
 // hashes and compares by its value.
 #ifndef QELKIT_FOUNDATION_RW_COLLECTABLE_INT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text-based comparison and hashing of RWCollectableString.
 #include "qelkit/foundation/rw_collectable_string.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWCollectableString: a byte string that collections of RWCollectable pointers can hold. It is
 // an RWCString (all string operations, stream output included, apply) that compares and hashes
 // by its text rather than by identity.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Operations every collection shares, written in terms of the pure virtual ones.
 #include "qelkit/foundation/rw_collection.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWCollection: the abstract base of the classic collections of RWCollectable pointers.
 // Collections hold pointers they do not own: only the `...AndDestroy` operations delete items,
 // and a collection's destructor frees nothing but its own storage.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The regular-expression compiler and matcher.
 //
 // A pattern compiles to a chain of atoms, each a set of bytes with a quantifier. State i of the

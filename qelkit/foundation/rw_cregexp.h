@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWCRegexp: a compiled regular expression of the classic small syntax, searched in byte strings
 // with leftmost-longest semantics. Used for placeholder searches, so a search is cheap: the
 // compiled form is immutable and shared by copies, and matching touches no shared scratch, so one

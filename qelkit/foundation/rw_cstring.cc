@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/rw_cstring.h"
 
 #include <cctype>

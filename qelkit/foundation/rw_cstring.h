@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWCString: a byte string of explicit length that may hold NUL bytes anywhere, with the
 // classic vendor interface. Copies share one buffer through an atomic reference count and the
 // first write through any sharer copies it (copy on write), so strings may be copied freely and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWCTokenizer: walks a text token by token, a token being a run of bytes that are not in a
 // delimiter set. Runs of delimiters never give empty tokens; the end is reported as the null
 // sub-string. A NUL byte inside the text always delimits, whatever the set.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWDate: a calendar day, held as its proleptic-Gregorian Julian Day Number (1901-01-01 is
 // 2415386, 1970-01-01 is 2440588). Valid days run from 1 January of year 1 to 31 December 9999;
 // the day number 0 is the invalid date. Arithmetic is closed-form (no loops over years or

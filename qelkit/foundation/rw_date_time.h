@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWDateTime: an instant to the millisecond, valid from 1 January of year 1 to the end of 9999,
 // counted in milliseconds from 1901-01-01 00:00:00 UTC (negative before). Built from fields it
 // is strict: out-of-range fields give the invalid value, never a normalised one. Accessors read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Basic types and constants shared by the whole foundation layer: the "no position" value,
 // the classic boolean and size types, and the wrapper that selects capacity constructors.
 #ifndef QELKIT_FOUNDATION_RW_DEFS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exceptions of the string and collection classes. RWxmsg carries a message text (why()) and is
 // a std::exception, so generic handlers catch it too. RWBoundsErr reports an index at or past
 // the end of a string or collection.

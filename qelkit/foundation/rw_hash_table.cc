@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWHashTable, RWSet and RWIdentitySet over one entry array with per-bucket chain links.
 #include "qelkit/foundation/rw_hash_table.h"
 

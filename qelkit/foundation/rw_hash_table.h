@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWHashTable: an unordered collection of RWCollectable pointers in exactly the number of
 // buckets asked for; it never resizes itself (derived classes decide when to call resize()).
 // An item goes to bucket item->hash() % buckets(); lookup takes the first item of the target's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWLocale: the conventions that date and time text follows (month and weekday names, AM/PM,
 // the date and time patterns, the numeric order of dates), used both to format broken-down
 // times and to parse dates and times typed by people.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Formatting of broken-down times with a snapshot's names and patterns. Traces and time I/O
 // format instants on hot paths, so a whole format is written into one stack buffer and turned
 // into a string once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Parsing of dates and times typed by people, in a snapshot's names and numeric date order.
 #include <cstddef>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWTMonitor: gives an object a lock of its own. A class derives from it (or holds one) and
 // guards its members with LockGuard; const members lock through monitor(), because the mutex is
 // mutable. The lock belongs to the object, not to its value: copies get a fresh, unlocked mutex

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/rw_mutex_lock.h"
 
 #include "qelkit/foundation/rw_thr_exceptions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWMutexLock: a plain, non-recursive mutual-exclusion lock with the classic acquire/release
 // interface, plus the scope guards that pair those calls on every path (exceptions included).
 // The lock is constant-initialised, so a lock with static storage can be used by any other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWOrdered: placement, removal and linear isEqual search over one pointer array.
 #include "qelkit/foundation/rw_ordered.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWOrdered: a vector of RWCollectable pointers in insertion order, the base of the ordered
 // collections and sorted vectors. Items are compared with isEqual (the stored item is the
 // receiver; the target is never dereferenced by the vector itself). The vector does not own

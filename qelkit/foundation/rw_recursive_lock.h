@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWTRecursiveLock: a lock its owning thread may acquire again; each acquire needs a matching
 // release, and other threads get the lock only after the last one. Built on a non-recursive
 // Mutex (RWMutexLock) that is held for the whole time one thread owns the lock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWSortedVector: binary searches by compareTo over the RWOrdered pointer array.
 #include "qelkit/foundation/rw_sorted_vector.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWSortedVector: an RWOrdered kept in compareTo order (the inserted or searched item is the
 // receiver: key->compareTo(stored)). Searches are binary and use compareTo, not isEqual.
 // Positional insertion would break the order and is refused; derived classes that need it call

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exceptions of the threads module. RWTHRxmsg is the base the library's own exception derives
 // from; RWTHRIllegalUsage reports a lock or thread facility used against its rules, and
 // RWTHRInternalError a failure inside the facility itself. Each class can copy itself (clone)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/rw_time.h"
 
 #include "qelkit/foundation/internal/civil_time.h"

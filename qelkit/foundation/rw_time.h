@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWTime: an instant to the second, counted as unsigned seconds since 1901-01-01 00:00:00 UTC
 // (POSIX time t is t + 2177452800). The count 0 is the invalid time; every other count is
 // valid. The count is 64-bit, so instants after 2037 (up to the end of 9999) are reachable.

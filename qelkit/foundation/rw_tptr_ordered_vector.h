@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWTPtrOrderedVector<T>: a vector of T pointers in insertion order. The vector does not own
 // the objects, except that clearAndDestroy() deletes them. Searches compare the objects
 // (*elem == *p), not the pointers. Copies are shallow.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWTValHashMap<K, T, H, EQ>: a map of keys to values, both held by value, in a fixed number of
 // buckets chosen at construction (no automatic rehash; resize() rehashes on request). A key's
 // bucket is h(key) & (n - 1) when the bucket count n is a power of two, else h(key) % n; H

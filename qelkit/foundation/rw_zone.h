@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWZone: a time zone as the date and time classes see it. A zone has a standard offset and a
 // daylight offset (both in seconds WEST of UTC, as the classic C library counts them), their
 // names, and the rule that says when daylight time is in force.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqException: the library's own exception. It is an RWTHRxmsg (so handlers for the vendor's
 // RWTHRxmsg, RWxmsg or std::exception catch it) with five text fields, a way for each caller
 // to add context lines while the exception travels outwards, and a multi-line rendering for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqMappedFileTokenizer: reads a delimited text file (one record per line, fields separated by
 // one delimiter byte) field by field without copying it into memory. The whole file is mapped
 // read-only and each field is cut straight from the mapping into a new QelString.

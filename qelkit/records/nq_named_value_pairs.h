@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqNamedValuePairs: a short ordered list of name/value text pairs. Pairs keep their order of
 // insertion and a name may occur more than once; look-ups scan from the first pair with exact,
 // case-sensitive byte comparison, so with duplicate names the earliest pair wins. The object

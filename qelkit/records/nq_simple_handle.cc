@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/records/nq_simple_handle.h"
 
 NqSimpleBody::NqSimpleBody() : RWCollectable(), RWTMonitor<RWMutexLock>(), _refCount(0) {}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqSimpleBody and NqSimpleHandle: the two bases of a thread-safe handle/body scheme. An
 // application derives its shared object from NqSimpleBody and a value-like access class from
 // NqSimpleHandle; copying handles shares one body, and the handle that lets go of the last share

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelStringMap: a set of named text values, handed out as text, integer, floating-point number
 // or time. Names are exact, case-sensitive keys, each stored once; the first value added for a
 // name stays. Every typed getter and value() reads the text through the virtual stringValue(),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ZLIB: compresses a byte string into one zlib stream (RFC 1950: two-byte header, deflate data,
 // Adler-32 check, nothing of this library's own around it) and restores it, in one call each.
 // Strings may hold any bytes, NUL included. The functions keep no state and may run in several

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DataBuffer: collects bytes in a chain of fixed-size blocks, so that a large text can be built
 // by appending without ever moving what is already stored, and hands the result out as one
 // string. clear() keeps the first block, so a reused buffer does not allocate again for its

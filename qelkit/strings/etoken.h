@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelTokenizer: a tokenizer with the call form of RWCTokenizer (a set of delimiter bytes, runs
 // of which are skipped; tokens handed out as sub-strings) that can also step back. Each token
 // read and each jump with location(pos) is recorded in a history of ten steps, which rewind()

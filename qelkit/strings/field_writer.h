@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // FieldWriter: writes a chosen list of fields of a QelStringCollection to a stream, separated by
 // tabs, so that records split with QelStringCollection::split can be written back with another
 // selection or order of columns. Also checkString, a diagnostic for strings whose capacity

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // NqTokenizer: the abstract source of tokens (fields) shared by the string tokenizer below and
 // the memory-mapped file tokenizer. NqStringTokenizer walks a string split at one delimiter,
 // keeping empty fields; a replacement byte lets a field carry the delimiter itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Construction from numbers, printf-style formatting, counting and reversal.
 #include <cassert>
 #include <cstdio>

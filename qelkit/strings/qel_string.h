@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelString: the library's string type. It is an RWCString (shared, copy-on-write bytes that may
 // hold NULs) with no data of its own, extended with printf-style formatting, counting, stripping,
 // escaping, quoting, replacement, a reversible scrambling and numbered placeholders ("%1" ...

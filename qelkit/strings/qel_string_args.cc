@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Numbered placeholders "%1" ... "%99" filled in order by doArg.
 #include "qelkit/foundation/rw_cregexp.h"
 #include "qelkit/strings/qel_string.h"

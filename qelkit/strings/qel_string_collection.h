@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // QelStringCollection: an ordered list of strings that owns its items. Fill it by appending
 // strings, by splitting a text at a delimiter byte (empty fields kept) or by cutting a text into
 // pieces of a fixed size; read items back as text, int, double or time; strip their white space;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stripping, escapes, quoting, character removal, replacement and byte scrambling.
 #include <cctype>
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tokenizer: splits a text at one delimiter byte and, unlike the other tokenizers, keeps empty
 // fields: N delimiters give N + 1 fields. Optionally a run of delimiters after a field counts as
 // one. The text is read up to its first NUL byte, which is taken as its end.

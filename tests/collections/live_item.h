@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Items shared by the collection tests. A LiveItem is listed in liveItems while it exists, so a
 // test sees exactly which items a collection deleted; a LivePool deletes, when it goes, every
 // item still alive, so a failed test leaks nothing into the next one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs with TZ=America/Sao_Paulo in three processes: NQ_USE_BROKEN_DATECONVERT=1 with the
 // default field order M/D/Y, the same with NQ_AMBIGUOUS_DATEFORMAT=D/M/Y, and
 // NQ_ENABLE_DST_RULES=1 alone. A test whose setting is not on skips.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test helpers for period truncation: UTC instants computed through the date library rather than
 // through qelkit, and the truncation walked step by step through RWDateTime exactly as the period
 // rules describe it (24-hour steps, weekday tests), to compare the library's arithmetic against.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs with TZ=Europe/London, in one process per setting (each started with one of
 // NQ_TRACE_GETDATE, NQ_TRACE_DATECONVERT, NQ_DATEOUTPUTFMT, NQ_TIMEOUTPUTFMT set; a test whose
 // setting is not on skips): GetDate reading through a DATEMSK template file written here, with

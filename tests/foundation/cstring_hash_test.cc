@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The string hash: case folding agrees with the exact form byte for byte, every byte (NULs
 // included) counts, and every output bit (the low ones pick buckets) depends on every input bit.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs with TZ=Europe/London: the operating system's zone against the C library.
 #include <gtest/gtest.h>
 

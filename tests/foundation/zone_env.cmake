@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # RWZone::os() reads TZ once per process: one executable per zone checks it against glibc.
 # Lord Howe shifts by 30 minutes, Kathmandu sits at +05:45 with no daylight time, and the last
 # one is a POSIX rule rather than a zone file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RWZone::os() against glibc, in a process started with the TZ its registration in
 // zone_env.cmake gives it: offsets and daylight flags for every hour of 2000-2040 and a sample
 // of 1850-2300, conversions back from wall-clock time, and what tzset() reports.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Driven by the install_consumer test (see CMakeLists.txt beside this file). Expects:
 #   QELKIT_BUILD_DIR  the configured and built library tree to install from
 #   QELKIT_CONFIG     its build configuration (may be empty)
@@ -39,6 +40,8 @@ endif()
 
 # ---- The README example is the consumer's source ---------------------------------------------
 file(READ ${CONSUMER_DIR}/main.cc example)
+# The source's licence line is not part of the example.
+string(REGEX REPLACE "^// SPDX-License-Identifier: [^\n]*\n" "" example "${example}")
 file(READ ${README} readme)
 string(FIND "${readme}" "${example}" at)
 if(at EQUAL -1)

@@ -1,4 +1,5 @@
 #!/usr/bin/env perl
+# SPDX-License-Identifier: Apache-2.0
 # Writes the readings file of the SQL cross-check to standard output: lines
 # "YYYY-MM-DD HH:MM:SS,station,value" in UTC, in no particular order.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks that the SQL grouping qelkit-agg prints (--sql, NqTimeAggregation::oracleToChar) puts
 # rows together exactly as the tool's own periods do (--rows, NqTimeAggregation::truncate), on
 # a real PostgreSQL server, for the periods One Minute, Hour, Day, Week and Month.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs with NQ_EXCEPTION_TRACE=1 in its environment, read when the library loads. The name
 // does not end in _test.cc, so the records suite (run without the variable) leaves it out.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A reference for NqMappedFileTokenizer, shared by its tests and its fuzz target: the
 // tokenizer's rules written over an index into the text, where the end of the data reads as a
 // NUL and the index may step past it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qelkit/records/qel_string_map.h"
 
 #include <gtest/gtest.h>

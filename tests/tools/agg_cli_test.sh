@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs qelkit-agg as a user would and checks its output, messages and exit statuses.
 # Usage: agg_cli_test.sh QELKIT_AGG GEN_SAMPLE SAMPLE_CSV   (run with TZ=UTC)
 set -u

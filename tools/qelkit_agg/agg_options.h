@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // AggOptions: the command line of qelkit-agg, parsed and validated in one place so that the
 // reading and grouping code can trust every field. parseAggOptions takes GNU-style options
 // (long options as "--name=value" or "--name value", unambiguous prefixes of long names,

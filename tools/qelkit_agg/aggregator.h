@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Aggregator: the work of qelkit-agg on one file. It maps the file with NqMappedFileTokenizer,
 // reads the time column with NqStringToDate, finds each row's period start with
 // NqTimeAggregation::truncate and accumulates count, sum, min and max per value column for each

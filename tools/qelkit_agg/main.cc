@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qelkit-agg: groups the time-stamped rows of a delimited file by reporting period and key and
 // prints count, sum, min, max and mean of each value column per group. See qelkit-agg(1).
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bookkeeping shared by QelModel::changed and the QelModelClient destructor. Internal: not
 // installed, not part of the interface.
 #ifndef QELKIT_COLLECTIONS_INTERNAL_MODEL_CALLBACKS_H

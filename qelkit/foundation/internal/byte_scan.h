@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Byte scans shared by the tokenizers. Internal: not installed, not part of the interface.
 #ifndef QELKIT_FOUNDATION_INTERNAL_BYTE_SCAN_H
 #define QELKIT_FOUNDATION_INTERNAL_BYTE_SCAN_H

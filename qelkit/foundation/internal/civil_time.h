@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Closed-form proleptic-Gregorian calendar arithmetic shared by RWDate, RWTime and RWDateTime.
 // Days are counted from 1970-01-01 (day 0); every conversion is a handful of integer
 // operations, with no loop over years or months. Internal: not installed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TzRule: a POSIX TZ value ("EST5EDT,M3.2.0,M11.1.0", "<+0545>-5:45", "UTC0") read and
 // evaluated exactly as glibc reads and evaluates it, quirks included, so that a zone built on
 // it agrees with localtime_r for every instant. Also the calendar helpers the zone code shares.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TzZone: the operating system's time zone as glibc sees it, read once from TZ (else
 // /etc/localtime): a TZif file (64-bit data, transitions, types, the POSIX rule that follows
 // the last transition) or a POSIX TZ value. Offsets are answered from a table of spans with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // StringItemPool: raw storage for the RWCollectableString items of a QelStringCollection, so
 // that splitting a long text costs one allocation per slab of items rather than one per field.
 // Internal: not installed, not part of the interface.
