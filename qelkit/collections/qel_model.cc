@@ -65,7 +65,7 @@ QelModelClient* QelModel::dependent(int i) {
     return static_cast<QelModelClient*>(_dependents(static_cast<std::size_t>(i)));
 }
 
-namespace qelkit_model_internal {
+namespace qelkit_internal {
 
 // A callback running on this thread: its client, and whether that client has been pinned (its
 // `_callbacks` raised) because it left a model during the callback.
@@ -98,7 +98,7 @@ int forgetOnThisThread(QelModelClient* client) {
     return own;
 }
 
-}  // namespace qelkit_model_internal
+}  // namespace qelkit_internal
 
 void QelModel::changed(QelModelChangeType type) {
     RWTRecursiveLock<RWMutexLock>::LockGuard guard(_lock);
@@ -110,13 +110,13 @@ void QelModel::changed(QelModelChangeType type) {
 
     // This notification's slot in the thread's list of running callbacks names the client being
     // called, so that the client can pin itself if it leaves a model during its callback.
-    std::deque<qelkit_model_internal::Running>& running = qelkit_model_internal::runningCallbacks;
+    std::deque<qelkit_internal::Running>& running = qelkit_internal::runningCallbacks;
     running.push_back({nullptr, false});
     // Takes back the pin of the callback in the slot (if any) and clears it, also when a
     // callback throws; on leaving, drops the slot.
     struct SlotGuard {
-        std::deque<qelkit_model_internal::Running>& running;
-        qelkit_model_internal::Running& r;
+        std::deque<qelkit_internal::Running>& running;
+        qelkit_internal::Running& r;
         void release() {
             if (r.pinned) r.client->_callbacks.fetch_sub(1, std::memory_order_release);
             r = {nullptr, false};

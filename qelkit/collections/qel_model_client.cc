@@ -18,7 +18,7 @@ void QelModelClient::finishCallbacks() {
     // running on other threads may still use the object: wait for them. Callbacks of this
     // thread (the client destroyed from inside one of them) are not waited for; they are marked
     // so that their notification does not touch the client again.
-    const int own = qelkit_model_internal::forgetOnThisThread(this);
+    const int own = qelkit_internal::forgetOnThisThread(this);
     if (own != 0) _callbacks.fetch_sub(own, std::memory_order_relaxed);
     for (unsigned waits = 0; _callbacks.load(std::memory_order_acquire) > 0; ++waits) {
         if (waits < 64)
@@ -52,7 +52,7 @@ QelModelReference* QelModelClient::referenceAt(std::size_t i) {
 void QelModelClient::dropReference(std::size_t i) {
     // A client that leaves a model during one of its own callbacks is no longer protected by
     // that model's list: pin it until the callback returns.
-    qelkit_model_internal::pinIfRunning(this, _callbacks);
+    qelkit_internal::pinIfRunning(this, _callbacks);
     delete static_cast<QelModelReference*>(_references.removeAt(i));
 }
 

@@ -73,7 +73,7 @@ const T& __nq_median(const T& a, const T& b, const T& c, Compare comp) {
     return b;
 }
 
-namespace qelkit_sort_internal {
+namespace qelkit_internal {
 
 // Sifts a hole at `hole` down to a leaf along the larger children, then pushes `value` back up
 // from there: fewer comparisons than sifting the value down level by level.
@@ -175,7 +175,7 @@ Size floorLog2(Size n) {
     return k;
 }
 
-}  // namespace qelkit_sort_internal
+}  // namespace qelkit_internal
 
 // Arranges [first, last) as a max-heap under `comp` (the element nothing must follow first).
 template <class RandomIt, class Compare>
@@ -184,7 +184,7 @@ void make_heap(RandomIt first, RandomIt last, Compare comp) {
     const Distance len = last - first;
     if (len < 2) return;
     for (Distance parent = (len - 2) / 2;; --parent) {
-        qelkit_sort_internal::adjustHeap(first, parent, len, first[parent], comp);
+        qelkit_internal::adjustHeap(first, parent, len, first[parent], comp);
         if (parent == 0) return;
     }
 }
@@ -193,7 +193,7 @@ void make_heap(RandomIt first, RandomIt last, Compare comp) {
 // before its second. Not stable; comparisons must be consistent.
 template <class RandomIt, class Compare>
 void introsort(RandomIt first, RandomIt last, Compare comp) {
-    namespace in = qelkit_sort_internal;
+    namespace in = qelkit_internal;
     if (first == last) return;
     const auto n = last - first;
     in::introsortLoop(first, last, 2 * in::floorLog2(n), comp);
@@ -209,7 +209,7 @@ void introsort(RandomIt first, RandomIt last, Compare comp) {
 }
 
 template <class RandomIt, class Compare>
-void qelkit_sort_internal::heapSort(RandomIt first, RandomIt last, Compare comp) {
+void qelkit_internal::heapSort(RandomIt first, RandomIt last, Compare comp) {
     using Distance = typename std::iterator_traits<RandomIt>::difference_type;
     ::make_heap(first, last, comp);
     while (last - first > 1) {

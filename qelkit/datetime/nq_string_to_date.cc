@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "qelkit/foundation/internal/civil_time.h"
 #include "qelkit/foundation/nq_environment.h"
 #include "qelkit/foundation/nq_trace.h"
 #include "qelkit/foundation/rw_locale.h"
 #include "qelkit/foundation/rw_zone.h"
+#include "qelkit/internal/ascii.h"
+#include "qelkit/internal/byte_scan.h"
+#include "qelkit/internal/calendar.h"
 #include "qelkit/records/nq_exception.h"
 
 namespace {
@@ -34,15 +36,10 @@ const NqEnvironment& defaultFormat() {
 
 bool tracing() { return traceFlag().isOn(); }
 
-// A token: a range of bytes inside the text being parsed (no copy is made).
-struct Field {
-    const char* data;
-    std::size_t length;
-};
+using Field = qelkit_internal::ByteRange;
 
-// Walks a range of bytes token by token with exactly the step of RWCTokenizer: skip
-// delimiters, take the run of other bytes, never give an empty token; a NUL byte always
-// delimits; with no delimiters the token is the rest up to the next NUL. The delimiter sets
+// Walks a range of bytes token by token with exactly the step of RWCTokenizer (the shared
+// nextToken); with no delimiters the token is the rest up to the next NUL. The delimiter sets
 // are fixed predicates here, where RWCTokenizer builds a byte table at every call: the eight
 // tokens of a date and time would then cost about as much as nq::datetime may take in all.
 // The fuzz target compares the conversions with an RWCTokenizer-based reading.
@@ -55,18 +52,7 @@ class FieldScanner {
     // the end.
     template <class IsDelim>
     Field next(IsDelim isDelim) {
-        while (pos_ < end_) {
-            const char* p = pos_;
-            while (p < end_ && *p != '\0' && isDelim(*p)) ++p;
-            const char* q = p;
-            while (q < end_ && *q != '\0' && !isDelim(*q)) ++q;
-            if (q != p) {
-                pos_ = q;
-                return Field{p, static_cast<std::size_t>(q - p)};
-            }
-            pos_ = p < end_ ? p + 1 : end_;  // on a NUL byte: step over it
-        }
-        return Field{end_, 0};
+        return qelkit_internal::nextToken(&pos_, end_, isDelim);
     }
     // The rest of the text up to the next NUL byte (the empty delimiter set).
     Field rest() {
@@ -75,16 +61,13 @@ class FieldScanner {
 
   private:
     const char* pos_;
-    const char* const end_;
+    const char* end_;
 };
 
 bool isDateDelim(char c) { return c == '/' || c == '-' || c == ' '; }
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool isHourDelim(char c) { return c == ':' || c == ' '; }
 bool isSecondDelim(char c) { return c == ':' || c == '.' || c == ' '; }
-
-// The bytes atoi() takes for white space in the "C" locale.
-bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int clampToInt(long long v) {
     return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
@@ -102,16 +85,7 @@ int readNumber(Field token) {
         for (; p < end && static_cast<unsigned char>(*p - '0') <= 9; ++p) v = v * 10 + (*p - '0');
         return v;
     }
-    while (p < end && isCSpace(*p)) ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    long long v = 0;
-    for (; p < end; ++p) {
-        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
-        if (digit > 9) break;
-        if (v <= INT_MAX) v = v * 10 + digit;
-    }
-    return clampToInt(negative ? -v : v);
+    return qelkit_internal::atoiSaturating(p, end);
 }
 
 // The wall-clock reading of a valid date-time in `zone`, the fields extract() would give,
@@ -123,12 +97,9 @@ struct Wall {
 Wall wallOf(const RWDateTime& dt, const RWZone& zone) {
     using namespace qelkit_internal;
     const std::int64_t posix = floorDiv(dt.milliSeconds(), 1000) - kPosixFrom1901;
-    const std::int64_t local = posix - zone.offsetAt(posix);
-    const std::int64_t days = floorDiv(local, kSecondsPerDay);
-    const int secondOfDay = static_cast<int>(local - days * kSecondsPerDay);
-    const Civil c = civilFromDays(days);
-    return Wall{static_cast<int>(c.year - 1900), static_cast<int>(c.month) - 1,
-                static_cast<int>(c.day), secondOfDay / 3600, secondOfDay / 60 % 60};
+    const CivilTime c = civilTimeFromSeconds(posix - zone.offsetAt(posix));
+    return Wall{static_cast<int>(c.date.year - 1900), static_cast<int>(c.date.month) - 1,
+                static_cast<int>(c.date.day), static_cast<int>(c.hour), static_cast<int>(c.minute)};
 }
 
 // Sets the field of `t` named by `letter` ("D", "M", "Y", "h", "m", "s") from `v`; any other

@@ -5,11 +5,11 @@
 #include <typeinfo>
 
 #include "qelkit/datetime/qel_date.h"
-#include "qelkit/foundation/internal/civil_time.h"
 #include "qelkit/foundation/nq_trace.h"
 #include "qelkit/foundation/rw_date_time.h"
 #include "qelkit/foundation/rw_locale.h"
 #include "qelkit/foundation/rw_zone.h"
+#include "qelkit/internal/calendar.h"
 
 const char* const isoFormat = "%Y-%m-%dT%H:%M:%S";
 

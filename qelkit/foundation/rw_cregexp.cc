@@ -25,12 +25,13 @@
 #include <vector>
 
 #include "qelkit/foundation/rw_cstring.h"
+#include "qelkit/internal/byte_scan.h"
 
 namespace {
 
 using Word = std::uint64_t;
 constexpr std::size_t kWordBits = 64;
-using ByteSet = std::array<Word, 4>;
+using qelkit_internal::ByteSet;
 
 enum class Quant : unsigned char { one, optional, star, plus };
 
@@ -38,9 +39,6 @@ struct Atom {
     ByteSet set;
     Quant quant;
 };
-
-void addByte(ByteSet& set, unsigned c) noexcept { set[c >> 6] |= Word{1} << (c & 63); }
-bool hasByte(const ByteSet& set, unsigned char c) noexcept { return (set[c >> 6] >> (c & 63)) & 1; }
 
 // Reads one member of a set at p[i], quoted or not; false when a "\" ends the pattern.
 bool readSetByte(const unsigned char* p, std::size_t& i, std::size_t end, unsigned char& out) {
@@ -74,13 +72,12 @@ bool parseSet(const unsigned char* p, std::size_t& i, std::size_t end, ByteSet& 
             ++i;
             unsigned char hi = 0;
             if (!readSetByte(p, i, end, hi) || hi < lo) return false;
-            for (unsigned c = lo; c <= hi; ++c) addByte(set, c);
+            for (unsigned c = lo; c <= hi; ++c) set.add(static_cast<unsigned char>(c));
         } else {
-            addByte(set, lo);
+            set.add(lo);
         }
     }
-    if (negate)
-        for (Word& w : set) w = ~w;
+    if (negate) set.invert();
     return true;
 }
 
@@ -112,10 +109,10 @@ RWCRegexp::statVal parsePattern(const unsigned char* p, std::size_t n, Parsed& o
         switch (c) {
             case '\\':
                 if (i >= end) return RWCRegexp::ILLEGAL;
-                addByte(atom.set, p[i++]);
+                atom.set.add(p[i++]);
                 break;
             case '.':
-                atom.set.fill(~Word{0});
+                atom.set.invert();  // every byte
                 break;
             case '[':
                 if (!parseSet(p, i, end, atom.set)) return RWCRegexp::ILLEGAL;
@@ -131,7 +128,7 @@ RWCRegexp::statVal parsePattern(const unsigned char* p, std::size_t n, Parsed& o
                                                     : Quant::optional;
                 continue;
             default:
-                addByte(atom.set, c);
+                atom.set.add(c);
                 break;
         }
         if (out.atoms.size() == RWCRegexp::maxAtoms) return RWCRegexp::TOOLONG;
@@ -193,7 +190,7 @@ struct RWCRegexp::Program {
             }
             case Scan::set:
                 for (; q < n; ++q)
-                    if (hasByte(firstBytes, s[q])) return q;
+                    if (firstBytes.has(static_cast<char>(s[q]))) return q;
                 return RW_NPOS;
         }
         return RW_NPOS;
@@ -344,7 +341,7 @@ std::shared_ptr<const RWCRegexp::Program> buildProgram(const Parsed& parsed) {
         const Atom& atom = parsed.atoms[i];
         const Word bit = Word{1} << (i % kWordBits);
         for (std::size_t k = 0; k < 4; ++k) {
-            for (Word members = atom.set[k]; members != 0; members &= members - 1) {
+            for (Word members = atom.set.word(k); members != 0; members &= members - 1) {
                 const std::size_t c =
                     k * kWordBits + static_cast<std::size_t>(__builtin_ctzll(members));
                 prog->masks[c * w + i / kWordBits] |= bit;
@@ -356,24 +353,23 @@ std::shared_ptr<const RWCRegexp::Program> buildProgram(const Parsed& parsed) {
             prog->loops[i / kWordBits] |= bit;
         // A match's first byte comes from an atom up to the first one that must match.
         if (!mandatorySeen) {
-            for (std::size_t k = 0; k < 4; ++k) prog->firstBytes[k] |= atom.set[k];
+            prog->firstBytes |= atom.set;
             mandatorySeen = atom.quant == Quant::one || atom.quant == Quant::plus;
         }
     }
     prog->init[0] = 1;
     closeOver(prog->init.data(), prog->skips.data(), w);
 
-    std::size_t members = 0;
-    for (Word word : prog->firstBytes)
-        members += static_cast<std::size_t>(__builtin_popcountll(word));
+    const std::size_t members = prog->firstBytes.count();
     if (!mandatorySeen || members == 256) {
         prog->scan = RWCRegexp::Program::Scan::every;
     } else if (members == 1) {
         prog->scan = RWCRegexp::Program::Scan::byte;
         for (std::size_t k = 0; k < 4; ++k)
-            if (prog->firstBytes[k] != 0)
+            if (prog->firstBytes.word(k) != 0)
                 prog->first = static_cast<unsigned char>(
-                    k * kWordBits + static_cast<std::size_t>(__builtin_ctzll(prog->firstBytes[k])));
+                    k * kWordBits +
+                    static_cast<std::size_t>(__builtin_ctzll(prog->firstBytes.word(k))));
     } else {
         prog->scan = RWCRegexp::Program::Scan::set;
     }

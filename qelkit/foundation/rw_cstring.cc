@@ -10,12 +10,11 @@
 #include <string>
 
 #include "qelkit/foundation/rw_errors.h"
+#include "qelkit/internal/ascii.h"
 
 namespace {
 
-inline unsigned char foldAscii(unsigned char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
+using qelkit_internal::foldAscii;
 
 // Loads of 8, 4 and 1-3 bytes in the machine's byte order, at any alignment.
 inline std::uint64_t load64(const unsigned char* p) noexcept {
@@ -483,10 +482,10 @@ RWCString operator+(const RWCString& a, const RWCString& b) {
     return concat(a.data(), a.length(), b.data(), b.length());
 }
 RWCString operator+(const RWCString& a, const char* b) {
-    return concat(a.data(), a.length(), b, rw_detail::cLength(b));
+    return concat(a.data(), a.length(), b, qelkit_internal::cLength(b));
 }
 RWCString operator+(const char* a, const RWCString& b) {
-    return concat(a, rw_detail::cLength(a), b.data(), b.length());
+    return concat(a, qelkit_internal::cLength(a), b.data(), b.length());
 }
 
 std::ostream& operator<<(std::ostream& os, const RWCString& s) {

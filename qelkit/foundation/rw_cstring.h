@@ -382,18 +382,18 @@ inline RWCString::RWCString(const RWCSubString& sub) { initFrom(sub.data(), sub.
 inline RWCString::RWCString(const RWCConstSubString& sub) { initFrom(sub.data(), sub.length()); }
 
 // ---- Comparison operators ----------------------------------------------------------------
-namespace rw_detail {
+namespace qelkit_internal {
 inline bool sameBytes(const char* a, std::size_t na, const char* b, std::size_t nb) noexcept {
     return na == nb && (na == 0 || std::memcmp(a, b, na) == 0);
 }
 inline std::size_t cLength(const char* cs) noexcept { return cs ? std::strlen(cs) : 0; }
-}  // namespace rw_detail
+}  // namespace qelkit_internal
 
 inline bool operator==(const RWCString& a, const RWCString& b) noexcept {
-    return rw_detail::sameBytes(a.data(), a.length(), b.data(), b.length());
+    return qelkit_internal::sameBytes(a.data(), a.length(), b.data(), b.length());
 }
 inline bool operator==(const RWCString& a, const char* b) noexcept {
-    return rw_detail::sameBytes(a.data(), a.length(), b, rw_detail::cLength(b));
+    return qelkit_internal::sameBytes(a.data(), a.length(), b, qelkit_internal::cLength(b));
 }
 inline bool operator==(const char* a, const RWCString& b) noexcept { return b == a; }
 inline bool operator!=(const RWCString& a, const RWCString& b) noexcept { return !(a == b); }
@@ -414,13 +414,13 @@ inline bool operator>=(const char* a, const RWCString& b) { return b.compareTo(a
 
 // Sub-strings compare by length and bytes; a null sub-string equals "".
 inline bool operator==(const RWCConstSubString& a, const char* b) noexcept {
-    return rw_detail::sameBytes(a.data(), a.length(), b, rw_detail::cLength(b));
+    return qelkit_internal::sameBytes(a.data(), a.length(), b, qelkit_internal::cLength(b));
 }
 inline bool operator==(const RWCConstSubString& a, const RWCString& b) noexcept {
-    return rw_detail::sameBytes(a.data(), a.length(), b.data(), b.length());
+    return qelkit_internal::sameBytes(a.data(), a.length(), b.data(), b.length());
 }
 inline bool operator==(const RWCConstSubString& a, const RWCConstSubString& b) noexcept {
-    return rw_detail::sameBytes(a.data(), a.length(), b.data(), b.length());
+    return qelkit_internal::sameBytes(a.data(), a.length(), b.data(), b.length());
 }
 inline bool operator==(const RWCSubString& a, const char* b) noexcept {
     return RWCConstSubString(a) == b;

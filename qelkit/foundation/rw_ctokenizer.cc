@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "qelkit/foundation/internal/byte_scan.h"
+#include "qelkit/internal/byte_scan.h"
 
+using qelkit_internal::ByteRange;
 using qelkit_internal::ByteSet;
 using qelkit_internal::findByteOrNul;
 
@@ -22,19 +23,21 @@ RWCSubString RWCTokenizer::operator()(const char* delims, std::size_t n) {
     // data() is the const accessor: it never unshares the buffer. The text is followed by a
     // NUL, so every scan below ends inside the buffer.
     const char* const text = str_.data();
-    const bool single = n == 1 && delims[0] != '\0';
-    const ByteSet set(delims, single ? 0 : n);
+    if (n != 1 || delims[0] == '\0') {
+        if (pos_ >= len) return str_(RW_NPOS, 0);
+        const ByteSet set(delims, n);
+        const char* pos = text + pos_;
+        const ByteRange token =
+            qelkit_internal::nextToken(&pos, text + len, [&set](char c) { return set.has(c); });
+        pos_ = static_cast<std::size_t>(pos - text);
+        if (token.length == 0) return str_(RW_NPOS, 0);
+        return str_(static_cast<std::size_t>(token.data - text), token.length);
+    }
+    // One delimiter: the same steps, with the run of other bytes found by findByteOrNul.
     while (pos_ < len) {
         const char* p = text + pos_;
-        const char* q;
-        if (single) {
-            while (*p == delims[0]) ++p;
-            q = findByteOrNul(p, delims[0]);
-        } else {
-            while (set.has(*p)) ++p;
-            q = p;
-            while (*q != '\0' && !set.has(*q)) ++q;
-        }
+        while (*p == delims[0]) ++p;
+        const char* q = findByteOrNul(p, delims[0]);
         if (q == p) {
             // On a NUL byte, inside the text or the terminator: step over it.
             pos_ = static_cast<std::size_t>(p - text) + 1;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/rw_date.h"
 
-#include "qelkit/foundation/internal/civil_time.h"
 #include "qelkit/foundation/rw_time.h"
+#include "qelkit/internal/calendar.h"
 
 using qelkit_internal::civilFromDays;
 using qelkit_internal::daysFromCivil;

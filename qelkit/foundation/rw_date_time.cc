@@ -5,6 +5,7 @@
 
 #include "qelkit/foundation/internal/civil_time.h"
 #include "qelkit/foundation/internal/tz_zone.h"
+#include "qelkit/internal/ascii.h"
 
 using qelkit_internal::floorDiv;
 using qelkit_internal::kPosixFrom1901;
@@ -38,10 +39,6 @@ struct OsStretch {
 };
 thread_local OsStretch lastOsStretch
     __attribute__((tls_model("initial-exec"))) = {INT64_MAX, INT64_MIN, 0, 0};
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 
 }  // namespace
 
@@ -108,7 +105,7 @@ RWDateTime::RWDateTime(const RWCString& text, SetType set, const RWLocale& loc, 
         std::size_t word = 0;
         std::size_t timeStart = n;
         for (std::size_t i = 0; i < n && timeStart == n; ++i) {
-            if (isBlank(s[i]))
+            if (qelkit_internal::isSpace(s[i]))
                 word = i + 1;
             else if (s[i] == ':')
                 timeStart = word;
@@ -165,7 +162,7 @@ std::uint64_t RWDateTime::convert(const RWZone& z) const {
     if (&z == RWZone::builtOs()) {
         OsStretch& s = lastOsStretch;
         if (!(posix >= s.lo && posix < s.hi)) {
-            const TzSpan span = tzZoneOfOs().spanAt(posix);
+            const qelkit_internal::TzSpan span = qelkit_internal::tzZoneOfOs().spanAt(posix);
             // Local seconds from 0000-03-01 are not negative for any valid instant: the day
             // divides as an unsigned number.
             const std::int64_t days =

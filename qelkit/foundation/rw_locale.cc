@@ -12,28 +12,17 @@
 #include <string>
 #include <type_traits>
 
+#include "qelkit/internal/ascii.h"
+
 namespace {
+
+using qelkit_internal::equalsIgnoreCase;
 
 const char* const kCMonths[12] = {"January",   "February", "March",    "April",
                                   "May",       "June",     "July",     "August",
                                   "September", "October",  "November", "December"};
 const char* const kCWeekdays[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                    "Thursday", "Friday", "Saturday"};
-
-inline unsigned char foldAscii(unsigned char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
-bool equalsIgnoreCase(const char* a, std::size_t an, const char* b, std::size_t bn) noexcept {
-    if (an != bn) return false;
-    for (std::size_t i = 0; i < an; ++i) {
-        if (foldAscii(static_cast<unsigned char>(a[i])) !=
-            foldAscii(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Does the `n` bytes at `p` name `full`, its abbreviation `abbrev` (a trailing '.' of the
 // abbreviation optional) or the first three bytes of `full`? Any ASCII case.

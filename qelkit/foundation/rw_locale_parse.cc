@@ -3,13 +3,14 @@
 #include <cstddef>
 
 #include "qelkit/foundation/rw_locale.h"
+#include "qelkit/internal/ascii.h"
+#include "qelkit/internal/calendar.h"
 
 namespace {
 
-bool isSpace(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+using qelkit_internal::isDigit;
+using qelkit_internal::isSpace;
+
 // Bytes of a word: ASCII letters, and bytes of multi-byte characters so that the UTF-8 names
 // of installed locales stay whole (the "C" names hold none, so such words never match there).
 bool isWordByte(char c) noexcept {
@@ -35,13 +36,6 @@ long digitsValue(const char* p, std::size_t n) noexcept {
     return v;
 }
 
-bool isLeap(long y) noexcept { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
-
-long daysIn(long month, long year) noexcept {
-    static const unsigned char lengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return lengths[month - 1] + (month == 2 && isLeap(year) ? 1 : 0);
-}
-
 struct Token {
     const char* p;
     std::size_t n;
@@ -56,8 +50,9 @@ long yearValue(const Token& t) noexcept {
 
 // Checks the fields and stores them; false (and `t` untouched) when the date does not exist.
 bool storeDate(long day, long month, long year, struct tm* t) noexcept {
-    if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
-    if (day < 1 || day > daysIn(month, year)) return false;
+    if (!qelkit_internal::validCivil(year, static_cast<unsigned>(month),
+                                     static_cast<unsigned>(day)))
+        return false;
     t->tm_mday = static_cast<int>(day);
     t->tm_mon = static_cast<int>(month - 1);
     t->tm_year = static_cast<int>(year - 1900);
@@ -67,14 +62,7 @@ bool storeDate(long day, long month, long year, struct tm* t) noexcept {
 // Case-insensitive (ASCII) match of the `n` bytes at `p` with `word`; an empty word never
 // matches.
 bool matchesWord(const char* p, std::size_t n, const RWCString& word) noexcept {
-    if (word.isNull() || word.length() != n) return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        char a = p[i], b = word.data()[i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
+    return !word.isNull() && qelkit_internal::equalsIgnoreCase(p, n, word.data(), word.length());
 }
 
 }  // namespace

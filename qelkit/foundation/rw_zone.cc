@@ -6,10 +6,13 @@
 
 #include "qelkit/foundation/internal/tz_rule.h"
 #include "qelkit/foundation/internal/tz_zone.h"
+#include "qelkit/internal/calendar.h"
+
+using qelkit_internal::TzZone;
 
 namespace {
 
-constexpr std::int64_t kDay = 86400;
+constexpr std::int64_t kDay = qelkit_internal::kSecondsPerDay;
 
 // The wall-clock fields of `t` counted as seconds since 1970-01-01 00:00:00; months outside
 // 0..11 carry into the year, other fields are taken as they are.
@@ -19,23 +22,19 @@ std::int64_t wallFromTm(const struct tm* t) {
     year += month >= 0 ? month / 12 : -((11 - month) / 12);
     month -= (month >= 0 ? month / 12 : -((11 - month) / 12)) * 12;
     const std::int64_t days =
-        tzDaysFromCivil(year, static_cast<unsigned>(month) + 1, 1) + t->tm_mday - 1;
+        qelkit_internal::daysFromCivil(year, static_cast<unsigned>(month) + 1, 1) + t->tm_mday - 1;
     return days * kDay + std::int64_t{t->tm_hour} * 3600 + std::int64_t{t->tm_min} * 60 + t->tm_sec;
 }
 
 // The date and time fields of a wall-clock count (tm_isdst, tm_wday, tm_yday left alone).
 void tmFromWall(std::int64_t wall, struct tm* t) {
-    const std::int64_t days = tzFloorDays(wall);
-    const std::int64_t secs = wall - days * kDay;
-    std::int64_t year;
-    unsigned month, day;
-    tzCivilFromDays(days, &year, &month, &day);
-    t->tm_year = static_cast<int>(year - 1900);
-    t->tm_mon = static_cast<int>(month) - 1;
-    t->tm_mday = static_cast<int>(day);
-    t->tm_hour = static_cast<int>(secs / 3600);
-    t->tm_min = static_cast<int>(secs / 60 % 60);
-    t->tm_sec = static_cast<int>(secs % 60);
+    const qelkit_internal::CivilTime c = qelkit_internal::civilTimeFromSeconds(wall);
+    t->tm_year = static_cast<int>(c.date.year - 1900);
+    t->tm_mon = static_cast<int>(c.date.month) - 1;
+    t->tm_mday = static_cast<int>(c.date.day);
+    t->tm_hour = static_cast<int>(c.hour);
+    t->tm_min = static_cast<int>(c.minute);
+    t->tm_sec = static_cast<int>(c.second);
 }
 
 // The operating system's zone: TZ (else /etc/localtime) read once, with glibc's rules.
@@ -108,7 +107,9 @@ const RWZone& RWZone::os() {
     return *zone;
 }
 
-const TzZone& tzZoneOfOs() { return static_cast<const OsZone&>(RWZone::os()).tz(); }
+const TzZone& qelkit_internal::tzZoneOfOs() {
+    return static_cast<const OsZone&>(RWZone::os()).tz();
+}
 
 const RWZone& RWZone::utc() {
     static const RWZone* const zone = new RWZoneSimple(0, "UTC");  // never destroyed, as os()

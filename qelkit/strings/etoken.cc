@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "qelkit/foundation/internal/byte_scan.h"
+#include "qelkit/internal/byte_scan.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "qelkit/foundation/internal/byte_scan.h"
+#include "qelkit/internal/byte_scan.h"
 
 using qelkit_internal::findByteOrNul;
 

@@ -9,6 +9,8 @@
 #include "qelkit/foundation/internal/tz_rule.h"
 #include "qelkit/foundation/internal/tz_zone.h"
 
+using namespace qelkit_internal;
+
 namespace {
 
 // 2024-03-10 and 2024-11-03 00:00:00 UTC, the days of the US changes that year.

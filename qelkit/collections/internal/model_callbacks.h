@@ -8,7 +8,7 @@
 
 class QelModelClient;
 
-namespace qelkit_model_internal {
+namespace qelkit_internal {
 
 // Called when `client` leaves a model: if a callback to it runs on the calling thread, raises
 // `count` once for that callback, so that the client's destruction on another thread waits until
@@ -19,6 +19,6 @@ void pinIfRunning(QelModelClient* client, std::atomic<int>& count);
 // touch it again) and returns how many pins they held, which the caller takes back.
 int forgetOnThisThread(QelModelClient* client);
 
-}  // namespace qelkit_model_internal
+}  // namespace qelkit_internal
 
 #endif  // QELKIT_COLLECTIONS_INTERNAL_MODEL_CALLBACKS_H

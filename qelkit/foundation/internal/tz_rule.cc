@@ -3,21 +3,13 @@
 
 #include <climits>
 
+#include "qelkit/internal/ascii.h"
+#include "qelkit/internal/calendar.h"
+
+namespace qelkit_internal {
 namespace {
 
-constexpr std::int64_t kDay = 86400;
-
-// Days before each month, common and leap years.
-constexpr int kMonthStart[2][13] = {{0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
-                                    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
-
-bool isLeap(std::int64_t y) noexcept { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
-
-bool isSpace(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool isAlpha(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr std::int64_t kDay = kSecondsPerDay;
 
 // One "%hu" conversion of sscanf: white space, an optional sign, decimal digits; the value
 // wraps as strtoul's does and is cut to 16 bits. Returns the characters used, 0 on failure.
@@ -165,29 +157,6 @@ class Parser {
 
 }  // namespace
 
-std::int64_t tzDaysFromCivil(std::int64_t year, unsigned month, unsigned day) noexcept {
-    const std::int64_t y = month <= 2 ? year - 1 : year;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t mp = month > 2 ? month - 3 : month + 9;
-    const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void tzCivilFromDays(std::int64_t days, std::int64_t* year, unsigned* month,
-                     unsigned* day) noexcept {
-    const std::int64_t z = days + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    *day = static_cast<unsigned>(doy - (153 * mp + 2) / 5 + 1);
-    *month = static_cast<unsigned>(mp < 10 ? mp + 3 : mp - 9);
-    *year = yoe + era * 400 + (*month <= 2 ? 1 : 0);
-}
-
 TzRule TzRule::parse(const char* text, bool* wantsDefaultRules) {
     TzRule r;
     if (wantsDefaultRules) *wantsDefaultRules = false;
@@ -224,23 +193,18 @@ bool TzRule::wellDefined() const noexcept {
 
 std::int64_t TzRule::changeAt(int which, std::int64_t year) const noexcept {
     const Change& c = changes_[which];
-    std::int64_t t = 0;
-    if (year > 1970)
-        t = ((year - 1970) * 365 + ((year - 1) / 4 - 1970 / 4) - ((year - 1) / 100 - 1970 / 100) +
-             ((year - 1) / 400 - 1970 / 400)) *
-            kDay;
-    const int leap = isLeap(year) ? 1 : 0;
+    std::int64_t t = year > 1970 ? daysFromCivil(year, 1, 1) * kDay : 0;
     switch (c.kind) {
         case Change::julianDay1:
             t += (static_cast<std::int64_t>(c.day) - 1) * kDay;
-            if (c.day >= 60 && leap) t += kDay;
+            if (c.day >= 60 && isLeapYear(year)) t += kDay;
             break;
         case Change::dayOfYear0:
             t += static_cast<std::int64_t>(c.day) * kDay;
             break;
         case Change::monthWeekDay: {
-            const int m = c.month < 1 ? 1 : (c.month > 12 ? 12 : c.month);
-            t += kMonthStart[leap][m - 1] * kDay;
+            const unsigned m = c.month < 1 ? 1 : (c.month > 12 ? 12 : c.month);
+            t += std::int64_t{daysBeforeMonth(year, m)} * kDay;
             // Zeller's congruence: weekday of the first of the month (0 = Sunday).
             const std::int64_t m1 = (m + 9) % 12 + 1;
             const std::int64_t yy0 = m <= 2 ? year - 1 : year;
@@ -250,7 +214,7 @@ std::int64_t TzRule::changeAt(int which, std::int64_t year) const noexcept {
             if (dow < 0) dow += 7;
             std::int64_t d = c.day - dow;
             if (d < 0) d += 7;
-            const int monthDays = kMonthStart[leap][m] - kMonthStart[leap][m - 1];
+            const std::int64_t monthDays = daysInMonth(year, m);
             for (unsigned i = 1; i < c.week; ++i) {
                 if (d + 7 >= monthDays) break;
                 d += 7;
@@ -263,14 +227,12 @@ std::int64_t TzRule::changeAt(int which, std::int64_t year) const noexcept {
 }
 
 TzSpan TzRule::spanAt(std::int64_t t) const noexcept {
-    std::int64_t year;
-    unsigned month, day;
-    tzCivilFromDays(tzFloorDays(t), &year, &month, &day);
+    const std::int64_t year = civilFromDays(floorDiv(t, kDay)).year;
     const std::int64_t c0 = changeAt(0, year);
     const std::int64_t c1 = changeAt(1, year);
     // A start after the end in the same year: daylight time spans the new year (south).
     const bool isdst = c0 > c1 ? (t < c1 || t >= c0) : (t >= c0 && t < c1);
-    TzSpan s{tzDaysFromCivil(year, 1, 1) * kDay, tzDaysFromCivil(year + 1, 1, 1) * kDay,
+    TzSpan s{daysFromCivil(year, 1, 1) * kDay, daysFromCivil(year + 1, 1, 1) * kDay,
              changes_[isdst ? 1 : 0].offset, isdst};
     for (const std::int64_t c : {c0, c1}) {
         if (c <= t && c > s.start) s.start = c;
@@ -278,3 +240,5 @@ TzSpan TzRule::spanAt(std::int64_t t) const noexcept {
     }
     return s;
 }
+
+}  // namespace qelkit_internal

@@ -1,22 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // TzRule: a POSIX TZ value ("EST5EDT,M3.2.0,M11.1.0", "<+0545>-5:45", "UTC0") read and
 // evaluated exactly as glibc reads and evaluates it, quirks included, so that a zone built on
-// it agrees with localtime_r for every instant. Also the calendar helpers the zone code shares.
+// it agrees with localtime_r for every instant. Internal: not installed.
 #ifndef QELKIT_FOUNDATION_INTERNAL_TZ_RULE_H
 #define QELKIT_FOUNDATION_INTERNAL_TZ_RULE_H
 
 #include <cstdint>
 #include <string>
 
-// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12); any year.
-std::int64_t tzDaysFromCivil(std::int64_t year, unsigned month, unsigned day) noexcept;
-// The date of a day count since 1970-01-01 (month 1..12).
-void tzCivilFromDays(std::int64_t days, std::int64_t* year, unsigned* month,
-                     unsigned* day) noexcept;
-// Floor division of an instant into days (instants before 1970 round down).
-inline std::int64_t tzFloorDays(std::int64_t t) noexcept {
-    return t >= 0 ? t / 86400 : -((-(t + 1)) / 86400) - 1;
-}
+namespace qelkit_internal {
 
 // A stretch of time [start, end) during which one offset and one daylight flag are in force.
 struct TzSpan {
@@ -65,5 +57,7 @@ class TzRule {
     std::string names_[2];
     Change changes_[2];
 };
+
+}  // namespace qelkit_internal
 
 #endif  // QELKIT_FOUNDATION_INTERNAL_TZ_RULE_H

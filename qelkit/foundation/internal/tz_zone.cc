@@ -7,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "qelkit/internal/calendar.h"
+
+namespace qelkit_internal {
 namespace {
 
 constexpr std::size_t kHeaderSize = 44;
@@ -14,7 +17,7 @@ constexpr std::size_t kMaxFileSize = 16u << 20;  // far above any real zone file
 // Spans are tabulated up to this year; later instants evaluate the rule directly.
 constexpr std::int64_t kTableLastYear = 2400;
 
-std::int64_t yearStart(std::int64_t year) { return tzDaysFromCivil(year, 1, 1) * 86400; }
+std::int64_t yearStart(std::int64_t year) { return daysFromCivil(year, 1, 1) * kSecondsPerDay; }
 
 std::uint32_t be32(const unsigned char* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
@@ -316,3 +319,5 @@ std::int64_t TzZone::utcFromLocal(std::int64_t wall) const noexcept {
     }
     return gap ? beforeGap : wall - spanAt(wall).gmtoff;
 }
+
+}  // namespace qelkit_internal

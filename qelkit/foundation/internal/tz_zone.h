@@ -14,6 +14,8 @@
 
 #include "qelkit/foundation/internal/tz_rule.h"
 
+namespace qelkit_internal {
+
 // The content of a TZif file, as glibc keeps it.
 struct TzFileData {
     struct Type {
@@ -109,5 +111,7 @@ class TzZone {
 // The zone behind RWZone::os() (built on first use, as os() is): callers that already know they
 // convert in os() look spans up here directly, without the virtual offsetAt().
 const TzZone& tzZoneOfOs();
+
+}  // namespace qelkit_internal
 
 #endif  // QELKIT_FOUNDATION_INTERNAL_TZ_ZONE_H
