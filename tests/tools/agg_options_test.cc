@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -40,7 +41,7 @@ TEST(AggOptions, AcceptsLongShortAttachedAndAbbreviatedForms) {
         {"-p hour f.csv", ',', 1, "", "", Hour, "f.csv"},
         {"--period=day -d tab f", '\t', 1, "", "", Day, "f"},
         {"-p week -d \\t f", '\t', 1, "", "", Week, "f"},
-        {"-d; -t3 -k2,4 -v 5,6 -p quarter f", ';', 3, "2,4", "5,6", FifteenMinute, "f"},
+        {"-d; -t3 -k2,4 -v 5,6 -p quarter-hour f", ';', 3, "2,4", "5,6", FifteenMinute, "f"},
         {"--delim=| --ti 2 --ke=1 --val=3 --per=month f", '|', 2, "1", "3", Month, "f"},
         {"f -p none -t 4", ',', 4, "", "", None, "f"},
         {"-p year -- -odd-name", ',', 1, "", "", Year, "-odd-name"},
@@ -55,6 +56,42 @@ TEST(AggOptions, AcceptsLongShortAttachedAndAbbreviatedForms) {
         EXPECT_EQ(join(o.valueColumns), c.values) << c.line;
         EXPECT_EQ(o.period, c.period) << c.line;
         EXPECT_EQ(o.file, c.file) << c.line;
+    }
+}
+
+// Exact names only: every --help name and library description in its usual spellings, and
+// none of the texts the library's substring rules would still take for some period.
+TEST(AggOptions, PeriodNamesAreExact) {
+    const std::pair<const char*, TimeAggregationType> accepted[] = {
+        {"minute", OneMinute},
+        {"One Minute", OneMinute},
+        {"2 minutes", TwoMinute},
+        {"5min", FiveMinute},
+        {"Ten-Minute", TenMinute},
+        {"15 minute", FifteenMinute},
+        {"quarter_hour", FifteenMinute},
+        {"30 MINUTE", HalfHour},
+        {"Half-Hour", HalfHour},
+        {"hour", Hour},
+        {"hourly", Hour},
+        {"All Hours", AllHours},
+        {"week-hour", WeekHour},
+        {"Month Hour", MonthHour},
+        {"  day ", Day},
+        {"weeks", Week},
+        {"Month", Month},
+        {"yearly", Year},
+        {"None", None},
+    };
+    for (const auto& [text, period] : accepted) {
+        TimeAggregationType got = Year;
+        EXPECT_TRUE(periodFromName(text, got)) << text;
+        EXPECT_EQ(got, period) << text;
+    }
+    for (const char* text : {"45 minute", "20 minute", "3 hours", "quarterly", "hourglass", "",
+                             "half", "quarter", "fortnight", "minute 15", "15", "day day"}) {
+        TimeAggregationType got = Year;
+        EXPECT_FALSE(periodFromName(text, got)) << text;
     }
 }
 
@@ -95,7 +132,7 @@ TEST(AggOptions, RejectsMalformedValues) {
         {"-k 1, -p hour f", "invalid key columns '1,'"},
         {"-v 0 -p hour f", "invalid value columns '0'"},
         {"-p ~ f", "invalid period ''"},
-        {"-p NONE f", "invalid period 'NONE'"},
+        {"-p hours2 f", "invalid period 'hours2': give one of minute, 2 minute,"},
         {"--week-start=monday -p week f", "invalid week start 'monday'"},
         {"-hx", "invalid option -- 'x'"},
         {"--rows=1 -p hour f", "option '--rows' doesn't allow an argument"},

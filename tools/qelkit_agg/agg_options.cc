@@ -2,91 +2,24 @@
 #include "tools/qelkit_agg/agg_options.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-
-#include "qelkit/strings/qel_string.h"
 
 namespace {
 
-enum class Opt {
-    Delimiter,
-    Collapse,
-    Header,
-    Time,
-    Keys,
-    Values,
-    Period,
-    Dates,
-    WeekStart,
-    Dst,
-    Zlib,
-    Rows,
-    Sql,
-    Strict,
-    Help,
-    Version
-};
+// ---- Values --------------------------------------------------------------------------------
 
-struct OptionEntry {
-    const char* name;
-    char shortName;  // 0: long form only
-    bool takesValue;
-    Opt id;
-};
-
-const OptionEntry OPTIONS[] = {
-    {"delimiter", 'd', true, Opt::Delimiter},
-    {"collapse", 0, false, Opt::Collapse},
-    {"header", 0, false, Opt::Header},
-    {"time", 't', true, Opt::Time},
-    {"keys", 'k', true, Opt::Keys},
-    {"values", 'v', true, Opt::Values},
-    {"period", 'p', true, Opt::Period},
-    {"dates", 0, true, Opt::Dates},
-    {"week-start", 0, true, Opt::WeekStart},
-    {"dst", 0, false, Opt::Dst},
-    {"zlib", 0, true, Opt::Zlib},
-    {"rows", 0, false, Opt::Rows},
-    {"sql", 0, true, Opt::Sql},
-    {"strict", 0, false, Opt::Strict},
-    {"help", 'h', false, Opt::Help},
-    {"version", 0, false, Opt::Version},
-};
-
-// The entry of a long option given as `name` (an exact name or an unambiguous prefix). Sets
-// `error` and returns null when it names none or several.
-const OptionEntry* findLong(const std::string& name, std::string& error) {
-    const OptionEntry* found = nullptr;
-    int matches = 0;
-    for (const OptionEntry& entry : OPTIONS) {
-        if (name == entry.name) return &entry;
-        if (std::strncmp(entry.name, name.c_str(), name.size()) == 0) {
-            found = &entry;
-            ++matches;
-        }
-    }
-    if (matches == 1) return found;
-    error = (matches == 0 ? "unrecognized option '--" : "option '--") + name +
-            (matches == 0 ? "'" : "' is ambiguous");
-    return nullptr;
-}
-
-const OptionEntry* findShort(char c) {
-    for (const OptionEntry& entry : OPTIONS)
-        if (entry.shortName == c) return &entry;
-    return nullptr;
-}
-
-// A column number: decimal digits only, 1 to INT_MAX.
-bool parseColumn(const std::string& text, int& column) {
+// A decimal number from 1 to `max`, digits only.
+bool parsePositive(const std::string& text, long max, long& value) {
     if (text.empty() || text.size() > 10 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
-    const long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value < 1 || value > INT_MAX) return false;
+    value = std::stol(text);
+    return value >= 1 && value <= max;
+}
+
+bool parseColumn(const std::string& text, int& column) {
+    long value = 0;
+    if (!parsePositive(text, 2147483647L, value)) return false;
     column = static_cast<int>(value);
     return true;
 }
@@ -106,89 +39,218 @@ bool parseColumnList(const std::string& text, std::vector<int>& columns) {
     }
 }
 
-// Applies one option with its value (empty for flags). Returns a message or "".
-std::string apply(const OptionEntry& entry, const std::string& value, AggOptions& o) {
-    switch (entry.id) {
-        case Opt::Delimiter:
-            if (value == "\\t" || value == "tab") {
-                o.delimiter = '\t';
-            } else if (value.size() != 1 || value[0] == '\n' || value[0] == '\r') {
-                return "invalid delimiter '" + value +
-                       "': give one character, or \\t or tab for a tab";
-            } else {
-                o.delimiter = value[0];
-            }
-            return "";
-        case Opt::Collapse:
-            o.collapse = true;
-            return "";
-        case Opt::Header:
-            o.header = true;
-            return "";
-        case Opt::Time:
-            if (!parseColumn(value, o.timeColumn))
-                return "invalid time column '" + value + "': give a column number from 1";
-            return "";
-        case Opt::Keys:
-            if (!parseColumnList(value, o.keyColumns))
-                return "invalid key columns '" + value +
-                       "': give distinct column numbers from 1, separated by commas";
-            return "";
-        case Opt::Values:
-            if (!parseColumnList(value, o.valueColumns))
-                return "invalid value columns '" + value +
-                       "': give distinct column numbers from 1, separated by commas";
-            return "";
-        case Opt::Period:
-            o.periodText = value;
-            o.period = NqTimeAggregation::fromString(QelString(value.c_str()));
-            if (o.period == None && value != "none")
-                return "invalid period '" + value +
-                       "': try \"15 minute\", \"hour\", \"day\", \"week\", \"month\", \"year\" "
-                       "or \"none\"";
-            return "";
-        case Opt::Dates:
-            if (value != "nq" && value != "qel")
-                return "invalid argument '" + value + "' for '--dates': give nq or qel";
-            o.qelDates = value == "qel";
-            return "";
-        case Opt::WeekStart:
-            if (value != "Sunday" && value != "Monday" && value != "Friday" && value != "Saturday")
-                return "invalid week start '" + value +
-                       "': give Sunday, Monday, Friday or Saturday";
-            o.weekStart = value;
-            return "";
-        case Opt::Dst:
-            o.dst = true;
-            return "";
-        case Opt::Zlib:
-            if (value.empty()) return "option '--zlib' needs a file name";
-            o.zlibFile = value;
-            return "";
-        case Opt::Rows:
-            o.rows = true;
-            return "";
-        case Opt::Sql:
-            if (value.empty()) return "option '--sql' needs a column name";
-            o.sql = true;
-            o.sqlColumn = value;
-            return "";
-        case Opt::Strict:
-            o.strict = true;
-            return "";
-        case Opt::Help:
-            o.help = true;
-            return "";
-        case Opt::Version:
-            o.version = true;
-            return "";
+// ---- Period names --------------------------------------------------------------------------
+
+// Every name in the --help list and every description the library gives ("Fifteen Minute",
+// "Half-Hour", "All Hours"), normalised as below.
+struct PeriodName {
+    const char* name;  // lower case, words separated by one blank, singular
+    TimeAggregationType period;
+};
+
+const PeriodName PERIOD_NAMES[] = {
+    {"minute", OneMinute},
+    {"1 minute", OneMinute},
+    {"one minute", OneMinute},
+    {"2 minute", TwoMinute},
+    {"two minute", TwoMinute},
+    {"5 minute", FiveMinute},
+    {"five minute", FiveMinute},
+    {"10 minute", TenMinute},
+    {"ten minute", TenMinute},
+    {"15 minute", FifteenMinute},
+    {"fifteen minute", FifteenMinute},
+    {"quarter hour", FifteenMinute},
+    {"30 minute", HalfHour},
+    {"thirty minute", HalfHour},
+    {"half hour", HalfHour},
+    {"hour", Hour},
+    {"1 hour", Hour},
+    {"one hour", Hour},
+    {"hourly", Hour},
+    {"all hour", AllHours},
+    {"week hour", WeekHour},
+    {"month hour", MonthHour},
+    {"day", Day},
+    {"daily", Day},
+    {"week", Week},
+    {"weekly", Week},
+    {"month", Month},
+    {"monthly", Month},
+    {"year", Year},
+    {"yearly", Year},
+    {"none", None},
+};
+
+// Lower case; '-' and '_' as blanks; a blank between a number and a word ("15min"); one blank
+// between words; "min", "mins" and plurals in the singular.
+std::string normalisePeriod(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    auto flush = [&words, &word] {
+        if (word.empty()) return;
+        if (word == "min" || word == "mins") word = "minute";
+        if (word.size() > 3 && word.back() == 's') word.pop_back();
+        words.push_back(word);
+        word.clear();
+    };
+    for (const char raw : text) {
+        const char c = (raw >= 'A' && raw <= 'Z') ? static_cast<char>(raw - 'A' + 'a') : raw;
+        if (c == ' ' || c == '\t' || c == '-' || c == '_') {
+            flush();
+            continue;
+        }
+        const bool digit = c >= '0' && c <= '9';
+        if (!word.empty() && digit != (word.back() >= '0' && word.back() <= '9')) flush();
+        word.push_back(c);
     }
-    return "";
+    flush();
+    std::string joined;
+    for (const std::string& w : words) joined += (joined.empty() ? "" : " ") + w;
+    return joined;
+}
+
+const char* const PERIOD_LIST =
+    "minute, 2 minute, 5 minute, 10 minute, 15 minute, 30 minute, hour, day, week, month, "
+    "year, week-hour, month-hour, all hours, none";
+
+// ---- The option table ----------------------------------------------------------------------
+
+using Apply = std::string (*)(const std::string& value, AggOptions& o);
+
+struct OptionEntry {
+    const char* name;
+    char shortName;  // 0: long form only
+    bool takesValue;
+    Apply apply;  // returns a message, or "" when the value is usable
+};
+
+const OptionEntry OPTIONS[] = {
+    {"delimiter", 'd', true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (v == "\\t" || v == "tab") {
+             o.delimiter = '\t';
+             return "";
+         }
+         if (v.size() != 1 || v[0] == '\n' || v[0] == '\r' || v[0] == '\0')
+             return "invalid delimiter '" + v + "': give one character, or \\t or tab for a tab";
+         o.delimiter = v[0];
+         return "";
+     }},
+    {"collapse", 0, false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.collapse = true;
+         return "";
+     }},
+    {"header", 0, false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.header = true;
+         return "";
+     }},
+    {"time", 't', true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (parseColumn(v, o.timeColumn)) return "";
+         return "invalid time column '" + v + "': give a column number from 1";
+     }},
+    {"keys", 'k', true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (parseColumnList(v, o.keyColumns)) return "";
+         return "invalid key columns '" + v +
+                "': give distinct column numbers from 1, separated by commas";
+     }},
+    {"values", 'v', true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (parseColumnList(v, o.valueColumns)) return "";
+         return "invalid value columns '" + v +
+                "': give distinct column numbers from 1, separated by commas";
+     }},
+    {"period", 'p', true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         o.periodGiven = true;
+         if (periodFromName(v, o.period)) return "";
+         return "invalid period '" + v + "': give one of " + PERIOD_LIST;
+     }},
+    {"dates", 0, true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (v != "nq" && v != "qel")
+             return "invalid argument '" + v + "' for '--dates': give nq or qel";
+         o.qelDates = v == "qel";
+         return "";
+     }},
+    {"week-start", 0, true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (v != "Sunday" && v != "Monday" && v != "Friday" && v != "Saturday")
+             return "invalid week start '" + v + "': give Sunday, Monday, Friday or Saturday";
+         o.weekStart = v;
+         return "";
+     }},
+    {"dst", 0, false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.dst = true;
+         return "";
+     }},
+    {"zlib", 0, true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (v.empty()) return "option '--zlib' needs a file name";
+         o.zlibFile = v;
+         return "";
+     }},
+    {"rows", 0, false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.rows = true;
+         return "";
+     }},
+    {"sql", 0, true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (v.empty()) return "option '--sql' needs a column name";
+         o.sql = true;
+         o.sqlColumn = v;
+         return "";
+     }},
+    {"strict", 0, false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.strict = true;
+         return "";
+     }},
+    {"help", 'h', false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.help = true;
+         return "";
+     }},
+    {"version", 0, false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.version = true;
+         return "";
+     }},
+};
+
+// The entry of a long option given as `name` (an exact name or an unambiguous prefix). Sets
+// `error` and returns null when it names none or several.
+const OptionEntry* findLong(const std::string& name, std::string& error) {
+    const OptionEntry* found = nullptr;
+    int matches = 0;
+    for (const OptionEntry& entry : OPTIONS) {
+        if (name == entry.name) return &entry;
+        if (std::strncmp(entry.name, name.c_str(), name.size()) == 0) {
+            found = &entry;
+            ++matches;
+        }
+    }
+    if (matches == 1) return found;
+    error = matches == 0 ? "unrecognized option '--" + name + "'"
+                         : "option '--" + name + "' is ambiguous";
+    return nullptr;
+}
+
+const OptionEntry* findShort(char c) {
+    for (const OptionEntry& entry : OPTIONS)
+        if (entry.shortName == c) return &entry;
+    return nullptr;
 }
 
 // Checks the options against each other once all are read.
 std::string checkCombination(const std::vector<std::string>& operands, AggOptions& o) {
-    if (o.periodText.empty() && o.period == None) return "missing option '--period'";
+    if (!o.periodGiven) return "missing option '--period'";
     if (o.sql) {
         if (!operands.empty()) return "extra operand '" + operands[0] + "' with '--sql'";
         return "";
@@ -208,6 +270,17 @@ std::string checkCombination(const std::vector<std::string>& operands, AggOption
 }
 
 }  // namespace
+
+bool periodFromName(const std::string& text, TimeAggregationType& period) {
+    const std::string name = normalisePeriod(text);
+    for (const PeriodName& entry : PERIOD_NAMES) {
+        if (name == entry.name) {
+            period = entry.period;
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options) {
     std::vector<std::string> operands;
@@ -252,7 +325,7 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
             if (i + 1 >= argc) return "option '" + shown + "' requires an argument";
             value = argv[++i];
         }
-        const std::string error = apply(*entry, value, options);
+        const std::string error = entry->apply(value, options);
         if (!error.empty()) return error;
         if (options.help || options.version) return "";
     }
@@ -267,13 +340,13 @@ const char* aggUsageText() {
            "\n"
            "  -d, --delimiter=CHAR   field delimiter (default ','); \\t or tab for a tab\n"
            "      --collapse         a run of delimiters counts as one\n"
-           "      --header           the first line names the columns\n"
+           "      --header           the first row names the columns\n"
            "  -t, --time=N           column holding the time, from 1 (default 1)\n"
            "  -k, --keys=LIST        key columns, comma-separated (default: none)\n"
            "  -v, --values=LIST      value columns (default: every column not time or key)\n"
-           "  -p, --period=TEXT      reporting period: \"15 minute\", \"hour\", \"day\", "
-           "\"week\",\n"
-           "                         \"month\", \"year\", ... or \"none\" (required)\n"
+           "  -p, --period=NAME      reporting period (required): minute, 2 minute, 5 minute,\n"
+           "                         10 minute, 15 minute, 30 minute, hour, day, week, month,\n"
+           "                         year, week-hour, month-hour, all hours or none\n"
            "      --dates=nq|qel     time reader: numeric fields (nq, default) or the locale\n"
            "                         first (qel)\n"
            "      --week-start=DAY   Sunday, Monday, Friday or Saturday\n"
@@ -293,8 +366,12 @@ const char* aggUsageText() {
            "or empty file.\n";
 }
 
-const char* aggVersionText() {
-    return "qelkit-agg (qelkit) 1.0.0\n"
+std::string aggVersionText() {
+    return "qelkit-agg (qelkit) " QELKIT_VERSION
+           "\n"
            "Copyright (C) 2026 the qelkit authors.\n"
-           "This is free software: you are free to change and redistribute it.\n";
+           "Licensed under the Apache License, Version 2.0: "
+           "<https://www.apache.org/licenses/LICENSE-2.0>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
 }

@@ -3,7 +3,8 @@
 // reading and grouping code can trust every field. parseAggOptions takes GNU-style options
 // (long options as "--name=value" or "--name value", unambiguous prefixes of long names,
 // short options as "-t3" or "-t 3", "--" ending the options) and reports the first problem as a
-// message without the program name.
+// message without the program name. The options live in one table in agg_options.cc: a new
+// option is one row there, one field here and one line of the --help text.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H
 #define QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H
 
@@ -15,11 +16,11 @@
 struct AggOptions {
     char delimiter = ',';
     bool collapse = false;          // a run of delimiters separates like one
-    bool header = false;            // the first line names the columns
+    bool header = false;            // the first row names the columns
     int timeColumn = 1;             // 1-based
     std::vector<int> keyColumns;    // 1-based, in output order
     std::vector<int> valueColumns;  // 1-based; empty: every column not time or key
-    std::string periodText;         // as given on the command line
+    bool periodGiven = false;
     TimeAggregationType period = None;
     bool qelDates = false;  // NqStringToDate::qel instead of ::nq
     std::string weekStart;  // empty: leave QelDate's setting alone
@@ -39,9 +40,14 @@ struct AggOptions {
 // succeed whatever else is given (after the options before them were read).
 std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options);
 
+// The period that `text` names exactly: a name of the --help list or a description such as
+// "Fifteen Minute", in any case, with blanks, '-' or '_' between words, "min" or a plural
+// for "minute". Returns false for anything else (the library's fromString would guess).
+bool periodFromName(const std::string& text, TimeAggregationType& period);
+
 // The --help text, ending with a newline.
 const char* aggUsageText();
-// The --version text: name, version and a licence line, ending with a newline.
-const char* aggVersionText();
+// The --version text: name, version, copyright and licence lines, ending with a newline.
+std::string aggVersionText();
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H

@@ -109,8 +109,8 @@ int Aggregator::run() {
     }
     if (_progress) _err << "\r\033[K";
     if (status == kAggOk && !_options.rows) writeAggregation();
-    _err << "qelkit-agg: " << rows << " rows read, " << rows - _skipped << " grouped, " << _skipped
-         << " skipped\n";
+    _err << "qelkit-agg: " << rows << (rows == 1 ? " row" : " rows") << " read, " << rows - _skipped
+         << " grouped, " << _skipped << " skipped; period " << _period.aggregationDesc() << '\n';
     return status;
 }
 
