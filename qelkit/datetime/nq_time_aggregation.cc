@@ -112,10 +112,37 @@ constexpr unsigned long FAST_LOW =
     static_cast<unsigned long>(daysFromCivil(1902, 1, 1) * DAY) + RWTime::posixOffset;
 constexpr unsigned long FAST_HIGH =
     static_cast<unsigned long>(daysFromCivil(9998, 1, 1) * DAY) + RWTime::posixOffset;
+// The instants RWTime holds, as POSIX seconds: from 1901-01-01 00:00:01 to the end of 9999.
+constexpr std::int64_t FIRST_UTC = 1 - std::int64_t{RWTime::posixOffset};
+constexpr std::int64_t LAST_UTC = (qelkit_internal::kLastDay + 1) * DAY - 1;
+// Instants (RWTime seconds) more than two days past the end of 9999 read as year 10000 or later
+// in every zone: calendarTruncate leaves them to truncate, which refuses them.
+constexpr unsigned long CALENDAR_HIGH =
+    static_cast<unsigned long>(LAST_UTC + 2 * DAY) + RWTime::posixOffset;
 // Larger offsets (seconds) are left to the literal path as well.
 constexpr long MAX_FAST_OFFSET = 2 * DAY;
 
 bool hasFixedOffset(const RWZone& zone) { return typeid(zone) == typeid(RWZoneSimple); }
+
+// The day (counted from 1970-01-01) that starts the week holding day `days`.
+constexpr std::int64_t weekStartDay(std::int64_t days, int startOfWeek) {
+    return days - stepsBack(weekDayOf(days), startOfWeek);
+}
+
+// The day that starts the week-numbering year holding day `days`: of the years after, of and
+// before it, the first whose `startOfWeek` on or before its first Thursday is not later.
+constexpr std::int64_t weekYearStartDay(std::int64_t days, int startOfWeek) {
+    const std::int64_t year = civilFromDays(days).year;
+    std::int64_t candidate = 0;
+    for (std::int64_t y = year + 1; y >= year - 1; --y) {
+        const std::int64_t jan1 = daysFromCivil(y, 1, 1);
+        candidate = jan1 + stepsBack(4, weekDayOf(jan1)) - stepsBack(4, startOfWeek);
+        if (candidate <= days) break;
+    }
+    return candidate;
+}
+static_assert(weekYearStartDay(daysFromCivil(2010, 1, 2), 1) == daysFromCivil(2008, 12, 29),
+              "2 January 2010 still lies in ISO year 2009, which has 53 weeks");
 
 // The period start computed from the wall-clock reading of the instant. Gives the same
 // instant as literalTruncate: both read the wall clock through RWZone::offsetAt and map
@@ -160,30 +187,34 @@ bool fastTruncate(TimeAggregationType code, int aggrSeconds, const RWTime& time,
         case Week:
         case WeekHour:
             if (!hasFixedOffset(zone)) return false;
-            start = (days - stepsBack(weekDayOf(days), startOfWeek)) * DAY +
-                    (code == WeekHour ? hourStart : 0);
+            start = weekStartDay(days, startOfWeek) * DAY + (code == WeekHour ? hourStart : 0);
             break;
-        case Year: {
+        case Year:
             if (!hasFixedOffset(zone)) return false;
-            const std::int64_t year = civilFromDays(days).year;
-            const std::int64_t back = stepsBack(4, startOfWeek);
-            start = 0;
-            for (std::int64_t y = year + 1; y >= year - 1; --y) {
-                const std::int64_t jan1 = daysFromCivil(y, 1, 1);
-                const std::int64_t candidate = jan1 + stepsBack(4, weekDayOf(jan1)) - back;
-                if (candidate * DAY <= wall) {
-                    start = candidate * DAY;
-                    break;
-                }
-            }
+            start = weekYearStartDay(days, startOfWeek) * DAY;
             break;
-        }
         default:
             return false;
     }
     *result = RWTime(
         static_cast<unsigned long>(zone.utcFromLocal(start) + std::int64_t{RWTime::posixOffset}));
     return true;
+}
+
+// The trace of a truncation whose result is the invalid time.
+void traceInvalidResult(const RWTime& time, const Period& period, const RWTime& result,
+                        const RWZone& zone) {
+    const RWLocale& locale = RWLocale::global();
+    RWCString msg("Error: Invalid date truncation. date= ");
+    msg.append(time.asString('\0', zone, locale));
+    msg.append("(");
+    msg.append(RWDateTime(time, 0).asString(isoFormat, locale, zone));
+    msg.append(")");
+    msg.append(" -> ");
+    msg.append(result.asString('\0', zone, locale));
+    msg.append("  Aggregation: ");
+    msg.append(period.desc);
+    NqTraceStatic::output(TRACE_TAG, msg);
 }
 
 // Steps `dt` back by whole 24-hour amounts until its weekday is `startOfWeek` or it turns
@@ -275,18 +306,7 @@ RWTime literalTruncate(TimeAggregationType code, const Period& period, const RWT
             NqTraceStatic::output(TRACE_TAG, "default = " + result.asString('\0', zone, locale));
             break;
     }
-    if (!result.isValid()) {
-        RWCString msg("Error: Invalid date truncation. date= ");
-        msg.append(time.asString('\0', zone, locale));
-        msg.append("(");
-        msg.append(work.asString(isoFormat, locale, zone));
-        msg.append(")");
-        msg.append(" -> ");
-        msg.append(result.asString('\0', zone, locale));
-        msg.append("  Aggregation: ");
-        msg.append(period.desc);
-        NqTraceStatic::output(TRACE_TAG, msg);
-    }
+    if (!result.isValid()) traceInvalidResult(time, period, result, zone);
     return result;
 }
 
@@ -392,4 +412,26 @@ RWTime NqTimeAggregation::truncate(const RWTime& time, int startOfWeek) const {
     RWTime result(0UL);  // not RWTime(), which reads the clock
     if (fastTruncate(_code, period.aggrSeconds, time, startOfWeek, zone, &result)) return result;
     return literalTruncate(_code, period, time, startOfWeek, zone);
+}
+
+RWTime NqTimeAggregation::calendarTruncate(const RWTime& time, int startOfWeek) const {
+    const bool byDays = _code == Week || _code == WeekHour || _code == Year;
+    if (!byDays || startOfWeek < 1 || startOfWeek > 7 || !time.isValid() ||
+        time.seconds() > CALENDAR_HIGH)
+        return truncate(time, startOfWeek);
+    const RWZone& zone = RWZone::local();
+    const std::int64_t utc =
+        static_cast<std::int64_t>(time.seconds()) - static_cast<std::int64_t>(RWTime::posixOffset);
+    const std::int64_t wall = utc - zone.offsetAt(utc);
+    const std::int64_t days = floorDiv(wall, DAY);
+    const std::int64_t start =
+        _code == Year ? weekYearStartDay(days, startOfWeek) * DAY
+                      : weekStartDay(days, startOfWeek) * DAY +
+                            (_code == WeekHour ? (wall - days * DAY) / 3600 * 3600 : 0);
+    const std::int64_t startUtc = zone.utcFromLocal(start);
+    if (startUtc < FIRST_UTC || startUtc > LAST_UTC) {
+        traceInvalidResult(time, periodOf(_code), RWTime(0UL), zone);
+        return RWTime(0UL);
+    }
+    return RWTime(static_cast<unsigned long>(startUtc + std::int64_t{RWTime::posixOffset}));
 }

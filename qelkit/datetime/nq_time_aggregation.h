@@ -2,8 +2,9 @@
 // NqTimeAggregation: a reporting period ("five minute", "hour", "week", ...) for grouping
 // time-stamped data. It parses the period from free text or from a length in seconds, names
 // it, gives its length, truncates an instant to the start of the period that holds it (in the
-// local zone, RWZone::local()) and writes the Oracle to_char() expression that groups a date
-// column the same way. A small value: one character code, copied freely, no virtual calls.
+// local zone, RWZone::local(); weeks by 24-hour steps or by calendar days) and writes the Oracle
+// to_char() expression that groups a date column the same way. A small value: one character code,
+// copied freely, no virtual calls.
 #ifndef QELKIT_DATETIME_NQ_TIME_AGGREGATION_H
 #define QELKIT_DATETIME_NQ_TIME_AGGREGATION_H
 
@@ -75,6 +76,16 @@ class NqTimeAggregation {
     // value. Unknown codes return the instant unchanged, with a trace. An instant the calendar
     // cannot represent gives the invalid time, with traces. Never throws on its own.
     RWTime truncate(const RWTime& time, int startOfWeek) const;
+    // The start of the period holding `time`, with weeks counted in calendar days: Week starts
+    // at local midnight of the last `startOfWeek` day (1 Monday .. 7 Sunday) on or before the
+    // local date of `time`, WeekHour at the hour of `time` on that day, and Year at local
+    // midnight of the first day of its week-numbering year, whatever daylight-saving changes
+    // lie in between (truncate's 24-hour steps can land a day early across one). A start in a
+    // gap of a daylight change maps as RWZone::utcFromLocal maps it. Every other code, a
+    // `startOfWeek` outside 1..7 and the invalid time give what truncate gives; under a fixed
+    // offset the two agree for every code. A start outside the range of RWTime gives the
+    // invalid time, with a trace. Never throws on its own.
+    RWTime calendarTruncate(const RWTime& time, int startOfWeek) const;
 
   private:
     TimeAggregationType _code;
