@@ -8,7 +8,9 @@
 
 #include <atomic>
 
-class Incrementer {
+#include "qelkit/export.h"
+
+class QELKIT_API Incrementer {
   public:
     // The capacity to grow to from `capacity`; unsigned 32-bit arithmetic, so it may wrap.
     virtual unsigned increment(unsigned capacity) const = 0;
@@ -22,7 +24,7 @@ class Incrementer {
 };
 
 // Grows by a fixed step.
-class BasicIncrementer : public Incrementer {
+class QELKIT_API BasicIncrementer : public Incrementer {
   public:
     // `delta` is added to the capacity at every step (a negative step wraps as unsigned).
     explicit constexpr BasicIncrementer(int delta) noexcept : delta(delta) {}
@@ -42,7 +44,7 @@ class BasicIncrementer : public Incrementer {
 
 // Grows by `factor` times the capacity, but by no less than `minIncrement` and, once the
 // product exceeds `minIncrement`, by no more than `maxIncrement`.
-class MultiplyingIncrementer : public Incrementer {
+class QELKIT_API MultiplyingIncrementer : public Incrementer {
   public:
     constexpr MultiplyingIncrementer(float factor, int maxIncrement, int minIncrement) noexcept
         : factor(factor), maxIncrement(maxIncrement), minIncrement(minIncrement) {}

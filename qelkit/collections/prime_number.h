@@ -4,7 +4,9 @@
 #ifndef QELKIT_COLLECTIONS_PRIME_NUMBER_H
 #define QELKIT_COLLECTIONS_PRIME_NUMBER_H
 
-class PrimeNumber {
+#include "qelkit/export.h"
+
+class QELKIT_API PrimeNumber {
   public:
     // The smallest odd number above `n` that isPrime accepts, searched in wrapping unsigned
     // arithmetic: an odd prime, except that next(0) is 1 and next(4294967295) wraps to 1.

@@ -4,10 +4,11 @@
 #ifndef QELKIT_COLLECTIONS_QEL_COLLECTABLE_DOUBLE_H
 #define QELKIT_COLLECTIONS_QEL_COLLECTABLE_DOUBLE_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_defs.h"
 
-class QelCollectableDouble : public RWCollectable {
+class QELKIT_API QelCollectableDouble : public RWCollectable {
   public:
     QelCollectableDouble(double v) noexcept : _value(v) {}
     QelCollectableDouble(const QelCollectableDouble& other) noexcept

@@ -7,10 +7,11 @@
 
 #include <utility>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_cregexp.h"
 
-class QelCollectableRegexp : public RWCollectable {
+class QELKIT_API QelCollectableRegexp : public RWCollectable {
   public:
     // Keeps a copy of `re` (copies of an RWCRegexp share its immutable compiled form).
     QelCollectableRegexp(RWCRegexp re) noexcept : _regexp(std::move(re)) {}

@@ -4,10 +4,12 @@
 #ifndef QELKIT_COLLECTIONS_QEL_DUPLICATE_NOTIFIER_H
 #define QELKIT_COLLECTIONS_QEL_DUPLICATE_NOTIFIER_H
 
+#include "qelkit/export.h"
+
 class QelSortedVector;
 class RWCollectable;
 
-class QelDuplicateNotifier {
+class QELKIT_API QelDuplicateNotifier {
   public:
     virtual ~QelDuplicateNotifier() = default;
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_mutex_lock.h"
 #include "qelkit/foundation/rw_ordered.h"
@@ -35,9 +36,9 @@ enum QelModelChangeType {
 };
 
 // The names of the change types, indexed by QelModelChangeType: "PRE_CLEAR" ... "DESTROYING".
-extern const char* QelMtypeNames[7];
+extern QELKIT_API const char* QelMtypeNames[7];
 
-class QelModel {
+class QELKIT_API QelModel {
   public:
     // A model with no dependents.
     QelModel();

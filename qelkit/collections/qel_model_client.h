@@ -25,12 +25,13 @@
 
 #include "qelkit/collections/qel_model.h"
 #include "qelkit/collections/qel_model_reference.h"
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_mutex_lock.h"
 #include "qelkit/foundation/rw_ordered.h"
 #include "qelkit/foundation/rw_sorted_vector.h"
 
-class QelModelClient : public RWCollectable {
+class QELKIT_API QelModelClient : public RWCollectable {
   public:
     // A client registered with no model.
     QelModelClient();

@@ -6,6 +6,7 @@
 #ifndef QELKIT_COLLECTIONS_QEL_MODEL_REFERENCE_H
 #define QELKIT_COLLECTIONS_QEL_MODEL_REFERENCE_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_defs.h"
 #include "qelkit/foundation/rw_monitor.h"
@@ -13,7 +14,7 @@
 
 class QelModel;
 
-class QelModelReference : public RWTMonitor<RWMutexLock>, public RWCollectable {
+class QELKIT_API QelModelReference : public RWTMonitor<RWMutexLock>, public RWCollectable {
   public:
     // A reference to `m` (not owned) with count 0.
     explicit QelModelReference(QelModel* m) noexcept : _model(m) {}

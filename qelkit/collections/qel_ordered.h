@@ -14,11 +14,12 @@
 
 #include "qelkit/collections/incrementer.h"
 #include "qelkit/collections/qel_unique_insertable.h"
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_collection.h"
 #include "qelkit/foundation/rw_ordered.h"
 
-class QelOrdered : public RWOrdered, public QelUniqueInsertable {
+class QELKIT_API QelOrdered : public RWOrdered, public QelUniqueInsertable {
   public:
     // An empty collection with exactly `capacity` slots, growing by `incrementer` (not owned;
     // it must outlive the collection), or by BasicIncrementer::global() when it is null.
@@ -86,7 +87,7 @@ class QelOrdered : public RWOrdered, public QelUniqueInsertable {
 };
 
 // A QelOrdered whose insertunique admits duplicates.
-class QelOpenCollection : public QelOrdered {
+class QELKIT_API QelOpenCollection : public QelOrdered {
   public:
     // As QelOrdered's constructor.
     explicit QelOpenCollection(std::size_t capacity = RWCollection::DEFAULT_CAPACITY,

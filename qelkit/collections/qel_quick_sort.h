@@ -16,9 +16,10 @@
 #include <cstddef>
 #include <iterator>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 
-class QelQuickSort {
+class QELKIT_API QelQuickSort {
   public:
     // Sorts items[0..n) so that no item's compareTo the one before it is negative. n >= 0.
     static void sort(RWCollectable** items, int n);
@@ -34,7 +35,7 @@ class QelQuickSort {
 
 // The comparison objects: each answers whether `a` must come before `b`, and each asks only
 // whether one comparison is positive.
-struct NqSortFunctions {
+struct QELKIT_API NqSortFunctions {
     // By the objects' own order: b->compareTo(a) > 0.
     struct CompareRWCollectable {
         bool operator()(const RWCollectable* a, const RWCollectable* b) const {

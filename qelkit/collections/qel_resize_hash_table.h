@@ -10,10 +10,11 @@
 #define QELKIT_COLLECTIONS_QEL_RESIZE_HASH_TABLE_H
 
 #include "qelkit/collections/qel_unique_insertable.h"
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collection.h"
 #include "qelkit/foundation/rw_hash_table.h"
 
-class QelResizeHashTable : public RWHashTable, public QelUniqueInsertable {
+class QELKIT_API QelResizeHashTable : public RWHashTable, public QelUniqueInsertable {
   public:
     // `size` buckets; a load factor of 0 counts as 1. The table grows once its entries exceed
     // buckets x loadFactor.
@@ -34,7 +35,7 @@ class QelResizeHashTable : public RWHashTable, public QelUniqueInsertable {
     unsigned threshold;   // entry count beyond which the next insertion grows the table
 };
 
-class QelResizeSet : public RWSet, public QelUniqueInsertable {
+class QELKIT_API QelResizeSet : public RWSet, public QelUniqueInsertable {
   public:
     explicit QelResizeSet(unsigned size = RWCollection::DEFAULT_CAPACITY);
 
@@ -47,7 +48,7 @@ class QelResizeSet : public RWSet, public QelUniqueInsertable {
     std::size_t entries() const override { return RWSet::entries(); }
 };
 
-class QelResizeIdentitySet : public RWIdentitySet, public QelUniqueInsertable {
+class QELKIT_API QelResizeIdentitySet : public RWIdentitySet, public QelUniqueInsertable {
   public:
     explicit QelResizeIdentitySet(unsigned size = RWCollection::DEFAULT_CAPACITY);
 

@@ -16,6 +16,7 @@
 #include "qelkit/collections/incrementer.h"
 #include "qelkit/collections/qel_duplicate_notifier.h"
 #include "qelkit/collections/qel_unique_insertable.h"
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_collection.h"
 #include "qelkit/foundation/rw_ordered.h"
@@ -33,7 +34,7 @@ enum QelSVsortType : int {
 // by qsort, rwBSearch, indexWith and comparedBlockRemove.
 typedef int (*QelSlotCompare)(const void*, const void*);
 
-class QelSortedVector : public RWSortedVector, public QelUniqueInsertable {
+class QELKIT_API QelSortedVector : public RWSortedVector, public QelUniqueInsertable {
   public:
     // An empty vector with exactly `capacity` slots growing by `incrementer`, or by
     // BasicIncrementer::global() when it is null. The policy is not owned.
@@ -94,7 +95,7 @@ class QelSortedVector : public RWSortedVector, public QelUniqueInsertable {
     Incrementer* _incrementer;
 };
 
-class QelSortedIdentityVector : public RWSortedVector, public QelUniqueInsertable {
+class QELKIT_API QelSortedIdentityVector : public RWSortedVector, public QelUniqueInsertable {
   public:
     // As QelSortedVector: null `incrementer` means BasicIncrementer::global(); not owned.
     explicit QelSortedIdentityVector(std::size_t capacity = RWCollection::DEFAULT_CAPACITY,

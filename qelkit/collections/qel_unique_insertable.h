@@ -7,9 +7,11 @@
 
 #include <cstddef>
 
+#include "qelkit/export.h"
+
 class RWCollectable;
 
-class QelUniqueInsertable {
+class QELKIT_API QelUniqueInsertable {
   public:
     // Adds `item` unless an equal one is present. Returns null when nothing was inserted,
     // except where a collection documents otherwise. The item is not owned.

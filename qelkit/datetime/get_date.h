@@ -11,10 +11,11 @@
 
 #include <ctime>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_date.h"
 #include "qelkit/foundation/rw_time.h"
 
-class GetDate {
+class QELKIT_API GetDate {
   public:
     // Now, without the year correction.
     GetDate();

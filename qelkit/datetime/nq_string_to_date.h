@@ -15,10 +15,11 @@
 
 #include <ctime>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_date_time.h"
 #include "qelkit/strings/qel_string.h"
 
-class NqStringToDate {
+class QELKIT_API NqStringToDate {
   public:
     NqStringToDate() = delete;
 

@@ -8,6 +8,7 @@
 #ifndef QELKIT_DATETIME_NQ_TIME_AGGREGATION_H
 #define QELKIT_DATETIME_NQ_TIME_AGGREGATION_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_date.h"
 #include "qelkit/foundation/rw_time.h"
 #include "qelkit/strings/qel_string.h"
@@ -32,9 +33,9 @@ enum TimeAggregationType {
 };
 
 // "%Y-%m-%dT%H:%M:%S": the layout in which diagnostics show date-times.
-extern const char* const isoFormat;
+extern QELKIT_API const char* const isoFormat;
 
-class NqTimeAggregation {
+class QELKIT_API NqTimeAggregation {
   public:
     // Any value is accepted; codes outside the enumeration describe themselves as "Unknown".
     NqTimeAggregation(TimeAggregationType code) noexcept : _code(code) {}

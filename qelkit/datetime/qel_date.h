@@ -5,9 +5,10 @@
 #ifndef QELKIT_DATETIME_QEL_DATE_H
 #define QELKIT_DATETIME_QEL_DATE_H
 
+#include "qelkit/export.h"
 #include "qelkit/strings/qel_string.h"
 
-class QelDate {
+class QELKIT_API QelDate {
   public:
     QelDate() = delete;
 

@@ -10,12 +10,13 @@
 #ifndef QELKIT_DATETIME_QEL_LOCALE_SNAPSHOT_H
 #define QELKIT_DATETIME_QEL_LOCALE_SNAPSHOT_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/nq_environment.h"
 #include "qelkit/foundation/rw_locale.h"
 #include "qelkit/foundation/rw_mutex_lock.h"
 #include "qelkit/strings/qel_string.h"
 
-class QelLocaleSnapshot {
+class QELKIT_API QelLocaleSnapshot {
   public:
     // Takes a reference on the shared snapshot. The first reference creates
     // RWLocaleSnapshot(localeName) and installs it; later ones ignore the name. The first
@@ -55,7 +56,7 @@ class QelLocaleSnapshot {
 
 // The output-format settings, read once at load (no default). Valid once the library's static
 // initialisation has run.
-extern const NqEnvironment& __envDateOutputFmt;
-extern const NqEnvironment& __envTimeOutputFmt;
+extern QELKIT_API const NqEnvironment& __envDateOutputFmt;
+extern QELKIT_API const NqEnvironment& __envTimeOutputFmt;
 
 #endif  // QELKIT_DATETIME_QEL_LOCALE_SNAPSHOT_H

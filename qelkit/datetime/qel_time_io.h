@@ -5,15 +5,16 @@
 #ifndef QELKIT_DATETIME_QEL_TIME_IO_H
 #define QELKIT_DATETIME_QEL_TIME_IO_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_time.h"
 #include "qelkit/foundation/rw_zone.h"
 #include "qelkit/strings/qel_string.h"
 
 // The strftime/strptime layout of QelTimeIO; "%Y-%m-%d %H:%M:%S" at load. The pointer may be
 // changed, the text is not owned.
-extern const char* timeIOFormat;
+extern QELKIT_API const char* timeIOFormat;
 
-class QelTimeIO {
+class QELKIT_API QelTimeIO {
   public:
     // `zone` is not owned and must outlive this object.
     QelTimeIO(const RWTime& time, const RWZone& zone) : _time(time), _zone(zone) {}

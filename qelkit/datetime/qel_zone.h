@@ -11,10 +11,11 @@
 
 #include <memory>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/nq_environment.h"
 #include "qelkit/foundation/rw_zone.h"
 
-class QelZone {
+class QELKIT_API QelZone {
   public:
     // Installs RWZoneSimple(offset, name) of the operating system's zone now (daylight offset
     // and name while daylight time is in force). Allocation failure propagates and leaves the
@@ -33,6 +34,6 @@ class QelZone {
 
 // The NQ_ENABLE_DST_RULES setting, read once at load (no default). Valid once the library's
 // static initialisation has run.
-extern const NqEnvironment& __envEnableDSTRules;
+extern QELKIT_API const NqEnvironment& __envEnableDSTRules;
 
 #endif  // QELKIT_DATETIME_QEL_ZONE_H

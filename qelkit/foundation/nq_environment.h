@@ -7,7 +7,9 @@
 
 #include <string>
 
-class NqEnvironment {
+#include "qelkit/export.h"
+
+class QELKIT_API NqEnvironment {
   public:
     // Reads variable `name` now and copies its text; `defaultValue` (copied too, may be null)
     // stands in when the variable is not set. A null name counts as an unset variable.

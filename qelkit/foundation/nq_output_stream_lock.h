@@ -5,9 +5,10 @@
 #ifndef QELKIT_FOUNDATION_NQ_OUTPUT_STREAM_LOCK_H
 #define QELKIT_FOUNDATION_NQ_OUTPUT_STREAM_LOCK_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_mutex_lock.h"
 
-class NqOutputStreamLock {
+class QELKIT_API NqOutputStreamLock {
   public:
     // Constant-initialised: usable during any file's static initialisation and until static
     // destruction ends. Not recursive: do not write through the library while holding it.

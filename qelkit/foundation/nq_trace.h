@@ -5,6 +5,7 @@
 #ifndef QELKIT_FOUNDATION_NQ_TRACE_H
 #define QELKIT_FOUNDATION_NQ_TRACE_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 
 // Receives every trace call: the origin and message texts, never null (a null text arrives as
@@ -12,7 +13,7 @@
 // threads at once.
 using NqTraceSink = void (*)(const char* origin, const char* message);
 
-class NqTraceStatic {
+class QELKIT_API NqTraceStatic {
   public:
     // Traces `message` from `origin`. The default sink writes "origin: message" plus a newline
     // unless the message ends with one, as a single write to std::cerr under

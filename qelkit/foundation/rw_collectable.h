@@ -12,18 +12,19 @@
 #ifndef QELKIT_FOUNDATION_RW_COLLECTABLE_H
 #define QELKIT_FOUNDATION_RW_COLLECTABLE_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_defs.h"
 
-class RWFile {};
-class RWvistream {};
-class RWvostream {};
+class QELKIT_API RWFile {};
+class QELKIT_API RWvistream {};
+class QELKIT_API RWvostream {};
 
 // Class ids of the foundation layer's collectables.
 constexpr RWClassID rwCollectableId = 0x0001;
 constexpr RWClassID rwCollectableStringId = 0x0002;
 constexpr RWClassID rwCollectableIntId = 0x0003;
 
-class RWCollectable {
+class QELKIT_API RWCollectable {
   public:
     RWCollectable() = default;
     RWCollectable(const RWCollectable&) = default;

@@ -4,10 +4,11 @@
 #ifndef QELKIT_FOUNDATION_RW_COLLECTABLE_INT_H
 #define QELKIT_FOUNDATION_RW_COLLECTABLE_INT_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_defs.h"
 
-class RWCollectableInt : public RWCollectable {
+class QELKIT_API RWCollectableInt : public RWCollectable {
     // isA is rwCollectableIntId; newSpecies and copy return new objects owned by the caller.
     RWDECLARE_COLLECTABLE(RWCollectableInt)
 

@@ -7,11 +7,12 @@
 
 #include <cstddef>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_defs.h"
 
-class RWCollectableString : public RWCollectable, public RWCString {
+class QELKIT_API RWCollectableString : public RWCollectable, public RWCString {
     // isA is rwCollectableStringId; newSpecies and copy return new strings owned by the caller.
     RWDECLARE_COLLECTABLE(RWCollectableString)
 

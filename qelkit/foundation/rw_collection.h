@@ -9,12 +9,13 @@
 
 #include <cstddef>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_defs.h"
 
 class RWIterator;
 
-class RWCollection : public RWCollectable {
+class QELKIT_API RWCollection : public RWCollectable {
   public:
     // The classic default capacity (slots or buckets) of every collection.
     static constexpr std::size_t DEFAULT_CAPACITY = 64;
@@ -49,7 +50,7 @@ class RWCollection : public RWCollectable {
 };
 
 // A collection whose items have positions 0 .. entries() - 1.
-class RWSequenceable : public RWCollection {
+class QELKIT_API RWSequenceable : public RWCollection {
   public:
     // The slot at `i`; RWBoundsErr when i >= entries().
     virtual RWCollectable*& at(std::size_t i) = 0;
@@ -68,7 +69,7 @@ class RWSequenceable : public RWCollection {
 
 // Walks a collection. Do not change the collection while walking it unless the iterator's own
 // class says it may be.
-class RWIterator {
+class QELKIT_API RWIterator {
   public:
     virtual ~RWIterator();
     // The next item, nullptr after the last (and on every later call until reset()).

@@ -23,11 +23,12 @@
 #include <cstddef>
 #include <memory>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_defs.h"
 
 class RWCString;
 
-class RWCRegexp {
+class QELKIT_API RWCRegexp {
   public:
     // OK: compiled. ILLEGAL: malformed pattern. NOMEM: memory ran out while compiling.
     // TOOLONG: more than maxAtoms one-byte expressions.

@@ -19,13 +19,14 @@
 #include <iosfwd>
 #include <string>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_defs.h"
 
 class RWCRegexp;
 class RWCSubString;
 class RWCConstSubString;
 
-class RWCString {
+class QELKIT_API RWCString {
   public:
     enum stripType { leading = 1, trailing = 2, both = 3 };
     enum caseCompare { exact, ignoreCase };
@@ -300,7 +301,7 @@ class RWCString {
 
 // ---- Sub-strings ------------------------------------------------------------------------
 // A writable range of a parent string. Assigning to it replaces those bytes in the parent.
-class RWCSubString {
+class QELKIT_API RWCSubString {
   public:
     RWCSubString(const RWCSubString&) = default;
     // True for the null sub-string (no position).
@@ -340,7 +341,7 @@ class RWCSubString {
 };
 
 // A read-only range of a parent string.
-class RWCConstSubString {
+class QELKIT_API RWCConstSubString {
   public:
     RWCConstSubString(const RWCSubString& sub) noexcept
         : parent_(sub.parent_), start_(sub.start_), len_(sub.len_) {}
@@ -458,17 +459,17 @@ QELKIT_RW_SUBSTRING_NE(const char*, const RWCConstSubString&)
 #undef QELKIT_RW_SUBSTRING_NE
 
 // ---- Free functions -----------------------------------------------------------------------
-RWCString toLower(const RWCString& s);
-RWCString toUpper(const RWCString& s);
-RWCString operator+(const RWCString& a, const RWCString& b);
-RWCString operator+(const RWCString& a, const char* b);
-RWCString operator+(const char* a, const RWCString& b);
+QELKIT_API RWCString toLower(const RWCString& s);
+QELKIT_API RWCString toUpper(const RWCString& s);
+QELKIT_API RWCString operator+(const RWCString& a, const RWCString& b);
+QELKIT_API RWCString operator+(const RWCString& a, const char* b);
+QELKIT_API RWCString operator+(const char* a, const RWCString& b);
 
 // Writes all length() bytes, NULs included.
-std::ostream& operator<<(std::ostream& os, const RWCString& s);
-std::ostream& operator<<(std::ostream& os, const RWCSubString& s);
-std::ostream& operator<<(std::ostream& os, const RWCConstSubString& s);
+QELKIT_API std::ostream& operator<<(std::ostream& os, const RWCString& s);
+QELKIT_API std::ostream& operator<<(std::ostream& os, const RWCSubString& s);
+QELKIT_API std::ostream& operator<<(std::ostream& os, const RWCConstSubString& s);
 // Reads the next white-space-delimited word.
-std::istream& operator>>(std::istream& is, RWCString& s);
+QELKIT_API std::istream& operator>>(std::istream& is, RWCString& s);
 
 #endif  // QELKIT_FOUNDATION_RW_CSTRING_H

@@ -11,9 +11,10 @@
 
 #include <cstddef>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 
-class RWCTokenizer {
+class QELKIT_API RWCTokenizer {
   public:
     // Starts at the first byte of (its copy of) s.
     explicit RWCTokenizer(const RWCString& s);

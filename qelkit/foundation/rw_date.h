@@ -8,6 +8,7 @@
 
 #include <ctime>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_defs.h"
 #include "qelkit/foundation/rw_locale.h"
@@ -15,7 +16,7 @@
 
 class RWTime;
 
-class RWDate {
+class QELKIT_API RWDate {
   public:
     // Today in RWZone::local().
     RWDate();

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_date.h"
 #include "qelkit/foundation/rw_defs.h"
@@ -18,7 +19,7 @@
 #include "qelkit/foundation/rw_time.h"
 #include "qelkit/foundation/rw_zone.h"
 
-class RWDateTime {
+class QELKIT_API RWDateTime {
   public:
     enum InitialState { invalid = 0, null = 1, setCurrentTime = 2 };
     enum SetType { setDate = 0, setTime = 1, setBoth = 2 };

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "qelkit/export.h"
+
 // The "no position" result of every string and collection search (all bits set).
 constexpr std::size_t RW_NPOS = static_cast<std::size_t>(-1);
 
@@ -17,13 +19,13 @@ typedef std::int64_t rwint64;
 
 // Selects the capacity constructors (`RWCString(RWSize_T(n))`): an empty object with room for
 // exactly n elements.
-class RWSize_T {
-public:
+class QELKIT_API RWSize_T {
+  public:
     explicit RWSize_T(std::size_t n) noexcept : n_(n) {}
     // The requested capacity.
     std::size_t value() const noexcept { return n_; }
 
-private:
+  private:
     std::size_t n_;
 };
 

@@ -9,9 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "qelkit/export.h"
+
 class RWCString;
 
-class RWxmsg : public std::exception {
+class QELKIT_API RWxmsg : public std::exception {
   public:
     RWxmsg(const char* msg);
     RWxmsg(const RWCString& msg);
@@ -36,7 +38,7 @@ class RWxmsg : public std::exception {
 };
 
 // An error inside the library or a broken precondition (such as a bad index).
-class RWInternalErr : public RWxmsg {
+class QELKIT_API RWInternalErr : public RWxmsg {
   public:
     RWInternalErr(const char* msg);
     RWInternalErr(const RWCString& msg);
@@ -45,7 +47,7 @@ class RWInternalErr : public RWxmsg {
 };
 
 // An index at or past the end of a string or collection; the text names the index and range.
-class RWBoundsErr : public RWInternalErr {
+class QELKIT_API RWBoundsErr : public RWInternalErr {
   public:
     RWBoundsErr(const char* msg);
     RWBoundsErr(const RWCString& msg);
@@ -54,7 +56,7 @@ class RWBoundsErr : public RWInternalErr {
 };
 
 // An error from an outside source (a file or a stream).
-class RWExternalErr : public RWxmsg {
+class QELKIT_API RWExternalErr : public RWxmsg {
   public:
     RWExternalErr(const char* msg);
     RWExternalErr(const RWCString& msg);

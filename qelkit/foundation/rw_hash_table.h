@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_collection.h"
 #include "qelkit/foundation/rw_defs.h"
@@ -27,7 +28,7 @@ constexpr RWClassID rwIdentitySetId = 0x0014;
 
 class RWHashTableIterator;
 
-class RWHashTable : public RWCollection {
+class QELKIT_API RWHashTable : public RWCollection {
     // isA is rwHashTableId; newSpecies and copy return new tables owned by the caller (copy
     // shares the items).
     RWDECLARE_COLLECTABLE(RWHashTable)
@@ -95,7 +96,7 @@ class RWHashTable : public RWCollection {
 
 // Walks an RWHashTable in no particular order. remove() (or the table's remove of the current
 // item) may be used while walking; other changes to the table end the guarantees.
-class RWHashTableIterator : public RWIterator {
+class QELKIT_API RWHashTableIterator : public RWIterator {
   public:
     explicit RWHashTableIterator(RWHashTable& table) noexcept : table_(&table) {}
 
@@ -118,7 +119,7 @@ class RWHashTableIterator : public RWIterator {
 };
 
 // A hash table that refuses an item equal (isEqual) to one already present.
-class RWSet : public RWHashTable {
+class QELKIT_API RWSet : public RWHashTable {
     // isA is rwSetId; newSpecies and copy return new sets owned by the caller.
     RWDECLARE_COLLECTABLE(RWSet)
 
@@ -133,7 +134,7 @@ class RWSet : public RWHashTable {
 };
 
 // A set of distinct pointers: hashes by address, compares by identity (isEqual is not called).
-class RWIdentitySet : public RWSet {
+class QELKIT_API RWIdentitySet : public RWSet {
     // isA is rwIdentitySetId; newSpecies and copy return new sets owned by the caller.
     RWDECLARE_COLLECTABLE(RWIdentitySet)
 

@@ -12,11 +12,12 @@
 #include <cstddef>
 #include <ctime>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_defs.h"
 #include "qelkit/foundation/rw_zone.h"
 
-class RWLocale {
+class QELKIT_API RWLocale {
   public:
     virtual ~RWLocale();
 
@@ -69,7 +70,7 @@ class RWLocale {
 
 // An immutable copy of a platform locale's date and time conventions, safe to share between
 // threads. An unknown locale name never throws: the "C" conventions are used.
-class RWLocaleSnapshot : public RWLocale {
+class QELKIT_API RWLocaleSnapshot : public RWLocale {
   public:
     // `localeName`: nullptr for the current C locale (as setlocale(LC_TIME, NULL) names it),
     // "" for the environment's locale. The process's locale is neither read nor changed

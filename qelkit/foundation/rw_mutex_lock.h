@@ -9,6 +9,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "qelkit/export.h"
+
 template <class Resource>
 class RWTLockGuard;
 template <class Resource>
@@ -16,7 +18,7 @@ class RWTUnlockGuard;
 template <class Resource>
 class RWTTryLockGuard;
 
-class RWMutexLock {
+class QELKIT_API RWMutexLock {
   public:
     typedef RWTLockGuard<RWMutexLock> LockGuard;
     typedef RWTUnlockGuard<RWMutexLock> UnlockGuard;

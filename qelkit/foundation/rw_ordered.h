@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_collection.h"
 #include "qelkit/foundation/rw_defs.h"
@@ -22,7 +23,7 @@ constexpr RWClassID rwOrderedId = 0x0010;
 
 class RWOrderedIterator;
 
-class RWOrdered : public RWSequenceable {
+class QELKIT_API RWOrdered : public RWSequenceable {
     // isA is rwOrderedId; newSpecies and copy return new vectors owned by the caller (copy
     // shares the items).
     RWDECLARE_COLLECTABLE(RWOrdered)
@@ -118,7 +119,7 @@ class RWOrdered : public RWSequenceable {
 
 // Walks an RWOrdered in index order. A stored null ends the walk; after the end operator()
 // returns nullptr until reset(). Do not change the vector while walking it.
-class RWOrderedIterator : public RWIterator {
+class QELKIT_API RWOrderedIterator : public RWIterator {
   public:
     explicit RWOrderedIterator(const RWOrdered& ordered) noexcept : ordered_(&ordered) {}
 

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_collection.h"
 #include "qelkit/foundation/rw_defs.h"
@@ -17,7 +18,7 @@
 
 constexpr RWClassID rwSortedVectorId = 0x0011;
 
-class RWSortedVector : public RWOrdered {
+class QELKIT_API RWSortedVector : public RWOrdered {
     // isA is rwSortedVectorId; newSpecies and copy return new vectors owned by the caller.
     RWDECLARE_COLLECTABLE(RWSortedVector)
 

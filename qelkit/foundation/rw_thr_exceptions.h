@@ -7,10 +7,11 @@
 #ifndef QELKIT_FOUNDATION_RW_THR_EXCEPTIONS_H
 #define QELKIT_FOUNDATION_RW_THR_EXCEPTIONS_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_errors.h"
 
-class RWTHRxmsg : public RWxmsg {
+class QELKIT_API RWTHRxmsg : public RWxmsg {
   public:
     // An empty message.
     RWTHRxmsg();
@@ -27,7 +28,7 @@ class RWTHRxmsg : public RWxmsg {
     void raise() const override;
 };
 
-class RWTHRIllegalUsage : public RWTHRxmsg {
+class QELKIT_API RWTHRIllegalUsage : public RWTHRxmsg {
   public:
     // The message "Illegal usage".
     RWTHRIllegalUsage();
@@ -39,7 +40,7 @@ class RWTHRIllegalUsage : public RWTHRxmsg {
     void raise() const override;
 };
 
-class RWTHRInternalError : public RWTHRxmsg {
+class QELKIT_API RWTHRInternalError : public RWTHRxmsg {
   public:
     // The message "Internal error".
     RWTHRInternalError();

@@ -9,6 +9,7 @@
 
 #include <ctime>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_defs.h"
 #include "qelkit/foundation/rw_locale.h"
@@ -16,7 +17,7 @@
 
 class RWDate;
 
-class RWTime {
+class QELKIT_API RWTime {
   public:
     // Seconds from 1901-01-01 to 1970-01-01.
     static constexpr unsigned long posixOffset = 2177452800UL;

@@ -23,10 +23,11 @@
 #include <cstdint>
 #include <ctime>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_defs.h"
 
-class RWZone {
+class QELKIT_API RWZone {
   public:
     virtual ~RWZone();
 
@@ -84,7 +85,7 @@ class RWZone {
 };
 
 // A fixed offset with no daylight time: both offsets and both names are the ones given.
-class RWZoneSimple : public RWZone {
+class QELKIT_API RWZoneSimple : public RWZone {
   public:
     // `offsetWest`: seconds west of UTC (UTC+01:00 is -3600).
     RWZoneSimple(long offsetWest, const RWCString& name);

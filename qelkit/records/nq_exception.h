@@ -7,12 +7,13 @@
 #ifndef QELKIT_RECORDS_NQ_EXCEPTION_H
 #define QELKIT_RECORDS_NQ_EXCEPTION_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_errors.h"
 #include "qelkit/foundation/rw_thr_exceptions.h"
 #include "qelkit/strings/qel_string.h"
 
-class NqException : public RWTHRxmsg {
+class QELKIT_API NqException : public RWTHRxmsg {
   public:
     // The message `msg`; all fields empty.
     NqException(const RWCString& msg);
@@ -66,7 +67,7 @@ class NqException : public RWTHRxmsg {
 
 // Misuse of an interface by a caller. It adds nothing to NqException: raise() and clone()
 // produce a plain NqException.
-class NqUsageException : public NqException {
+class QELKIT_API NqUsageException : public NqException {
   public:
     // As NqException(const RWCString&), construction trace included.
     NqUsageException(const RWCString& msg);

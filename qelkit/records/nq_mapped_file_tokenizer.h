@@ -14,10 +14,11 @@
 
 #include <cstdint>
 
+#include "qelkit/export.h"
 #include "qelkit/strings/nq_tokenizer.h"
 #include "qelkit/strings/qel_string.h"
 
-class NqMappedFileTokenizer : public NqTokenizer {
+class QELKIT_API NqMappedFileTokenizer : public NqTokenizer {
   public:
     // Opens and maps `fileName`; `delimiter` separates fields and a non-zero `collapse` makes a
     // run of delimiters separate like one. Throws NqException "Error opening file: <name>,

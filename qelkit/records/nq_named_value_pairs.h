@@ -11,10 +11,11 @@
 #include <cstddef>
 #include <memory>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_tptr_ordered_vector.h"
 #include "qelkit/strings/qel_string.h"
 
-class NqNamedValuePairs {
+class QELKIT_API NqNamedValuePairs {
   public:
     // An empty list.
     NqNamedValuePairs();

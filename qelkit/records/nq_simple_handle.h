@@ -9,6 +9,7 @@
 #ifndef QELKIT_RECORDS_NQ_SIMPLE_HANDLE_H
 #define QELKIT_RECORDS_NQ_SIMPLE_HANDLE_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_monitor.h"
 #include "qelkit/foundation/rw_mutex_lock.h"
@@ -18,7 +19,7 @@ class NqSimpleHandle;
 // The shared object: a collectable with a lock of its own and a count of the handles that refer
 // to it. It overrides only the destructor of RWCollectable. A body that never gets a handle is
 // never deleted by this scheme.
-class NqSimpleBody : public RWCollectable, public RWTMonitor<RWMutexLock> {
+class QELKIT_API NqSimpleBody : public RWCollectable, public RWTMonitor<RWMutexLock> {
   public:
     // A fresh, unlocked body with no handles.
     NqSimpleBody();
@@ -39,7 +40,7 @@ class NqSimpleBody : public RWCollectable, public RWTMonitor<RWMutexLock> {
 };
 
 // A share of one body, or nothing. Each non-empty handle owns one unit of its body's count.
-class NqSimpleHandle {
+class QELKIT_API NqSimpleHandle {
   public:
     // An empty handle.
     NqSimpleHandle() noexcept;

@@ -10,16 +10,17 @@
 
 #include <functional>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_time.h"
 #include "qelkit/foundation/rw_tval_hash_map.h"
 #include "qelkit/strings/qel_string.h"
 
 // Hash functor of QelString keys: qelStringHash, the vendor string hash with exact case.
-struct QelStringHash {
+struct QELKIT_API QelStringHash {
     unsigned operator()(const QelString& s) const { return qelStringHash(s); }
 };
 
-class QelStringMap {
+class QELKIT_API QelStringMap {
   public:
     typedef RWTValHashMap<QelString, QelString, QelStringHash, std::equal_to<QelString>>
         NamedValues;

@@ -13,9 +13,10 @@
 #ifndef QELKIT_RECORDS_ZLIB_COMPRESSION_H
 #define QELKIT_RECORDS_ZLIB_COMPRESSION_H
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 
-struct ZLIB {
+struct QELKIT_API ZLIB {
     // compressRaw of the bytes of `data` (at most 4 GiB - 1 of them are read).
     static RWCString compress(const RWCString& data, int level = -1, int raise = 1);
     // The zlib stream of `length` bytes at `data`, at `level` (-1 zlib's default, 0 stored, 1

@@ -8,11 +8,12 @@
 
 #include <memory>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_ordered.h"
 
-class DataBuffer {
+class QELKIT_API DataBuffer {
   public:
     // One block of the chain: a heap array of the block size, freed with the block.
     class DataBufferItem : public RWCollectable {

@@ -12,9 +12,10 @@
 
 #include <cstddef>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 
-class QelTokenizer {
+class QELKIT_API QelTokenizer {
   public:
     // Starts at the first byte of (its copy of) text, with an empty history.
     explicit QelTokenizer(const RWCString& text);

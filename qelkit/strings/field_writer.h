@@ -8,11 +8,12 @@
 
 #include <ostream>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_ordered.h"
 #include "qelkit/strings/qel_string.h"
 #include "qelkit/strings/qel_string_collection.h"
 
-class FieldWriter {
+class QELKIT_API FieldWriter {
   public:
     // No fields recorded; room for RWCollection::DEFAULT_CAPACITY indexes.
     FieldWriter();
@@ -36,6 +37,6 @@ class FieldWriter {
 
 // 1 when s.capacity() equals s.length(). Otherwise writes, under the error-stream lock, the line
 // "String capacity mismatch (<label>): <capacity>, <length> = <text>" to std::cerr and returns 0.
-int checkString(const char* label, const QelString& s);
+QELKIT_API int checkString(const char* label, const QelString& s);
 
 #endif  // QELKIT_STRINGS_FIELD_WRITER_H

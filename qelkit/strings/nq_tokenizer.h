@@ -5,10 +5,11 @@
 #ifndef QELKIT_STRINGS_NQ_TOKENIZER_H
 #define QELKIT_STRINGS_NQ_TOKENIZER_H
 
+#include "qelkit/export.h"
 #include "qelkit/strings/qel_string.h"
 #include "qelkit/strings/tokenizer.h"
 
-class NqTokenizer {
+class QELKIT_API NqTokenizer {
   public:
     virtual ~NqTokenizer();
     // The next token; an empty string for an empty token and at the end.
@@ -17,7 +18,7 @@ class NqTokenizer {
     virtual int end() = 0;
 };
 
-class NqStringTokenizer : public NqTokenizer {
+class QELKIT_API NqStringTokenizer : public NqTokenizer {
   public:
     // Splits its own copy of text at `delimiter`; a non-zero collapse makes a run of
     // delimiters after a field count as one. In every field returned, each byte equal to

@@ -8,9 +8,10 @@
 
 #include <cstdarg>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
 
-class QelString : public RWCString {
+class QELKIT_API QelString : public RWCString {
   public:
     // Default format of the integer constructor; "%d" at load. Re-point it only before other
     // threads construct numbers.
@@ -102,6 +103,6 @@ class QelString : public RWCString {
 };
 
 // The vendor's case-sensitive hash of s; the hash function of hashed collections of QelString.
-unsigned qelStringHash(const QelString& s);
+QELKIT_API unsigned qelStringHash(const QelString& s);
 
 #endif  // QELKIT_STRINGS_QEL_STRING_H

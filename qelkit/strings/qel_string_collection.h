@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
 #include "qelkit/foundation/rw_collectable_string.h"
 #include "qelkit/foundation/rw_cstring.h"
@@ -25,7 +26,7 @@ namespace qelkit_internal {
 class StringItemPool;
 }
 
-class QelStringCollection : public RWCollectable {
+class QELKIT_API QelStringCollection : public RWCollectable {
   public:
     // White-space stripping applied to fields; the values are those of RWCString::stripType.
     enum StripType { noStrip = 0, leading = 1, trailing = 2, both = 3 };

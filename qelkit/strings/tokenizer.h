@@ -9,9 +9,10 @@
 #ifndef QELKIT_STRINGS_TOKENIZER_H
 #define QELKIT_STRINGS_TOKENIZER_H
 
+#include "qelkit/export.h"
 #include "qelkit/strings/qel_string.h"
 
-class Tokenizer {
+class QELKIT_API Tokenizer {
   public:
     // Walks its own (shared) copy of text; a non-zero collapse makes a run of delimiters
     // after a field count as one. Delimiters at the very start still give one empty field.
