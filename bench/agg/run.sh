@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# Times qelkit-agg against (a) sqlite3 importing the CSV and grouping by a strftime expression and
-# (b) a plain C++ program (baseline.cc: std::getline, strptime, mktime, std::map), all grouping
-# the same generated file by 15 minutes and device. Prints the median wall time of 3 runs and the
-# peak resident memory of each, then the ratios against the goals (>= 10x sqlite3, >= 1.5x the
-# baseline, qelkit-agg's memory beyond the mapped file under 64 MiB).
+# Times qelkit-agg against (a) sqlite3 importing the CSV and grouping by a strftime expression,
+# (b) a plain C++ program (baseline.cc: std::getline, strptime, mktime, std::map) and (c) the
+# engines of bench/agg/engines.sh when it is present (DuckDB, ClickHouse), all grouping the same
+# generated file by 15 minutes and device. qelkit-agg runs with every core, with --jobs 1 and
+# --jobs 2, on a .gz copy of the file and behind `zcat FILE |`. Prints the median wall time of 3
+# runs and the peak resident memory of each, then the ratios against the goals.
 #
 # Usage: bench/agg/run.sh [ROWS] [BUILD_DIR]
 #   ROWS       rows to generate (default 10000000, about 500 MB; 100 devices every 10 s)
 #   BUILD_DIR  an optimised build holding tools/qelkit-agg and tools/qelkit-gen-sample
 #              (default build/release, configured and built from the release preset if absent)
-# Needs sqlite3, GNU time (/usr/bin/time) and g++. Scratch files go to $TMPDIR/qelkit-agg-bench.
+#   AGG_BEFORE=PATH  also time another qelkit-agg (an older build) the same way, for a ratio.
+# Needs sqlite3, gzip, GNU time (/usr/bin/time) and g++. Scratch files go to
+# $TMPDIR/qelkit-agg-bench.
+#
+# engines.sh is called as `engines.sh ROWS DATA AGG_OUTPUT` (AGG_OUTPUT: qelkit-agg's output on
+# DATA, to check the groups against); its output is shown as it is, and each line of the form
+# "median NAME SECONDS" enters the ratios.
 set -euo pipefail
 ROWS=${1:-10000000}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -29,6 +36,7 @@ g++ -O2 -std=c++17 "$ROOT/bench/agg/baseline.cc" -o "$WORK/baseline"
 
 DATA=$WORK/rows-$ROWS.csv
 [[ -s $DATA ]] || "$BUILD/tools/qelkit-gen-sample" "$ROWS" 100 10 >"$DATA"
+[[ -s $DATA.gz && $DATA.gz -nt $DATA ]] || gzip -c "$DATA" >"$DATA.gz"
 SIZE=$(stat -c %s "$DATA")
 
 cat >"$WORK/group.sql" <<EOF
@@ -59,27 +67,65 @@ measure() {
     done
     MEDIAN=$(printf '%s\n' "${times[@]}" | sort -g | sed -n 2p)
     PEAK=$peak
-    printf '%-12s median %8.2f s  (runs: %s)  peak RSS %8d KiB\n' "$name" "$MEDIAN" \
+    printf '%-16s median %8.2f s  (runs: %s)  peak RSS %8d KiB\n' "$name" "$MEDIAN" \
         "${times[*]}" "$PEAK"
 }
 
+ARGS=(--header -k 2 -p "15 minute")
 echo "$ROWS rows, $SIZE bytes, grouped by 15 minutes and device; $(nproc) cores"
-measure qelkit-agg "$AGG" --header -k 2 -p "15 minute" "$DATA"
+echo "load before: $(uptime)"
+measure qelkit-agg "$AGG" "${ARGS[@]}" "$DATA"
 AGG_TIME=$MEDIAN AGG_PEAK=$PEAK
+measure jobs-1 "$AGG" --jobs 1 "${ARGS[@]}" "$DATA"
+J1_TIME=$MEDIAN
+measure jobs-2 "$AGG" --jobs 2 "${ARGS[@]}" "$DATA"
+J2_TIME=$MEDIAN
+measure gz "$AGG" "${ARGS[@]}" "$DATA.gz"
+GZ_TIME=$MEDIAN GZ_PEAK=$PEAK
+measure zcat-pipe sh -c 'zcat "$1" | "$2" --header -k 2 -p "15 minute" -' sh "$DATA.gz" "$AGG"
+PIPE_TIME=$MEDIAN
+BEFORE_TIME=
+if [[ -n ${AGG_BEFORE:-} ]]; then
+    measure before "$AGG_BEFORE" "${ARGS[@]}" "$DATA"
+    BEFORE_TIME=$MEDIAN
+fi
 measure baseline "$WORK/baseline" "$DATA"
 BASE_TIME=$MEDIAN
 measure sqlite3 sqlite3 :memory: -init "$WORK/group.sql" .quit
 SQL_TIME=$MEDIAN
+ENGINES=$WORK/engines.txt
+: >"$ENGINES"
+if [[ -x $ROOT/bench/agg/engines.sh ]]; then
+    "$ROOT/bench/agg/engines.sh" "$ROWS" "$DATA" "$WORK/qelkit-agg.out" | tee "$ENGINES" || true
+fi
+echo "load after: $(uptime)"
 
-# The three must agree: byte for byte with the baseline; period, device and count with sqlite3.
-cmp -s "$WORK/qelkit-agg.out" "$WORK/baseline.out" || echo "WARNING: baseline output differs"
+# They must agree: every run of qelkit-agg byte for byte; the baseline on periods, devices and
+# counts, its numbers within rounding (it sums naively); sqlite3 on periods, devices and counts.
+for name in jobs-1 jobs-2 gz zcat-pipe; do
+    cmp -s "$WORK/qelkit-agg.out" "$WORK/$name.out" || echo "WARNING: $name output differs"
+done
+awk -F'\t' 'function abs(x) { return x < 0 ? -x : x }
+    NR == FNR { line[FNR] = $0; lines = FNR; next }
+    { split(line[FNR], a, "\t")
+      for (i = 1; i <= NF; i++)
+          if (i <= 3 ? a[i] != $i : abs(a[i] - $i) > 1e-9 * (1 + abs($i))) bad++ }
+    END { exit bad > 0 || FNR != lines }' \
+    "$WORK/qelkit-agg.out" "$WORK/baseline.out" || echo "WARNING: baseline output differs"
 cut -f1-3 "$WORK/qelkit-agg.out" | tail -n +2 >"$WORK/agg.keys"
 cut -f1-3 "$WORK/sqlite3.out" >"$WORK/sql.keys"
 cmp -s "$WORK/agg.keys" "$WORK/sql.keys" || echo "WARNING: sqlite3 groups differ"
 
-awk -v a="$AGG_TIME" -v b="$BASE_TIME" -v s="$SQL_TIME" -v p="$AGG_PEAK" -v z="$SIZE" 'BEGIN {
-    printf "speed-up vs sqlite3:  %6.1fx (goal >= 10x)\n", s / a
-    printf "speed-up vs baseline: %6.1fx (goal >= 1.5x)\n", b / a
-    printf "qelkit-agg memory beyond the mapped file: %.1f MiB (goal < 64 MiB)\n",
-           (p * 1024 - z) / 1048576
+DUCK_TIME=$(awk '$1 == "median" && tolower($2) ~ /duckdb/ { print $3; exit }' "$ENGINES")
+awk -v a="$AGG_TIME" -v j1="$J1_TIME" -v j2="$J2_TIME" -v gz="$GZ_TIME" -v pipe="$PIPE_TIME" \
+    -v b="$BASE_TIME" -v s="$SQL_TIME" -v d="$DUCK_TIME" -v before="$BEFORE_TIME" \
+    -v p="$AGG_PEAK" -v gp="$GZ_PEAK" -v z="$SIZE" 'BEGIN {
+    printf "speed-up vs sqlite3:         %6.1fx (goal >= 15x)\n", s / a
+    printf "speed-up vs baseline:        %6.1fx (goal >= 1.5x)\n", b / a
+    if (d != "") printf "speed-up vs DuckDB:          %6.1fx (goal >= 4x)\n", d / a
+    printf "--jobs 2 over --jobs 1:      %6.2fx (goal >= 1.8x)\n", j1 / j2
+    printf ".gz over zcat | qelkit-agg -: %6.2fx (goal >= 0.8x)\n", pipe / gz
+    if (before != "") printf "time against AGG_BEFORE:     %6.2fx (goal <= 1.10x)\n", a / before
+    printf "memory beyond the mapped file: %.1f MiB (goal < 64 MiB); .gz input: %.1f MiB\n",
+           (p * 1024 - z) / 1048576, gp / 1024
 }'

@@ -142,6 +142,11 @@ const OptionEntry OPTIONS[] = {
          o.collapse = true;
          return "";
      }},
+    {"no-quotes", 0, false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.quotes = false;
+         return "";
+     }},
     {"header", 0, false,
      [](const std::string&, AggOptions& o) -> std::string {
          o.header = true;
@@ -195,6 +200,12 @@ const OptionEntry OPTIONS[] = {
          o.zlibFile = v;
          return "";
      }},
+    {"format", 0, true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (v != "tsv" && v != "csv") return "invalid format '" + v + "': give tsv or csv";
+         o.format = v == "csv" ? OutputFormat::Csv : OutputFormat::Tsv;
+         return "";
+     }},
     {"rows", 0, false,
      [](const std::string&, AggOptions& o) -> std::string {
          o.rows = true;
@@ -210,6 +221,18 @@ const OptionEntry OPTIONS[] = {
     {"strict", 0, false,
      [](const std::string&, AggOptions& o) -> std::string {
          o.strict = true;
+         return "";
+     }},
+    {"jobs", 'j', true,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         long jobs = 0;
+         if (!parsePositive(v, 256, jobs)) return "invalid job count '" + v + "': give 1 to 256";
+         o.jobs = static_cast<unsigned>(jobs);
+         return "";
+     }},
+    {"quiet", 'q', false,
+     [](const std::string&, AggOptions& o) -> std::string {
+         o.quiet = true;
          return "";
      }},
     {"help", 'h', false,
@@ -251,6 +274,8 @@ const OptionEntry* findShort(char c) {
 // Checks the options against each other once all are read.
 std::string checkCombination(const std::vector<std::string>& operands, AggOptions& o) {
     if (!o.periodGiven) return "missing option '--period'";
+    if (o.quotes && o.delimiter == '"')
+        return "the delimiter '\"' needs --no-quotes: it is the quote character";
     if (o.sql) {
         if (!operands.empty()) return "extra operand '" + operands[0] + "' with '--sql'";
         return "";
@@ -337,9 +362,11 @@ const char* aggUsageText() {
            "  or:  qelkit-agg --sql COLUMN --period TEXT [--week-start DAY]\n"
            "Group time-stamped measurements of a delimited FILE by reporting period and key,\n"
            "and print per group the count and the sum, min, max and mean of each value column.\n"
+           "FILE may be - for standard input; gzip data is recognised and decompressed.\n"
            "\n"
            "  -d, --delimiter=CHAR   field delimiter (default ','); \\t or tab for a tab\n"
            "      --collapse         a run of delimiters counts as one\n"
+           "      --no-quotes        '\"' is ordinary data (default: RFC 4180 quoted fields)\n"
            "      --header           the first row names the columns\n"
            "  -t, --time=N           column holding the time, from 1 (default 1)\n"
            "  -k, --keys=LIST        key columns, comma-separated (default: none)\n"
@@ -347,23 +374,29 @@ const char* aggUsageText() {
            "  -p, --period=NAME      reporting period (required): minute, 2 minute, 5 minute,\n"
            "                         10 minute, 15 minute, 30 minute, hour, day, week, month,\n"
            "                         year, week-hour, month-hour, all hours or none\n"
-           "      --dates=nq|qel     time reader: numeric fields (nq, default) or the locale\n"
-           "                         first (qel)\n"
+           "      --dates=nq|qel     time layouts: year-first (nq, default), or month-first\n"
+           "                         first, then year-first (qel); see the manual page\n"
            "      --week-start=DAY   Sunday, Monday, Friday or Saturday\n"
            "      --dst              keep daylight-saving rules (default: the zone offset at\n"
            "                         start is used throughout)\n"
+           "      --format=tsv|csv   output as tab-separated text with \\t, \\n, \\r and \\\\\n"
+           "                         escapes (tsv, default) or as RFC 4180 CSV\n"
            "      --zlib=FILE        write the output zlib-compressed to FILE\n"
            "      --rows             print line number, period start and keys of each grouped\n"
            "                         row instead of the aggregation\n"
            "      --sql=COLUMN       print the Oracle to_char expression for COLUMN and the\n"
            "                         period, and exit\n"
            "      --strict           stop at the first bad row (exit status 1)\n"
+           "  -j, --jobs=N           reading threads (default: one per core)\n"
+           "  -q, --quiet            no progress line on a terminal\n"
            "  -h, --help             display this help and exit\n"
            "      --version          output version information and exit\n"
            "\n"
+           "Times: YYYY-MM-DD, then optionally ' ' or 'T', HH:MM[:SS[.fraction]] and Z or\n"
+           "+hh:mm; a two-digit year YY means 19YY from 69, else 20YY.\n"
            "Bad rows are reported on standard error as FILE:LINE: reason and skipped.\n"
-           "Exit status: 0 success, 1 a bad row under --strict, 2 bad usage or an unreadable\n"
-           "or empty file.\n";
+           "Exit status: 0 success; 1 a bad row under --strict, or no row could be grouped;\n"
+           "2 bad usage, an unreadable, empty or changing file, or an output error.\n";
 }
 
 std::string aggVersionText() {

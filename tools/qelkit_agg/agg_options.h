@@ -13,26 +13,32 @@
 
 #include "qelkit/datetime/nq_time_aggregation.h"
 
+enum class OutputFormat { Tsv, Csv };
+
 struct AggOptions {
     char delimiter = ',';
     bool collapse = false;          // a run of delimiters separates like one
+    bool quotes = true;             // RFC 4180 quoted fields; off: '"' is ordinary data
     bool header = false;            // the first row names the columns
     int timeColumn = 1;             // 1-based
     std::vector<int> keyColumns;    // 1-based, in output order
     std::vector<int> valueColumns;  // 1-based; empty: every column not time or key
     bool periodGiven = false;
     TimeAggregationType period = None;
-    bool qelDates = false;  // NqStringToDate::qel instead of ::nq
+    bool qelDates = false;  // month-first layouts first, then the year-first ones
     std::string weekStart;  // empty: leave QelDate's setting alone
     bool dst = false;       // keep the system's daylight-saving rules
     std::string zlibFile;   // empty: plain text on standard output
-    bool rows = false;      // one line per grouped row instead of the aggregation
-    bool sql = false;       // print the SQL grouping expression and exit
+    OutputFormat format = OutputFormat::Tsv;
+    bool rows = false;  // one line per grouped row instead of the aggregation
+    bool sql = false;   // print the SQL grouping expression and exit
     std::string sqlColumn;
     bool strict = false;  // stop at the first bad row
+    unsigned jobs = 0;    // reading threads; 0: one per core
+    bool quiet = false;   // no progress line
     bool help = false;
     bool version = false;
-    std::string file;  // the input file (empty with --sql, --help, --version)
+    std::string file;  // the input: a path, or "-" for standard input (empty with --sql)
 };
 
 // Fills `options` from argv[1..argc-1]. Returns an empty string when the command line is

@@ -1,70 +1,98 @@
 // SPDX-License-Identifier: Apache-2.0
 // qelkit-agg: groups the time-stamped rows of a delimited file by reporting period and key and
 // prints count, sum, min, max and mean of each value column per group. See qelkit-agg(1).
-#include <fstream>
-#include <iostream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 
-#include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/datetime/qel_date.h"
 #include "qelkit/datetime/qel_zone.h"
 #include "qelkit/foundation/nq_trace.h"
 #include "qelkit/records/nq_exception.h"
-#include "qelkit/records/zlib_compression.h"
 #include "tools/qelkit_agg/agg_options.h"
-#include "tools/qelkit_agg/aggregator.h"
+#include "tools/qelkit_agg/output.h"
+#include "tools/qelkit_agg/reporter.h"
+#include "tools/qelkit_agg/runner.h"
 
 namespace {
-
-int usageError(const std::string& message) {
-    std::cerr << "qelkit-agg: " << message << "\n"
-              << "Try 'qelkit-agg --help' for more information.\n";
-    return kAggUsage;
-}
 
 // The tool reports every bad row itself, once; the library's own diagnostic traces for the
 // same rows would only repeat them.
 void dropTrace(const char*, const char*) {}
 
-// Writes `text` compressed to `file`. Returns false after a message when that fails.
-bool writeCompressed(const std::string& text, const std::string& file) {
-    const RWCString packed = ZLIB::compress(RWCString(text.data(), text.size()));
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (out) out.write(packed.data(), static_cast<std::streamsize>(packed.length()));
-    out.close();
-    if (!out) {
-        std::cerr << "qelkit-agg: cannot write '" << file << "'\n";
-        return false;
-    }
-    return true;
+// Writes `text` to standard output. Returns the exit status.
+int print(const std::string& text, Reporter& err) {
+    OutputSink out;
+    out.write(text);
+    const std::string error = out.finish();
+    if (error.empty()) return kAggOk;
+    err.message("cannot write to standard output: " + error);
+    return kAggFailure;
 }
 
-int runTool(const AggOptions& options) {
+// The same file, when both exist.
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The sink for the result: standard output, or the --zlib file, which must not be the input
+// and is opened (and emptied) before any work. Sets `error` when that fails.
+std::unique_ptr<OutputSink> openOutput(const AggOptions& options, std::string& error) {
+    struct stat input {};
+    const bool haveInput =
+        options.file != "-" && ::stat(options.file.c_str(), &input) == 0 && S_ISREG(input.st_mode);
+    struct stat output {};
+    if (options.zlibFile.empty()) {
+        if (haveInput && ::fstat(STDOUT_FILENO, &output) == 0 && sameFile(input, output)) {
+            error = "standard output is the input file '" + options.file + "'";
+            return nullptr;
+        }
+        return std::make_unique<OutputSink>();
+    }
+    if (haveInput && ::stat(options.zlibFile.c_str(), &output) == 0 && sameFile(input, output)) {
+        error = "'" + options.zlibFile + "' is the input file: give --zlib another file";
+        return nullptr;
+    }
+    const int fd = ::open(options.zlibFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = "cannot open '" + options.zlibFile + "': " + std::strerror(errno);
+        return nullptr;
+    }
+    return std::make_unique<OutputSink>(fd);
+}
+
+int runTool(const AggOptions& options, Reporter& err) {
     if (!options.weekStart.empty()) QelDate::setStartOfWeek(QelString(options.weekStart.c_str()));
     if (options.sql) {
-        std::cout << NqTimeAggregation(options.period)
-                         .oracleToChar(QelString(options.sqlColumn.c_str()))
-                         .data()
-                  << '\n';
-        return kAggOk;
+        return print(std::string(NqTimeAggregation(options.period)
+                                     .oracleToChar(QelString(options.sqlColumn.c_str()))
+                                     .data()) +
+                         '\n',
+                     err);
+    }
+    std::string error;
+    const std::unique_ptr<OutputSink> out = openOutput(options, error);
+    if (!out) {
+        err.message(error);
+        return kAggFailure;
     }
     // Without --dst the zone is frozen at today's offset, so periods never shift mid-file.
     std::optional<QelZone> frozenZone;
     if (!options.dst) frozenZone.emplace();
-
-    std::ostringstream packed;
-    std::ostream& out = options.zlibFile.empty() ? static_cast<std::ostream&>(std::cout) : packed;
-    Aggregator aggregator(options, out, std::cerr);
-    int status = aggregator.run();
-    if (!options.zlibFile.empty() && status == kAggOk &&
-        !writeCompressed(packed.str(), options.zlibFile))
-        status = kAggUsage;
-    out.flush();
-    if (!std::cout) {
-        std::cerr << "qelkit-agg: write error on standard output\n";
-        status = kAggUsage;
+    int status = runAggregation(options, *out, err);
+    error = out->finish();
+    if (!error.empty()) {
+        err.message("cannot write " +
+                    (options.zlibFile.empty() ? std::string("to standard output")
+                                              : "'" + options.zlibFile + "'") +
+                    ": " + error);
+        status = kAggFailure;
     }
     return status;
 }
@@ -72,25 +100,25 @@ int runTool(const AggOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
+    Reporter err(false);
     AggOptions options;
     const std::string error = parseAggOptions(argc, argv, options);
-    if (!error.empty()) return usageError(error);
-    if (options.help) {
-        std::cout << aggUsageText();
-        return kAggOk;
+    if (!error.empty()) {
+        err.message(error + "\nTry 'qelkit-agg --help' for more information.");
+        return kAggFailure;
     }
-    if (options.version) {
-        std::cout << aggVersionText();
-        return kAggOk;
-    }
+    if (options.help) return print(aggUsageText(), err);
+    if (options.version) return print(aggVersionText(), err);
     NqTraceStatic::setSink(dropTrace);
+    Reporter progress(!options.quiet && ::isatty(STDERR_FILENO) == 1);
     try {
-        return runTool(options);
+        return runTool(options, progress);
     } catch (const NqException& e) {
-        std::cerr << "qelkit-agg: " << e.why() << '\n';
+        progress.message(e.why());
+    } catch (const std::bad_alloc&) {
+        progress.message("out of memory");
     } catch (const std::exception& e) {
-        std::cerr << "qelkit-agg: " << e.what() << '\n';
+        progress.message(e.what());
     }
-    return kAggUsage;
+    return kAggFailure;
 }

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "tools/qelkit_agg/csv_reader.h"
+
+#include <cstring>
+
+CsvReader::CsvReader(const CsvDialect& dialect, std::size_t keep)
+    : _dialect(dialect), _keep(keep), _stop{} {
+    _stop[static_cast<unsigned char>(dialect.delimiter)] = 1;
+    _stop[static_cast<unsigned char>('\n')] = 1;
+    _stop[0] = 1;
+}
+
+void CsvReader::keepField(const char* data, std::size_t size, std::size_t index) {
+    if (index < _keep || _keepAll) _fields.emplace_back(data, size);
+}
+
+const char* CsvReader::read(const char* p, const char* end, bool final, CsvRecord& record) {
+    record = CsvRecord{};
+    _fields.clear();
+    _unquoted.clear();
+    _unquotedSpans.clear();
+    const char delimiter = _dialect.delimiter;
+    auto problem = [&record](CsvProblem found) {
+        if (record.problem == CsvProblem::None) record.problem = found;
+    };
+    // Points the kept fields that were unescaped at their text, now that it no longer moves.
+    auto finish = [this](const char* next) {
+        for (const auto& [index, offset] : _unquotedSpans)
+            _fields[index] = std::string_view(_unquoted.data() + offset, _fields[index].size());
+        return next;
+    };
+    if (_dialect.collapse)
+        while (p < end && *p == delimiter) ++p;
+    const char* const recordStart = p;
+    for (std::size_t index = 0;; ++index) {
+        const char* fieldStart = p;
+        bool kept = false;
+        if (_dialect.quotes && p < end && *p == '"') {
+            const char* const text = ++p;
+            bool doubled = false;
+            while (true) {
+                while (p < end && *p != '"') {
+                    if (*p == '\n')
+                        ++record.lineBreaks;
+                    else if (*p == '\0')
+                        problem(CsvProblem::Nul);
+                    ++p;
+                }
+                if (p + 1 >= end && !final) return nullptr;  // the quote may be doubled
+                if (p == end) {
+                    problem(CsvProblem::OpenQuote);
+                    keepField(text, static_cast<std::size_t>(p - text), index);
+                    record.fieldCount = index + 1;
+                    return finish(end);
+                }
+                if (p[1] != '"') break;
+                doubled = true;
+                p += 2;
+            }
+            if (doubled && (index < _keep || _keepAll)) {
+                _unquotedSpans.emplace_back(index, _unquoted.size());
+                for (const char* q = text; q < p; ++q) {
+                    _unquoted.push_back(*q);
+                    if (*q == '"') ++q;
+                }
+                _fields.emplace_back(nullptr, _unquoted.size() - _unquotedSpans.back().second);
+            } else {
+                keepField(text, static_cast<std::size_t>(p - text), index);
+            }
+            kept = true;
+            ++p;  // the closing quote
+            const bool lineEnd =
+                p < end && (*p == '\n' || (*p == '\r' && p + 1 < end && p[1] == '\n'));
+            if (p == end || (*p == '\r' && p + 1 == end)) {
+                if (!final) return nullptr;
+                record.fieldCount = index + 1;
+                return finish(end);
+            }
+            if (!lineEnd && *p != delimiter) problem(CsvProblem::StrayQuote);
+            fieldStart = p;
+        }
+        // An unquoted field, or what follows a closing quote: up to a delimiter or line end.
+        while (true) {
+            while (p < end && !_stop[static_cast<unsigned char>(*p)]) ++p;
+            if (p == end || *p != '\0') break;
+            problem(CsvProblem::Nul);
+            ++p;
+        }
+        if (p == end && !final) return nullptr;
+        const bool atLineEnd = p == end || *p == '\n';
+        if (!kept) {
+            const char* fieldEnd = p;
+            if (atLineEnd && fieldEnd > fieldStart && fieldEnd[-1] == '\r') --fieldEnd;
+            if (index == 0 && atLineEnd && fieldEnd == recordStart) record.blank = true;
+            keepField(fieldStart, static_cast<std::size_t>(fieldEnd - fieldStart), index);
+        }
+        record.fieldCount = index + 1;
+        if (p == end) return finish(end);
+        if (*p == '\n') {
+            ++record.lineBreaks;
+            return finish(p + 1);
+        }
+        ++p;  // the delimiter
+        if (_dialect.collapse) {
+            while (p < end && *p == delimiter) ++p;
+            // A run at the end of the record separates nothing.
+            const char* q = p < end && *p == '\r' ? p + 1 : p;
+            if (q == end || *q == '\n') {
+                if (q == end && !final) return nullptr;
+                if (q == end) return finish(end);
+                ++record.lineBreaks;
+                return finish(q + 1);
+            }
+        }
+    }
+}
+
+const char* nextLineStart(const char* begin, const char* from, const char* end) noexcept {
+    if (from <= begin) return begin;
+    if (from > end) return end;
+    const void* lineFeed = std::memchr(from - 1, '\n', static_cast<std::size_t>(end - (from - 1)));
+    return lineFeed == nullptr ? end : static_cast<const char*>(lineFeed) + 1;
+}

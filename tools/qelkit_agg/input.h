@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: Apache-2.0
+// The input side of qelkit-agg: a regular file is mapped whole; standard input, pipes, FIFOs
+// and gzip data (recognised by its first two bytes, decoded with zlib's streaming interface)
+// are read as streams, a block at a time.
+//
+// A mapped file that shrinks while it is read raises SIGBUS on the first access to a page it
+// lost. BusErrorGuard turns that into a message and exit status 2: its handler writes a text
+// prepared beforehand and calls _exit, both async-signal-safe, whichever thread faults.
+#ifndef QELKIT_TOOLS_QELKIT_AGG_INPUT_H
+#define QELKIT_TOOLS_QELKIT_AGG_INPUT_H
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+// A failure to read the input, with the message to show (without the program name).
+class InputError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A read-only mapping of a whole open file; unmapped by the destructor.
+class MappedFile {
+  public:
+    // Maps `size` bytes (more than 0) of `fd`. Throws InputError.
+    MappedFile(int fd, std::size_t size, const std::string& name);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    const char* data() const noexcept { return _data; }
+    std::size_t size() const noexcept { return _size; }
+
+  private:
+    const char* _data;
+    std::size_t _size;
+};
+
+// While it lives, a SIGBUS raised by an access to [begin, begin + size) writes `message` to
+// standard error and ends the process with status 2; any other SIGBUS keeps its default
+// action. One guard at a time.
+class BusErrorGuard {
+  public:
+    BusErrorGuard(const char* begin, std::size_t size, const std::string& message);
+    ~BusErrorGuard();
+    BusErrorGuard(const BusErrorGuard&) = delete;
+    BusErrorGuard& operator=(const BusErrorGuard&) = delete;
+};
+
+// The bytes of a descriptor that is read front to back, gunzipped when they start with the
+// gzip magic bytes (several gzip members one after another are one stream, as for gzip -d).
+class StreamInput {
+  public:
+    // Reads the first bytes of `fd` to look for the gzip magic. `name` is used in messages.
+    // Throws InputError.
+    StreamInput(int fd, const std::string& name);
+    ~StreamInput();
+    StreamInput(const StreamInput&) = delete;
+    StreamInput& operator=(const StreamInput&) = delete;
+
+    bool gzip() const noexcept { return _gzip; }
+    // Stores up to `max` (more than 0) bytes of the data at `out`. Returns how many; 0 only
+    // at the end. Throws InputError on a read error or corrupt or truncated gzip data.
+    std::size_t read(char* out, std::size_t max);
+    // Bytes taken from the descriptor so far.
+    std::uint64_t consumed() const noexcept { return _consumed; }
+
+  private:
+    bool fill();  // more raw bytes into _in; false at the end of the descriptor
+
+    int _fd;
+    std::string _name;
+    bool _gzip = false;
+    bool _ended = false;  // the descriptor reached its end
+    bool _memberDone = false;
+    std::unique_ptr<z_stream> _zlib;
+    std::unique_ptr<unsigned char[]> _in;
+    std::size_t _inStart = 0;
+    std::size_t _inEnd = 0;
+    std::uint64_t _consumed = 0;
+};
+
+#endif  // QELKIT_TOOLS_QELKIT_AGG_INPUT_H

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "tools/qelkit_agg/merger.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+Merger::Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> names,
+               std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine)
+    : _options(options),
+      _layout(layout),
+      _names(std::move(names)),
+      _shownName(std::move(shownName)),
+      _out(out),
+      _err(err),
+      _line(firstLine),
+      _groups(layout.valueFields.size()) {}
+
+std::string Merger::periodLabel(std::int64_t period) {
+    if (_label.empty() || period != _labelPeriod) {
+        _label.clear();
+        appendLocalTime(_label, period, *_layout.zone);
+        _labelPeriod = period;
+    }
+    return _label;
+}
+
+void Merger::appendKeyFields(std::string& line, std::string_view key) const {
+    const char separator = _options.format == OutputFormat::Csv ? ',' : '\t';
+    for (std::size_t i = 0; i < _layout.keyFields.size(); ++i) {
+        const std::size_t end = std::min(key.find('\0'), key.size());
+        line.push_back(separator);
+        appendField(line, key.substr(0, end), _options.format);
+        key.remove_prefix(std::min(end + 1, key.size()));
+    }
+}
+
+bool Merger::add(const ChunkResult& chunk) {
+    _rows += chunk.rows;
+    _blankLines += chunk.blankLines;
+    // Under --strict the chunk ends at its first bad row: what came before it still counts.
+    const bool stopping = _options.strict && !chunk.bad.empty();
+    if (_options.rows) {
+        const char separator = _options.format == OutputFormat::Csv ? ',' : '\t';
+        for (const GroupedRow& row : chunk.grouped) {
+            if (stopping && row.line > chunk.bad.front().line) break;
+            _text = std::to_string(_line + row.line);
+            _text.push_back(separator);
+            _text += periodLabel(row.period);
+            if (!_layout.keyFields.empty()) appendKeyFields(_text, chunk.keys.key(row.key));
+            _text.push_back('\n');
+            _out.write(_text);
+        }
+    }
+    for (const BadRow& bad : chunk.bad) {
+        ++_skipped;
+        _err.message(_shownName + ":" + std::to_string(_line + bad.line) + ": " + bad.reason);
+    }
+    if (stopping) return false;
+    // Each chunk key is looked up once, then each of its groups merged.
+    std::vector<std::uint32_t> keyIds(chunk.keys.size());
+    for (std::uint32_t k = 0; k < keyIds.size(); ++k) keyIds[k] = _keys.intern(chunk.keys.key(k));
+    const auto& groups = chunk.groups.groups();
+    for (std::uint32_t g = 0; g < groups.size(); ++g)
+        _groups.merge(_groups.find(groups[g].period, keyIds[groups[g].key]), chunk.groups, g);
+    _line += chunk.lineBreaks;
+    return true;
+}
+
+void Merger::writeAggregation() {
+    const OutputFormat format = _options.format;
+    const char separator = format == OutputFormat::Csv ? ',' : '\t';
+    _text = "period";
+    auto name = [this, separator, format](const std::string& prefix, std::size_t field) {
+        _text.push_back(separator);
+        appendField(_text, prefix + _names[field], format);
+    };
+    for (std::size_t k : _layout.keyFields) name("", k);
+    _text += separator;
+    _text += "count";
+    for (std::size_t v : _layout.valueFields)
+        for (const char* stat : {"sum_", "min_", "max_", "mean_"}) name(stat, v);
+    _text.push_back('\n');
+    _out.write(_text);
+
+    // Keys are ranked once, so that sorting the groups compares two integers.
+    const std::vector<std::uint32_t> byKey = _keys.sorted();
+    std::vector<std::uint32_t> rank(byKey.size());
+    for (std::uint32_t r = 0; r < byKey.size(); ++r) rank[byKey[r]] = r;
+    const auto& groups = _groups.groups();
+    std::vector<std::uint32_t> order(groups.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&groups, &rank](std::uint32_t a, std::uint32_t b) {
+        return groups[a].period != groups[b].period ? groups[a].period < groups[b].period
+                                                    : rank[groups[a].key] < rank[groups[b].key];
+    });
+    std::vector<std::uint64_t> overflows(_layout.valueFields.size(), 0);
+    for (const std::uint32_t g : order) {
+        _text = periodLabel(groups[g].period);
+        if (!_layout.keyFields.empty()) appendKeyFields(_text, _keys.key(groups[g].key));
+        _text.push_back(separator);
+        _text += std::to_string(groups[g].count);
+        for (std::size_t v = 0; v < _layout.valueFields.size(); ++v) {
+            const double sum = _groups.sum(g, v);
+            if (!std::isfinite(sum)) ++overflows[v];
+            for (const double x : {sum, _groups.min(g, v), _groups.max(g, v),
+                                   sum / static_cast<double>(groups[g].count)}) {
+                _text.push_back(separator);
+                appendNumber(_text, x);
+            }
+        }
+        _text.push_back('\n');
+        _out.write(_text);
+    }
+    for (std::size_t v = 0; v < overflows.size(); ++v) {
+        if (overflows[v] == 0) continue;
+        const std::size_t field = _layout.valueFields[v];
+        _err.message("the sum of column " + std::to_string(field + 1) + " ('" +
+                     shownField(_names[field]) + "') overflowed to infinity in " +
+                     std::to_string(overflows[v]) + (overflows[v] == 1 ? " group" : " groups"));
+    }
+}
+
+std::string Merger::summary() const {
+    auto count = [](std::uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + (n == 1 ? one : many);
+    };
+    std::string text = count(_rows, " row read, ", " rows read, ") +
+                       std::to_string(_rows - _skipped) + " grouped, " + std::to_string(_skipped) +
+                       " skipped";
+    if (_blankLines != 0) text += ", " + count(_blankLines, " blank line", " blank lines");
+    return text + "; period " + _layout.period.aggregationDesc();
+}

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: Apache-2.0
+// Merger: the result of qelkit-agg so far, built from the chunk results taken in input
+// order. It reports each bad row as "FILE:LINE: reason" with its physical line number, writes
+// the --rows lines, adds up the groups, and at the end writes the aggregation: a header line,
+// then one line per group in the order of period start, then key tuple.
+#ifndef QELKIT_TOOLS_QELKIT_AGG_MERGER_H
+#define QELKIT_TOOLS_QELKIT_AGG_MERGER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/qelkit_agg/agg_options.h"
+#include "tools/qelkit_agg/groups.h"
+#include "tools/qelkit_agg/output.h"
+#include "tools/qelkit_agg/reporter.h"
+#include "tools/qelkit_agg/row_grouper.h"
+
+class Merger {
+  public:
+    // `names`: the column names, by 0-based column; `shownName`: the input as messages name
+    // it; `firstLine`: the line number of the first data byte.
+    Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> names,
+           std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine);
+
+    // Takes the next chunk result in input order. Returns false once --strict has stopped
+    // at a bad row (that row reported, nothing after it).
+    bool add(const ChunkResult& chunk);
+    // Counts blank lines read before the data.
+    void addBlankLines(std::uint64_t lines) noexcept { _blankLines += lines; }
+    // Writes the aggregation; reports sums that overflowed.
+    void writeAggregation();
+    // The summary line: rows read, grouped, skipped, blank lines, period.
+    std::string summary() const;
+
+    std::uint64_t rows() const noexcept { return _rows; }
+    std::uint64_t skipped() const noexcept { return _skipped; }
+
+  private:
+    std::string periodLabel(std::int64_t period);
+    void appendKeyFields(std::string& line, std::string_view key) const;
+
+    const AggOptions& _options;
+    const RowLayout& _layout;
+    std::vector<std::string> _names;
+    std::string _shownName;
+    OutputSink& _out;
+    Reporter& _err;
+    std::uint64_t _line;  // the line number where the next chunk starts
+    std::uint64_t _rows = 0;
+    std::uint64_t _skipped = 0;
+    std::uint64_t _blankLines = 0;
+    KeyTable _keys;
+    GroupTable _groups;
+    std::string _text;  // a line being written
+    std::int64_t _labelPeriod = 0;
+    std::string _label;
+};
+
+#endif  // QELKIT_TOOLS_QELKIT_AGG_MERGER_H

@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "tools/qelkit_agg/output.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "qelkit/internal/calendar.h"
+
+namespace {
+
+constexpr std::size_t BUFFER = 1 << 16;
+constexpr std::size_t SHOWN_BYTES = 80;
+
+void appendTwoDigits(std::string& out, unsigned value) {
+    out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+void appendEscapedTsv(std::string& out, std::string_view field) {
+    for (const char c : field) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+}
+
+}  // namespace
+
+void appendField(std::string& out, std::string_view field, OutputFormat format) {
+    if (format == OutputFormat::Tsv) {
+        if (field.find_first_of("\\\t\n\r") == std::string_view::npos)
+            out.append(field);
+        else
+            appendEscapedTsv(out, field);
+        return;
+    }
+    if (field.find_first_of(",\"\n\r") == std::string_view::npos) {
+        out.append(field);
+        return;
+    }
+    out.push_back('"');
+    for (const char c : field) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+void appendNumber(std::string& out, double value) {
+    char text[32];
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+    out.append(text, r.ptr);
+}
+
+void appendLocalTime(std::string& out, std::int64_t utc, const RWZone& zone) {
+    const qelkit_internal::CivilTime t =
+        qelkit_internal::civilTimeFromSeconds(utc - zone.offsetAt(utc));
+    const auto year = static_cast<unsigned>(t.date.year);
+    appendTwoDigits(out, year / 100 % 100);
+    appendTwoDigits(out, year % 100);
+    out.push_back('-');
+    appendTwoDigits(out, t.date.month);
+    out.push_back('-');
+    appendTwoDigits(out, t.date.day);
+    out.push_back(' ');
+    appendTwoDigits(out, t.hour);
+    out.push_back(':');
+    appendTwoDigits(out, t.minute);
+    out.push_back(':');
+    appendTwoDigits(out, t.second);
+}
+
+std::string shownField(std::string_view field) {
+    std::string shown;
+    const bool cut = field.size() > SHOWN_BYTES;
+    std::size_t size = cut ? SHOWN_BYTES : field.size();
+    // Never cut a UTF-8 sequence: step back over continuation bytes.
+    while (cut && size > 0 && (static_cast<unsigned char>(field[size]) & 0xC0) == 0x80) --size;
+    appendEscapedTsv(shown, field.substr(0, size));
+    if (cut) shown += "...";
+    return shown;
+}
+
+OutputSink::OutputSink() : _fd(STDOUT_FILENO), _ownsFd(false) { _buffer.reserve(BUFFER); }
+
+OutputSink::OutputSink(int fd) : _fd(fd), _ownsFd(true), _zlib(new z_stream{}) {
+    _buffer.reserve(BUFFER);
+    if (deflateInit(_zlib.get(), Z_DEFAULT_COMPRESSION) != Z_OK) {
+        _error = "cannot start the zlib stream";
+        _zlib.reset();
+    }
+}
+
+OutputSink::~OutputSink() {
+    if (_zlib) deflateEnd(_zlib.get());
+    if (_ownsFd) ::close(_fd);
+}
+
+void OutputSink::write(std::string_view text) {
+    _buffer.append(text);
+    if (_buffer.size() >= BUFFER) flushBuffer(false);
+}
+
+void OutputSink::writeAll(const char* data, std::size_t size) {
+    while (size > 0 && _error.empty()) {
+        const ssize_t n = ::write(_fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            _error = std::strerror(errno);
+            return;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void OutputSink::flushBuffer(bool last) {
+    if (!_error.empty()) {
+        _buffer.clear();
+        return;
+    }
+    if (!_zlib) {
+        writeAll(_buffer.data(), _buffer.size());
+        _buffer.clear();
+        return;
+    }
+    z_stream& z = *_zlib;
+    z.next_in = reinterpret_cast<Bytef*>(_buffer.data());
+    z.avail_in = static_cast<uInt>(_buffer.size());
+    int status = Z_OK;
+    do {
+        _packed.resize(BUFFER);
+        z.next_out = reinterpret_cast<Bytef*>(_packed.data());
+        z.avail_out = static_cast<uInt>(_packed.size());
+        status = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+        writeAll(_packed.data(), _packed.size() - z.avail_out);
+    } while (_error.empty() && (z.avail_out == 0 || (last && status != Z_STREAM_END)));
+    _buffer.clear();
+}
+
+std::string OutputSink::finish() {
+    flushBuffer(true);
+    if (_ownsFd) {
+        // close() reports what a file system only finds out at the end.
+        if (::close(_fd) != 0 && _error.empty()) _error = std::strerror(errno);
+        _ownsFd = false;
+    }
+    return _error;
+}

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: Apache-2.0
+// The output side of qelkit-agg: where its lines go (standard output, or one zlib stream into
+// a file), and how fields, numbers, times and quoted input are written.
+//
+// Fields in the default TSV format are escaped as in PostgreSQL's COPY text format: a
+// backslash as \\, a tab as \t, a line feed as \n, a carriage return as \r; nothing else
+// changes. In CSV (RFC 4180) a field holding ',', '"', a line feed or a carriage return is
+// enclosed in '"', with each '"' doubled. Lines end with a line feed in both.
+#ifndef QELKIT_TOOLS_QELKIT_AGG_OUTPUT_H
+#define QELKIT_TOOLS_QELKIT_AGG_OUTPUT_H
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "qelkit/foundation/rw_zone.h"
+#include "tools/qelkit_agg/agg_options.h"
+
+// Appends `field` to `out` in `format`.
+void appendField(std::string& out, std::string_view field, OutputFormat format);
+// Appends `value` as printf's "%.15g" would.
+void appendNumber(std::string& out, double value);
+// Appends the wall-clock reading in `zone` of the POSIX instant `utc`, as "%Y-%m-%d %H:%M:%S".
+void appendLocalTime(std::string& out, std::int64_t utc, const RWZone& zone);
+// `field` as a message shows it: escaped as in TSV, cut after about 80 bytes with "...".
+std::string shownField(std::string_view field);
+
+// A buffered writer to a descriptor, or through zlib into a file. The first failure is kept:
+// later writes do nothing, and finish() reports it.
+class OutputSink {
+  public:
+    // Standard output.
+    OutputSink();
+    // One zlib stream into the open descriptor `fd`, which the sink then owns.
+    explicit OutputSink(int fd);
+    ~OutputSink();
+    OutputSink(const OutputSink&) = delete;
+    OutputSink& operator=(const OutputSink&) = delete;
+
+    void write(std::string_view text);
+    // Writes what is buffered (and the end of the zlib stream). Returns "" on success, else
+    // the reason of the first failure ("No space left on device").
+    std::string finish();
+
+  private:
+    void flushBuffer(bool last);
+    void writeAll(const char* data, std::size_t size);
+
+    int _fd;
+    bool _ownsFd;
+    std::unique_ptr<z_stream> _zlib;  // null for plain output
+    std::string _buffer;
+    std::string _packed;
+    int _errno = 0;
+    std::string _error;
+};
+
+#endif  // QELKIT_TOOLS_QELKIT_AGG_OUTPUT_H

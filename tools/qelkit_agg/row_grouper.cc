@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "tools/qelkit_agg/row_grouper.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+
+#include "qelkit/foundation/rw_time.h"
+#include "qelkit/internal/calendar.h"
+#include "tools/qelkit_agg/output.h"
+#include "tools/qelkit_agg/time_text.h"
+
+namespace {
+
+// The instants RWTime holds, as POSIX seconds: 1901-01-01 00:00:01 to the end of 9999 UTC;
+// and the last wall-clock second of 9999.
+constexpr std::int64_t FIRST_UTC = 1 - std::int64_t{RWTime::posixOffset};
+constexpr std::int64_t LAST_WALL =
+    (qelkit_internal::kLastDay + 1) * qelkit_internal::kSecondsPerDay - 1;
+
+enum class Number { Ok, NotANumber, OutOfRange };
+
+// The whole field as a finite decimal number, blanks around it allowed.
+Number parseNumber(std::string_view field, double& value) {
+    const char* first = field.data();
+    const char* last = first + field.size();
+    while (first < last && (*first == ' ' || *first == '\t')) ++first;
+    while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
+    if (last - first > 1 && *first == '+' && first[1] != '-') ++first;
+    if (first == last) return Number::NotANumber;
+    const std::from_chars_result r = std::from_chars(first, last, value);
+    if (r.ptr != last) return Number::NotANumber;
+    if (r.ec == std::errc::result_out_of_range) {
+        // from_chars leaves `value` alone; strtod tells overflow (refused) from a number too
+        // small for a double (read as the nearest one).
+        value = std::strtod(std::string(first, last).c_str(), nullptr);
+        return std::isfinite(value) ? Number::Ok : Number::OutOfRange;
+    }
+    if (r.ec != std::errc()) return Number::NotANumber;
+    return std::isfinite(value) ? Number::Ok : Number::NotANumber;
+}
+
+class Grouper {
+  public:
+    Grouper(const RowLayout& layout, ChunkResult& result)
+        : _layout(layout), _result(result), _numbers(layout.valueFields.size()) {}
+
+    // Groups one row, or reports why it cannot be grouped. Returns false for a bad row.
+    bool row(const std::vector<std::string_view>& fields, const CsvRecord& record,
+             std::uint64_t line);
+
+  private:
+    bool bad(std::uint64_t line, std::string reason) {
+        _result.bad.push_back(BadRow{line, std::move(reason)});
+        return false;
+    }
+    // The period start of the time text, or a reason why there is none.
+    bool periodOf(std::string_view text, std::int64_t& start, std::string& reason) const;
+
+    const RowLayout& _layout;
+    ChunkResult& _result;
+    std::vector<double> _numbers;
+    std::string _key;
+    std::string _lastTime;  // the last time text that gave a period start
+    std::int64_t _lastStart = 0;
+    bool _haveLast = false;
+};
+
+bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& reason) const {
+    TimeText time;
+    if (!parseTimeText(text, _layout.monthFirst, time)) {
+        reason = "time does not parse: '" + shownField(text) + "'";
+        return false;
+    }
+    const RWZone& zone = *_layout.zone;
+    const std::int64_t utc =
+        time.hasOffset ? time.wall - time.offsetEast : zone.utcFromLocal(time.wall);
+    bool inRange = utc >= FIRST_UTC && utc - zone.offsetAt(utc) <= LAST_WALL;
+    if (inRange) {
+        const RWTime begin = _layout.period.calendarTruncate(
+            RWTime(static_cast<unsigned long>(utc + std::int64_t{RWTime::posixOffset})),
+            _layout.startOfWeek);
+        inRange = begin.isValid();
+        start = static_cast<std::int64_t>(begin.seconds()) - std::int64_t{RWTime::posixOffset};
+    }
+    if (!inRange) reason = "time outside the calendar: '" + shownField(text) + "'";
+    return inRange;
+}
+
+bool Grouper::row(const std::vector<std::string_view>& fields, const CsvRecord& record,
+                  std::uint64_t line) {
+    switch (record.problem) {
+        case CsvProblem::Nul:
+            return bad(line, "the row holds a NUL byte");
+        case CsvProblem::StrayQuote:
+            return bad(line, "text after the closing quote of a field");
+        case CsvProblem::OpenQuote:
+            return bad(line, "a quoted field is not closed at the end of the data");
+        case CsvProblem::None:
+            break;
+    }
+    if (record.fieldCount < _layout.needed) {
+        return bad(line, "too few fields (" + std::to_string(record.fieldCount) + ", need " +
+                             std::to_string(_layout.needed) + ")");
+    }
+    // Readings of several devices usually share their time text: one parse per run of them.
+    const std::string_view time = fields[_layout.timeField];
+    if (!_haveLast || time != _lastTime) {
+        std::string reason;
+        std::int64_t start = 0;
+        if (!periodOf(time, start, reason)) return bad(line, std::move(reason));
+        _lastTime.assign(time);
+        _lastStart = start;
+        _haveLast = true;
+    }
+    for (std::size_t i = 0; i < _numbers.size(); ++i) {
+        const std::string_view field = fields[_layout.valueFields[i]];
+        const Number n = parseNumber(field, _numbers[i]);
+        if (n != Number::Ok) {
+            return bad(line, "column " + std::to_string(_layout.valueFields[i] + 1) +
+                                 (n == Number::OutOfRange ? " is out of range: '"
+                                                          : " is not a number: '") +
+                                 shownField(field) + "'");
+        }
+    }
+    _key.clear();
+    for (std::size_t i = 0; i < _layout.keyFields.size(); ++i) {
+        if (i != 0) _key.push_back('\0');
+        _key.append(fields[_layout.keyFields[i]]);
+    }
+    const std::uint32_t key = _result.keys.intern(_key);
+    if (_layout.rows) {
+        _result.grouped.push_back(GroupedRow{line, _lastStart, key});
+    } else {
+        _result.groups.add(_result.groups.find(_lastStart, key), _numbers.data());
+    }
+    return true;
+}
+
+}  // namespace
+
+ChunkResult groupChunk(const RowLayout& layout, const char* base, std::size_t baseOffset,
+                       std::size_t begin, std::size_t stopAt, std::size_t dataEnd) {
+    ChunkResult result(layout.valueFields.size());
+    result.begin = begin;
+    CsvReader reader(layout.dialect, layout.needed);
+    Grouper grouper(layout, result);
+    const char* p = base + (begin - baseOffset);
+    const char* const stop = base + (stopAt - baseOffset);
+    const char* const end = base + (dataEnd - baseOffset);
+    CsvRecord record;
+    while (p < stop && p < end) {
+        const std::uint64_t line = result.lineBreaks;
+        p = reader.read(p, end, true, record);
+        result.lineBreaks += record.lineBreaks;
+        if (record.blank) {
+            ++result.blankLines;
+            continue;
+        }
+        ++result.rows;
+        if (!grouper.row(reader.fields(), record, line) && layout.stopAtBadRow) break;
+    }
+    result.end = static_cast<std::size_t>(p - base) + baseOffset;
+    return result;
+}

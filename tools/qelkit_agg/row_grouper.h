@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: Apache-2.0
+// groupChunk: the work of one reading thread on one chunk of the input. It reads the records
+// whose first byte lies in the chunk, reports what is wrong with each bad row, and groups the
+// others by period start and key into a ChunkResult of its own. Line numbers in the result
+// count from the chunk's first byte; the merge adds the lines before it.
+#ifndef QELKIT_TOOLS_QELKIT_AGG_ROW_GROUPER_H
+#define QELKIT_TOOLS_QELKIT_AGG_ROW_GROUPER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qelkit/datetime/nq_time_aggregation.h"
+#include "qelkit/foundation/rw_zone.h"
+#include "tools/qelkit_agg/csv_reader.h"
+#include "tools/qelkit_agg/groups.h"
+
+// What every chunk needs to know, settled from the options and the first row.
+struct RowLayout {
+    CsvDialect dialect;
+    std::size_t needed = 0;     // fields a row must have
+    std::size_t timeField = 0;  // 0-based, like the two lists below
+    std::vector<std::size_t> keyFields;
+    std::vector<std::size_t> valueFields;
+    NqTimeAggregation period{None};
+    int startOfWeek = 7;
+    bool monthFirst = false;       // --dates=qel
+    bool rows = false;             // keep each grouped row for --rows
+    bool stopAtBadRow = false;     // --strict: nothing after the first bad row matters
+    const RWZone* zone = nullptr;  // the working zone
+};
+
+struct BadRow {
+    std::uint64_t line;  // line breaks between the chunk start and the row
+    std::string reason;
+};
+
+struct GroupedRow {
+    std::uint64_t line;
+    std::int64_t period;
+    std::uint32_t key;
+};
+
+struct ChunkResult {
+    explicit ChunkResult(std::size_t values) : groups(values) {}
+    std::size_t begin = 0;  // offset of its first record
+    std::size_t end = 0;    // offset after its last record
+    std::uint64_t lineBreaks = 0;
+    std::uint64_t rows = 0;
+    std::uint64_t blankLines = 0;
+    std::vector<BadRow> bad;
+    KeyTable keys;
+    GroupTable groups;
+    std::vector<GroupedRow> grouped;  // with --rows
+};
+
+// Reads the records of the data at `base` (whose first byte is at offset `baseOffset` of the
+// input and which holds the input up to offset `dataEnd`) that start at offset `begin` or
+// later and before `stopAt`; `begin` must be a record start.
+ChunkResult groupChunk(const RowLayout& layout, const char* base, std::size_t baseOffset,
+                       std::size_t begin, std::size_t stopAt, std::size_t dataEnd);
+
+#endif  // QELKIT_TOOLS_QELKIT_AGG_ROW_GROUPER_H
