@@ -7,14 +7,18 @@
 //
 // The algorithm is written once, as the templates introsort, __nq_median and make_heap over a
 // comparison object answering "must a come before b?"; NqSortFunctions holds the three
-// comparison objects the class functions use. Comparisons must give a consistent order and must
-// not change the array: the inner scans rely on that and test no bounds.
+// comparison objects the class functions use. The templates take part in overload resolution
+// only for a range of RWCollectable pointers and one of those three objects, so an unqualified
+// make_heap over a std container in an application still finds std::make_heap alone.
+// Comparisons must give a consistent order and must not change the array: the inner scans rely
+// on that and test no bounds.
 #ifndef QELKIT_COLLECTIONS_QEL_QUICK_SORT_H
 #define QELKIT_COLLECTIONS_QEL_QUICK_SORT_H
 
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <type_traits>
 
 #include "qelkit/export.h"
 #include "qelkit/foundation/rw_collectable.h"
@@ -61,8 +65,31 @@ struct QELKIT_API NqSortFunctions {
     };
 };
 
-// The median of a, b and c under `comp`, found with two or three comparisons.
+namespace qelkit_internal {
+
+template <class Compare>
+struct IsSortFunction : std::false_type {};
+template <>
+struct IsSortFunction<NqSortFunctions::CompareRWCollectable> : std::true_type {};
+template <>
+struct IsSortFunction<NqSortFunctions::CompareRWCollectableFunc> : std::true_type {};
+template <>
+struct IsSortFunction<NqSortFunctions::CompareRWCollectableDataFunc> : std::true_type {};
+
+// Valid (as int) only for the library's own argument types: elements that are RWCollectable
+// pointers and one of the comparison objects of NqSortFunctions.
 template <class T, class Compare>
+using IfSortArguments =
+    std::enable_if_t<IsSortFunction<Compare>::value &&
+                         std::is_convertible<const T&, const RWCollectable*>::value,
+                     int>;
+template <class RandomIt, class Compare>
+using IfSortRange = IfSortArguments<typename std::iterator_traits<RandomIt>::value_type, Compare>;
+
+}  // namespace qelkit_internal
+
+// The median of a, b and c under `comp`, found with two or three comparisons.
+template <class T, class Compare, qelkit_internal::IfSortArguments<T, Compare> = 0>
 const T& __nq_median(const T& a, const T& b, const T& c, Compare comp) {
     if (comp(a, b)) {
         if (comp(b, c)) return b;
@@ -179,7 +206,7 @@ Size floorLog2(Size n) {
 }  // namespace qelkit_internal
 
 // Arranges [first, last) as a max-heap under `comp` (the element nothing must follow first).
-template <class RandomIt, class Compare>
+template <class RandomIt, class Compare, qelkit_internal::IfSortRange<RandomIt, Compare> = 0>
 void make_heap(RandomIt first, RandomIt last, Compare comp) {
     using Distance = typename std::iterator_traits<RandomIt>::difference_type;
     const Distance len = last - first;
@@ -192,7 +219,7 @@ void make_heap(RandomIt first, RandomIt last, Compare comp) {
 
 // Sorts [first, last) ascending under `comp`, which answers whether its first argument must come
 // before its second. Not stable; comparisons must be consistent.
-template <class RandomIt, class Compare>
+template <class RandomIt, class Compare, qelkit_internal::IfSortRange<RandomIt, Compare> = 0>
 void introsort(RandomIt first, RandomIt last, Compare comp) {
     namespace in = qelkit_internal;
     if (first == last) return;

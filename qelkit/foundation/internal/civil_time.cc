@@ -10,15 +10,17 @@ namespace qelkit_internal {
 namespace {
 
 // tm_zone must point to text that outlives the tm; zone names are few, so each distinct name
-// is kept once for the life of the process (set nodes never move).
+// is kept once for the life of the process (set nodes never move). The set and its lock are
+// never destroyed: a static object of the application may be built before the first reading
+// of a time and read one in its destructor, after every object built later is gone.
 // The name last returned on this thread is checked first, without the lock.
 const char* internedName(const RWCString& name) {
     thread_local const std::string* last = nullptr;
     if (last && last->size() == name.length() &&
         std::memcmp(last->data(), name.data(), name.length()) == 0)
         return last->c_str();
-    static std::mutex lock;
-    static std::set<std::string> names;
+    static std::mutex& lock = *new std::mutex;
+    static std::set<std::string>& names = *new std::set<std::string>;
     std::lock_guard<std::mutex> guard(lock);
     last = &*names.emplace(name.data(), name.length()).first;
     return last->c_str();
