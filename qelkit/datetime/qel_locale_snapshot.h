@@ -7,6 +7,14 @@
 //
 // All state is static and guarded by one class lock; guards may be built and destroyed on
 // several threads. The installed locale affects every thread.
+//
+// Warning: the destruction of the last guard deletes the shared snapshot at once, while other
+// threads may still hold the reference RWLocale::global() gave them (RWLocale::global() is
+// also the default locale argument of the date and time classes). The class lock does not
+// cover those readers: any use of that reference afterwards reads freed memory. Keep a guard
+// alive for as long as any thread may format or parse dates and times with the global
+// locale, typically one guard for the life of the application, built before its threads start
+// and destroyed after they end.
 #ifndef QELKIT_DATETIME_QEL_LOCALE_SNAPSHOT_H
 #define QELKIT_DATETIME_QEL_LOCALE_SNAPSHOT_H
 

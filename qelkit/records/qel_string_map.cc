@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "qelkit/datetime/get_date.h"
+#include "qelkit/internal/ascii.h"
 
 QelStringMap::QelStringMap(int buckets)
     : _namedValues(static_cast<NamedValues::size_type>(buckets)) {}
@@ -17,7 +18,7 @@ int QelStringMap::stringValue(const QelString& name, QelString& result) const {
 int QelStringMap::intValue(const QelString& name, int& result) const {
     QelString text;
     if (!stringValue(name, text)) return 0;
-    result = std::atoi(text.data());
+    result = qelkit_internal::atoiSaturating(text.data(), text.data() + text.length());
     return 1;
 }
 

@@ -37,7 +37,8 @@ class QELKIT_API QelStringMap {
     // `result` unchanged when the name is not stored.
     virtual int stringValue(const QelString& name, QelString& result) const;
     // atoi() of the text stringValue() gives, and 1; 0 with `result` unchanged on a miss.
-    // No checking: a text without leading digits gives 0 and still returns 1.
+    // No checking: a text without leading digits gives 0 and still returns 1. A number beyond
+    // the range of int gives INT_MAX or INT_MIN (where atoi() is undefined) and still returns 1.
     virtual int intValue(const QelString& name, int& result) const;
     // atof() of the text stringValue() gives, and 1; 0 with `result` unchanged on a miss.
     virtual int doubleValue(const QelString& name, double& result) const;

@@ -75,7 +75,8 @@ class QELKIT_API QelString : public RWCString {
     // any `how` other than leading, trailing or both gives an unchanged copy.
     QelString stripWhiteSpace(RWCString::stripType how);
     // A copy with backslash escapes resolved ("\n", "\r", "\t"; any other escaped byte stands
-    // for itself). Throws RWBoundsErr when the last byte is a lone backslash.
+    // for itself). Throws RWBoundsErr, naming the lone backslash, when the last byte is a
+    // backslash with nothing after it.
     QelString unescape();
     // q, then the string, then q.
     QelString quote(const QelString& q) const;

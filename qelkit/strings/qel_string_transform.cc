@@ -3,6 +3,7 @@
 #include <cctype>
 #include <vector>
 
+#include "qelkit/foundation/rw_errors.h"
 #include "qelkit/strings/qel_string.h"
 
 QelString QelString::stripWhiteSpace(RWCString::stripType how) {
@@ -36,7 +37,13 @@ QelString QelString::unescape() {
     while (hit != nullptr) {
         const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - p);
         out.append(p + i, at - i);
-        assertElement(at + 1);  // a lone backslash at the end has nothing to escape
+        if (at + 1 == n) {
+            // The bounds error of the byte the backslash would escape, saying why it is missing.
+            throw RWBoundsErr(QelString::format(
+                "QelString::unescape: lone backslash at the end of the text (index %zu out of "
+                "range [0, %zu))",
+                n, n));
+        }
         char c = p[at + 1];
         if (c == 'n')
             c = '\n';

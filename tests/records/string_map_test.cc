@@ -17,6 +17,10 @@ TEST(QelStringMap, GettersConvertTheFirstValueAndMissesLeaveOutputsUntouched) {
     EXPECT_EQ(4, map.intValue("n", i) + map.doubleValue("n", d) + map.intValue("z", z) +
                      map.timeValue("z", t, "%Y"));  // found, though not a number or a time
     EXPECT_TRUE(i == -7 && d == -7.5 && z == 0 && !t.isValid());
+    // Beyond the range of int the value saturates (atoi() would be undefined there).
+    for (const char* text : {"99999999999", "-99999999999"}) map.addValue(text, text);
+    EXPECT_TRUE(map.intValue("99999999999", i) && i == 2147483647);
+    EXPECT_TRUE(map.intValue("-99999999999", i) && i == -2147483647 - 1);
     map.clear();
     map.addValue("n", "new");
     EXPECT_EQ("new", map.value("n"));

@@ -56,10 +56,9 @@ TEST(ZlibTest, FailuresThrowOrWriteOneLineAndKeepTheBytesDecoded) {
     badCheck(badCheck.length() - 1) ^= 1;
     // Each input with the number of leading bytes of `text` that must come back.
     const std::pair<RWCString, std::size_t> cases[] = {
-        {"this is not a zlib stream", 0},
-        {RWCString(packed.data(), packed.length() / 2), 100000},
-        {RWCString(packed.data(), 2), 0},
-        {badCheck, text.length()},
+        {"this is not a zlib stream", 0}, {RWCString(packed.data(), packed.length() / 2), 100000},
+        {RWCString(packed.data(), 2), 0}, {badCheck, text.length()},
+        {packed + packed, text.length()}, {packed + "trailing garbage", text.length()},
     };
     for (const auto& c : cases) {
         const RWCString& input = c.first;
@@ -76,6 +75,13 @@ TEST(ZlibTest, FailuresThrowOrWriteOneLineAndKeepTheBytesDecoded) {
         EXPECT_GE(kept.length(), c.second);
         EXPECT_TRUE(RWCString(text.data(), kept.length()) == kept);
     }
+    // An output limit: the result may fill it, one more byte fails and keeps the limit's bytes.
+    EXPECT_EQ(ZLIB::decompress(packed, 1, text.length()).length(), text.length());
+    EXPECT_THROW(ZLIB::decompress(packed, 1, text.length() - 1), NqException);
+    EXPECT_EQ(captureCerr([&] {
+                  EXPECT_TRUE(ZLIB::decompress(packed, 0, 1000) == RWCString(text.data(), 1000));
+              }),
+              "ZLIB decompression failure\n");
     // Empty input and a level zlib rejects give empty results, silently.
     EXPECT_EQ(captureCerr([] {
                   EXPECT_TRUE(ZLIB::decompress(RWCString(), 0).isNull() &&

@@ -87,7 +87,12 @@ TEST(QelStringTransform, UnescapeLeavesTheSourceAndRejectsATrailingBackslash) {
     EXPECT_EQ(bytes(s), "\\\\n\\t\\x");
     EXPECT_EQ(bytes(QelString("\\\0z", 3).unescape()), std::string("\0z", 2));
     QelString bad("abc\\");
-    EXPECT_THROW(bad.unescape(), RWBoundsErr);
+    try {
+        bad.unescape();
+        ADD_FAILURE() << "no exception";
+    } catch (const RWBoundsErr& e) {
+        EXPECT_NE(std::string(e.what()).find("lone backslash"), std::string::npos) << e.what();
+    }
     EXPECT_EQ(bytes(bad), "abc\\");
 }
 

@@ -10,9 +10,13 @@ namespace {
 
 using Slot = StringItemPool::Slot;
 
-// Slabs of the largest size kept per thread: 64 of 8192 slots, about 28 MiB with 56-byte
-// items, enough for the items of some 500,000 fields.
-constexpr std::size_t kCachedSlabs = 64;
+// What a thread keeps between collections: at most 1 MiB of largest slabs (two of 8192 slots
+// with 48-byte items), so an idle thread holds little; a larger collection fetches the rest
+// from the allocator again.
+constexpr std::size_t kCachedBytes = std::size_t{1} << 20;
+constexpr std::size_t kCachedSlabs =
+    kCachedBytes / (StringItemPool::kLargestSlab * sizeof(StringItemPool::Slot));
+static_assert(kCachedSlabs >= 1, "the cache holds at least one slab");
 
 // Trivially destructible, so both stay readable while the thread's other thread-local objects
 // are destroyed; `closed` then sends every later slab straight back to the allocator.
