@@ -76,10 +76,26 @@ struct Running {
 
 // The callbacks running on this thread, innermost last (one slot per notification in progress).
 // A deque: adding a slot for a nested notification leaves the references to earlier slots valid.
-static thread_local std::deque<Running> runningCallbacks;
+// The thread that calls exit() destroys its thread-local objects before the static ones; from
+// then on it uses a list that is never destroyed, so that a static object may still notify,
+// or destroy a client, in its destructor.
+thread_local bool runningListGone = false;  // trivially destructible: readable to the end
+struct RunningList {
+    std::deque<Running> slots;
+    ~RunningList() { runningListGone = true; }
+};
+thread_local RunningList runningList;
+
+std::deque<Running>& runningCallbacks() {
+    if (runningListGone) {
+        static std::deque<Running>& afterExit = *new std::deque<Running>;
+        return afterExit;
+    }
+    return runningList.slots;
+}
 
 void pinIfRunning(QelModelClient* client, std::atomic<int>& count) {
-    for (Running& r : runningCallbacks) {
+    for (Running& r : runningCallbacks()) {
         if (r.client == client && !r.pinned) {
             count.fetch_add(1, std::memory_order_relaxed);
             r.pinned = true;
@@ -89,7 +105,7 @@ void pinIfRunning(QelModelClient* client, std::atomic<int>& count) {
 
 int forgetOnThisThread(QelModelClient* client) {
     int own = 0;
-    for (Running& r : runningCallbacks) {
+    for (Running& r : runningCallbacks()) {
         if (r.client == client) {
             own += r.pinned;
             r = Running{nullptr, false};
@@ -110,7 +126,7 @@ void QelModel::changed(QelModelChangeType type) {
 
     // This notification's slot in the thread's list of running callbacks names the client being
     // called, so that the client can pin itself if it leaves a model during its callback.
-    std::deque<qelkit_internal::Running>& running = qelkit_internal::runningCallbacks;
+    std::deque<qelkit_internal::Running>& running = qelkit_internal::runningCallbacks();
     running.push_back({nullptr, false});
     // Takes back the pin of the callback in the slot (if any) and clears it, also when a
     // callback throws; on leaving, drops the slot.

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 // The library stays usable until static destruction ends: an object with static storage that
 // is built before the library first reads a time, and so destroyed after everything the
-// library built later, reads a time in its destructor. Run with TZ=UTC; under AddressSanitizer
-// a use of freed memory aborts the process.
+// library built later, reads a time and notifies a model in its destructor (by then the
+// thread's own thread-local objects are gone too). Run with TZ=UTC; under AddressSanitizer a
+// use of freed memory aborts the process.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "qelkit/collections/qel_model.h"
 #include "qelkit/foundation/rw_date_time.h"
 
 namespace {
@@ -27,13 +29,19 @@ void checkReading(const char* when) {
     }
 }
 
-struct ReadsATimeAtExit {
-    ~ReadsATimeAtExit() { checkReading("in a static destructor"); }
-} readsATimeAtExit;
+QelModel model;  // destroyed after the object below
+
+struct UsesTheLibraryAtExit {
+    ~UsesTheLibraryAtExit() {
+        checkReading("in a static destructor");
+        model.changed(DESTROYING);
+    }
+} usesTheLibraryAtExit;
 
 }  // namespace
 
 int main() {
     checkReading("in main");
+    model.changed(PRE_CLEAR);
     return 0;
 }
