@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "qelkit/foundation/rw_cstring.h"
+#include "qelkit/foundation/rw_ctokenizer.h"
 #include "qelkit/strings/etoken.h"
 #include "qelkit/strings/qel_string.h"
 #include "qelkit/strings/tokenizer.h"
@@ -220,6 +221,25 @@ void BM_QelTokenizer64MiB(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.length()));
 }
 BENCHMARK(BM_QelTokenizer64MiB)->Unit(benchmark::kMillisecond);
+
+// The foundation tokenizer with a set of two delimiters (its byte-set path).
+void BM_RWCTokenizerSet64MiB(benchmark::State& state) {
+    const RWCString text(csv64());
+    for (auto _ : state) {
+        RWCTokenizer next(text);
+        std::size_t fields = 0, bytes = 0;
+        for (;;) {
+            const RWCSubString f = next(",;");
+            if (f.isNull()) break;
+            ++fields;
+            bytes += f.length();
+        }
+        benchmark::DoNotOptimize(bytes);
+        state.counters["fields"] = static_cast<double>(fields);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.length()));
+}
+BENCHMARK(BM_RWCTokenizerSet64MiB)->Unit(benchmark::kMillisecond);
 
 void BM_StringViewFind64MiB(benchmark::State& state) {
     const std::string& text = csv64();

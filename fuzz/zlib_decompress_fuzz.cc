@@ -2,7 +2,7 @@
 // Decompresses arbitrary bytes with ZLIB::decompress under both raise flags and checks the
 // result against a naive decoder (zlib's inflate into a vector that grows one kilobyte at a
 // time): the same bytes come back, a failure is reported exactly when the naive decoder does
-// not reach the end of a stream, the raising call throws nothing but NqException and the quiet
+// not reach the end of a stream or input follows that end, the raising call throws nothing but NqException and the quiet
 // call writes exactly the failure line to std::cerr.
 #include <zlib.h>
 
@@ -22,7 +22,8 @@ void check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
-// The bytes inflate produces before it stops, and whether it reached the stream's end.
+// The bytes inflate produces before it stops, and whether it reached the stream's end with
+// nothing left after it.
 std::string naiveInflate(const uint8_t* data, std::size_t size, bool& complete) {
     std::string out;
     complete = false;
@@ -42,7 +43,7 @@ std::string naiveInflate(const uint8_t* data, std::size_t size, bool& complete) 
         rc = inflate(&zs, Z_NO_FLUSH);
         out.append(reinterpret_cast<const char*>(chunk.data()), chunk.size() - zs.avail_out);
     } while (rc == Z_OK);
-    complete = rc == Z_STREAM_END;
+    complete = rc == Z_STREAM_END && zs.avail_in == 0;
     inflateEnd(&zs);
     return out;
 }
