@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: Apache-2.0
 # Thin wrapper over the CMake presets. `make test` and `make demo` are the two README commands.
-.PHONY: demo test sanitize tsan bench fuzz integration docs package deps clean
+.PHONY: demo test sanitize tsan bench fuzz integration docs package abi-check abi-baseline deps clean
 
 # A Release build of the tool, run on the bundled sample data.
 demo: deps
@@ -39,11 +39,27 @@ docs: deps
 	cmake --preset release
 	cmake --build --preset release --target docs
 
-# A Debian package of the library, headers, CMake package, pkg-config file and the tool.
+# A Debian package of the library, headers, CMake package, pkg-config file and the tool, built
+# for /usr (library in the multiarch directory), then checked by lintian: any error fails.
 package: deps
-	cmake --preset release
-	cmake --build --preset release
-	cd build/release && cpack -G DEB
+	cmake --preset package
+	cmake --build --preset package
+	cd build/package && cpack -G DEB
+	lintian --fail-on error build/package/qelkit_*.deb
+
+# The shared library's binary interface against abi/libqelkit.abi (debug build: it needs the
+# debug information). Added interfaces pass; removed or changed ones fail.
+abi-check: deps
+	cmake --preset debug
+	cmake --build --preset debug --target qelkit
+	abi/abi.sh check build/debug
+
+# Rewrites abi/libqelkit.abi from the current sources, for a release that changes the SONAME or
+# once a set of additions is final.
+abi-baseline: deps
+	cmake --preset debug
+	cmake --build --preset debug --target qelkit
+	abi/abi.sh baseline build/debug
 
 deps:
 	@.ci/deps

@@ -1,7 +1,10 @@
 # SPDX-License-Identifier: Apache-2.0
 # A Debian package of everything `cmake --install` puts in place: the shared library and its
 # SONAME link, the public headers, the CMake package, qelkit.pc, and the command-line tool with
-# its man page. `make package` runs `cpack -G DEB` in build/release.
+# its man page, plus the Debian copyright file (machine-readable format) and changelog.
+# `make package` configures the package preset (installed under /usr, so GNUInstallDirs puts
+# the library in the multiarch directory), runs `cpack -G DEB` in build/package and checks the
+# result with lintian. The version is project(VERSION); the maintainer is QELKIT_MAINTAINER.
 #
 # Runtime dependencies are read from the binaries by dpkg-shlibdeps (libc6, libstdc++6,
 # libgcc-s1, zlib1g), so they follow whatever the build actually links. The package also ships
@@ -28,7 +31,7 @@ tool, which groups a delimited file of measurements by period.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "qelkit developers <qelkit@example.org>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QELKIT_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -36,5 +39,25 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+
+# Debian's documentation files: the copyright in the machine-readable format, and a changelog
+# for this version (dated from SOURCE_DATE_EPOCH when set, for a reproducible package).
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian-copyright.in
+               ${PROJECT_BINARY_DIR}/debian/copyright @ONLY)
+string(TIMESTAMP QELKIT_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+file(WRITE ${PROJECT_BINARY_DIR}/debian/changelog.Debian
+"qelkit (${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}) unstable; urgency=medium
+
+  * Release ${PROJECT_VERSION}.
+
+ -- ${QELKIT_MAINTAINER}  ${QELKIT_CHANGELOG_DATE}
+")
+install(FILES ${PROJECT_BINARY_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.Debian
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The library's directory is one ldconfig caches: a trigger runs it once per dpkg run.
+file(WRITE ${PROJECT_BINARY_DIR}/debian/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/triggers)
+# Man pages and the changelog go into the package gzipped (gzip -9n), as Debian wants them.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/packaging_gzip.cmake)
 
 include(CPack)

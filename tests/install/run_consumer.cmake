@@ -5,6 +5,9 @@
 #   STAGE_DIR         the install prefix to stage into (wiped first)
 #   WORK_DIR          scratch space for the consumer builds (wiped first)
 #   CONSUMER_DIR      the consumer project; its main.cc must appear verbatim in README
+#   SUBPROJECT_DIR    a project that builds QELKIT_SOURCE_DIR through FetchContent
+#   QELKIT_SOURCE_DIR the library's source tree
+#   LAUNCHER          the compiler launcher of the library build (may be empty)
 #   README            the README whose usage example is the consumer's main.cc
 #   GENERATOR, CXX_COMPILER  the generator and compiler of the library build
 #   SHARED            BUILD_SHARED_LIBS of the library build
@@ -12,8 +15,8 @@
 #   LIBDIR            CMAKE_INSTALL_LIBDIR of the library build
 cmake_minimum_required(VERSION 3.25)
 
-foreach(var QELKIT_BUILD_DIR STAGE_DIR WORK_DIR CONSUMER_DIR README GENERATOR CXX_COMPILER
-            SOVERSION LIBDIR)
+foreach(var QELKIT_BUILD_DIR STAGE_DIR WORK_DIR CONSUMER_DIR SUBPROJECT_DIR QELKIT_SOURCE_DIR
+            README GENERATOR CXX_COMPILER SOVERSION LIBDIR)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "run_consumer.cmake: ${var} is not set")
   endif()
@@ -111,6 +114,32 @@ run_step("compiling the consumer with the pkg-config flags" out
 run_step("running the pkg-config consumer" out ${run_env} ${pc_consumer})
 if(NOT out STREQUAL "x=42\n")
   message(FATAL_ERROR "the pkg-config consumer printed '${out}', expected 'x=42'")
+endif()
+
+# ---- Consumer through FetchContent (add_subdirectory) ------------------------------------------
+# Only the library and the consumer are built; with GoogleTest and Google Benchmark hidden, the
+# configuration fails if the subproject looks for either.
+set(sub_build ${WORK_DIR}/subproject)
+set(launcher_args)
+if(LAUNCHER)
+  set(launcher_args -DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER})
+endif()
+run_step("configuring the FetchContent consumer" out
+  ${CMAKE_COMMAND} -S ${SUBPROJECT_DIR} -B ${sub_build} -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} ${launcher_args}
+    -DCMAKE_BUILD_TYPE=${QELKIT_CONFIG}
+    -DQELKIT_SOURCE_DIR=${QELKIT_SOURCE_DIR}
+    -DCONSUMER_SOURCE=${CONSUMER_DIR}/main.cc
+    -DFETCHCONTENT_QUIET=ON
+    -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON
+    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON)
+run_step("building the FetchContent consumer" out
+  ${CMAKE_COMMAND} --build ${sub_build} --target qelkit_consumer ${config_args} -j 2)
+find_program(sub_consumer qelkit_consumer PATHS ${sub_build} ${sub_build}/${QELKIT_CONFIG}
+             NO_DEFAULT_PATH REQUIRED)
+run_step("running the FetchContent consumer" out ${sub_consumer})
+if(NOT out STREQUAL "x=42\n")
+  message(FATAL_ERROR "the FetchContent consumer printed '${out}', expected 'x=42'")
 endif()
 
 # ---- SONAME of the shared library -------------------------------------------------------------
