@@ -14,6 +14,7 @@ lib=$1
 shift
 allowed=$(grep -hoE '\b[A-Za-z_][A-Za-z0-9_]*\b' "$@" | sort -u | tr '\n' ' ')
 bad=$(nm -D --defined-only "$lib" | awk '{print $NF}' | while read -r sym; do
+  sym=${sym#__odr_asan.}  # AddressSanitizer's marker of an exported variable: check the variable
   demangled=$(c++filt "$sym")
   case $demangled in
     *qelkit_internal::* | *"(anonymous namespace)"*) echo "$demangled"; continue ;;
