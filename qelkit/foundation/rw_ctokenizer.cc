@@ -27,8 +27,9 @@ RWCSubString RWCTokenizer::operator()(const char* delims, std::size_t n) {
         if (pos_ >= len) return str_(RW_NPOS, 0);
         const ByteSet set(delims, n);
         const char* pos = text + pos_;
-        const ByteRange token =
-            qelkit_internal::nextToken(&pos, text + len, [&set](char c) { return set.has(c); });
+        // The text is followed by a NUL, so the scans need no bound.
+        const ByteRange token = qelkit_internal::nextToken<true>(
+            &pos, text + len, [&set](char c) { return set.has(c); });
         pos_ = static_cast<std::size_t>(pos - text);
         if (token.length == 0) return str_(RW_NPOS, 0);
         return str_(static_cast<std::size_t>(token.data - text), token.length);

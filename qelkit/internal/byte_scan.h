@@ -66,14 +66,16 @@ struct ByteRange {
 
 // The next token of [*pos, end) as RWCTokenizer takes it: skip the bytes `isDelim` accepts,
 // take the run of other bytes, never give an empty token; a NUL byte always delimits and is
-// stepped over. Advances *pos past the token; at the end, an empty token at `end`.
-template <class IsDelim>
+// stepped over. Advances *pos past the token; at the end, an empty token at `end`. With
+// `kNulAtEnd` the caller promises a NUL byte at `end` (every RWCString has one), and the scans
+// stop on it instead of testing the bound at every byte.
+template <bool kNulAtEnd = false, class IsDelim>
 ByteRange nextToken(const char** pos, const char* end, IsDelim isDelim) {
     while (*pos < end) {
         const char* p = *pos;
-        while (p < end && *p != '\0' && isDelim(*p)) ++p;
+        while ((kNulAtEnd || p < end) && *p != '\0' && isDelim(*p)) ++p;
         const char* q = p;
-        while (q < end && *q != '\0' && !isDelim(*q)) ++q;
+        while ((kNulAtEnd || q < end) && *q != '\0' && !isDelim(*q)) ++q;
         if (q != p) {
             *pos = q;
             return ByteRange{p, static_cast<std::size_t>(q - p)};

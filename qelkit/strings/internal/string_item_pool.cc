@@ -2,6 +2,7 @@
 #include "qelkit/strings/internal/string_item_pool.h"
 
 #include <algorithm>
+#include <mutex>
 #include <new>
 
 namespace qelkit_internal {
@@ -10,50 +11,45 @@ namespace {
 
 using Slot = StringItemPool::Slot;
 
-// What a thread keeps between collections: at most 1 MiB of largest slabs (two of 8192 slots
-// with 48-byte items), so an idle thread holds little; a larger collection fetches the rest
-// from the allocator again.
-constexpr std::size_t kCachedBytes = std::size_t{1} << 20;
+// Slabs of the largest size kept for reuse by the next large collection of any thread: at most
+// 16 MiB in the whole process (42 slabs of 8192 slots with 48-byte items), so idle threads hold
+// nothing and a busy process little. The cache is never destroyed, so pools destroyed during
+// static destruction can still give their slabs back; slabs left in it at exit are reachable.
+constexpr std::size_t kCachedBytes = std::size_t{16} << 20;
 constexpr std::size_t kCachedSlabs =
     kCachedBytes / (StringItemPool::kLargestSlab * sizeof(StringItemPool::Slot));
 static_assert(kCachedSlabs >= 1, "the cache holds at least one slab");
 
-// Trivially destructible, so both stay readable while the thread's other thread-local objects
-// are destroyed; `closed` then sends every later slab straight back to the allocator.
 struct SlabCache {
+    std::mutex lock;
     Slot* slabs[kCachedSlabs];
-    std::size_t count;
-    bool closed;
+    std::size_t count = 0;
 };
-thread_local SlabCache cache;
 
-// Frees the cached slabs when the thread ends (for the main thread: before static objects are
-// destroyed, so collections with static storage free their slabs directly).
-struct CacheCloser {
-    ~CacheCloser() {
-        while (cache.count > 0) ::operator delete(cache.slabs[--cache.count]);
-        cache.closed = true;
-    }
-};
-thread_local CacheCloser closer;
+SlabCache& cache() {
+    static SlabCache& shared = *new SlabCache;
+    return shared;
+}
 
-Slot* takeCachedSlab() noexcept { return cache.count > 0 ? cache.slabs[--cache.count] : nullptr; }
-
-void giveSlab(Slot* slab, std::size_t size) noexcept {
-    if (size == StringItemPool::kLargestSlab && !cache.closed && cache.count < kCachedSlabs) {
-        static_cast<void>(&closer);  // registers the closer for this thread
-        cache.slabs[cache.count++] = slab;
-        return;
-    }
-    ::operator delete(slab);
+Slot* takeCachedSlab() {
+    SlabCache& c = cache();
+    std::lock_guard<std::mutex> guard(c.lock);
+    return c.count > 0 ? c.slabs[--c.count] : nullptr;
 }
 
 }  // namespace
 
 StringItemPool::~StringItemPool() {
-    for (const Slab& slab : slabs_) giveSlab(slab.slots, slab.size);
+    // The largest slabs go to the cache while it has room, under one lock; the rest are freed.
+    SlabCache& c = cache();
+    std::lock_guard<std::mutex> guard(c.lock);
+    for (const Slab& slab : slabs_) {
+        if (slab.size == kLargestSlab && c.count < kCachedSlabs)
+            c.slabs[c.count++] = slab.slots;
+        else
+            ::operator delete(slab.slots);
+    }
 }
-
 void StringItemPool::nextSlab() {
     if (current_ + 1 < slabs_.size()) {
         ++current_;  // a slab kept by reset()

@@ -5,9 +5,8 @@
 //
 // Slabs double in size from 16 slots up to kLargestSlab. A freed slot goes on a free list and is
 // handed out again first; reset() makes every slot free while keeping the slabs. Slabs of the
-// largest size are passed on through a small per-thread cache (at most 1 MiB) when a pool is
-// destroyed, so the next large collection of the thread reuses their pages instead of faulting
-// in fresh ones.
+// largest size are passed on through a process-wide cache (at most 16 MiB) when a pool is
+// destroyed, so the next large collection reuses their pages instead of faulting in fresh ones.
 // The pool never constructs or destroys items: its owner does.
 #ifndef QELKIT_STRINGS_INTERNAL_STRING_ITEM_POOL_H
 #define QELKIT_STRINGS_INTERNAL_STRING_ITEM_POOL_H
@@ -24,7 +23,7 @@ class StringItemPool {
     StringItemPool() = default;
     StringItemPool(const StringItemPool&) = delete;
     StringItemPool& operator=(const StringItemPool&) = delete;
-    // Frees the slabs, or hands the largest ones to the thread's cache. No item may be left.
+    // Frees the slabs, or hands the largest ones to the shared cache. No item may be left.
     ~StringItemPool();
 
     // Uninitialised storage for one RWCollectableString. Throws std::bad_alloc.
