@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: Apache-2.0
 # Thin wrapper over the CMake presets. `make test` and `make demo` are the two README commands.
-.PHONY: demo test sanitize tsan bench fuzz integration docs package abi-check abi-baseline deps clean
+.PHONY: demo test sanitize tsan bench fuzz integration coverage lint docs package abi-check abi-baseline deps clean
 
 # A Release build of the tool, run on the bundled sample data.
 demo: deps
@@ -38,6 +38,25 @@ integration: deps
 docs: deps
 	cmake --preset release
 	cmake --build --preset release --target docs
+
+# Line and branch coverage of the library and the tool over the whole ctest run, in
+# build/coverage; the report per file is build/coverage/html/index.html.
+coverage: deps
+	@.ci/deps gcovr
+	cmake --preset coverage
+	cmake --build --preset coverage
+	find build/coverage -name '*.gcda' -delete
+	ctest --preset coverage
+	mkdir -p build/coverage/html
+	gcovr --root . --object-directory build/coverage --exclude-directories '.*/CompilerIdCXX' \
+	  --filter qelkit/ --filter tools/ --exclude-throw-branches --exclude-unreachable-branches \
+	  --html-details build/coverage/html/index.html --txt build/coverage/coverage.txt \
+	  --print-summary
+
+# Licence lines, clang-format and clang-tidy (.ci/lint).
+lint:
+	@.ci/deps clang-format clang-tidy-14
+	.ci/lint
 
 # A Debian package of the library, headers, CMake package, pkg-config file and the tool, built
 # for /usr (library in the multiarch directory), then checked by lintian: any error fails.
