@@ -91,6 +91,11 @@ void agreeWithModel(const Kind& k, unsigned seed, int steps) {
             ASSERT_EQ(k.c->occurrencesOf(item),
                       std::size_t(std::count_if(from, model.end(), isItem)));
             ASSERT_EQ(bool(k.c->contains(item)), first != nullptr);
+            if (auto* sorted = dynamic_cast<QelSortedVector*>(k.c)) {  // items ordered below it
+                const auto below = [&](auto* p) { return valueOf(p) < valueOf(item); };
+                ASSERT_EQ(sorted->rank(item),
+                          std::size_t(std::count_if(model.begin(), model.end(), below)));
+            }
         }
         std::vector<RWCollectable*> held, expected = model;
         k.c->apply(collect, &held);

@@ -63,7 +63,8 @@ TEST_F(StringToDate, ConversionsReadFieldsAndThrowOnMalformedOnes) {
 TEST_F(StringToDate, FieldOrderFollowsFormatUnlessFirstFieldIsAYear) {
     const std::tuple<const char*, const char*, const char*, bool> cases[] = {
         {"2007/04/09", "D/M/Y", "2007-04-09 00:00:00.000", false}, {"07-04-09", "Y-M-D", "2007-04-09 00:00:00.000", false},
-        {"1 2 69", "M/D/Y", "1969-01-02 00:00:00.000", true}, {"1 2 3", "M", "invalid", true}, {"04/09", "M/D/Y", "not stored", false}};
+        {"1 2 69", "M/D/Y", "1969-01-02 00:00:00.000", true}, {"1 2 3", "M", "invalid", true}, {"04/09", "M/D/Y", "not stored", false},
+        {"04/09/07", "M/D/Y/D", "2007-04-09 00:00:00.000", true}};  // the first three letters count
     for (const auto& [text, format, want, ambiguous] : cases) {
         traces.clear();
         RWDateTime dt(RWDateTime::invalid);

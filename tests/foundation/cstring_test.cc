@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "qelkit/foundation/rw_cstring.h"
@@ -61,27 +63,6 @@ TEST(RWCString, CopiesShareUntilWritten) {
     EXPECT_EQ(moved.length(), 68u);
 }
 
-TEST(RWCString, NulBytesSurviveEveryOperation) {
-    const std::string raw("a\0b\0c", 5);
-    RWCString s(raw.data(), raw.size());
-    EXPECT_EQ(s.length(), 5u);
-    s.append(raw.data(), raw.size());
-    EXPECT_EQ(bytes(s), raw + raw);
-    EXPECT_EQ(s.index(RWCString("\0c", 2)), 3u);
-    EXPECT_EQ(s.first('\0'), 1u);
-    EXPECT_EQ(s.last('\0'), 8u);
-    EXPECT_EQ(s.data()[s.length()], '\0');
-    EXPECT_LT(RWCString("a\0a", 3).compareTo(RWCString("a\0b", 3)), 0);
-    EXPECT_NE(RWCString("a\0a", 3), RWCString("a\0b", 3));
-    std::ostringstream os;
-    os << s;
-    EXPECT_EQ(os.str(), raw + raw);
-    s.insert(1, RWCString("\0\0", 2));
-    EXPECT_EQ(s.length(), 12u);
-    EXPECT_EQ(bytes(s).substr(0, 4), std::string("a\0\0\0", 4));
-    EXPECT_NE(RWCString("\0", 1).hash(), RWCString().hash());
-}
-
 TEST(RWCString, BoundsErrorsAtAndPastTheEnd) {
     RWCString s("abc");
     EXPECT_THROW(s.assertElement(3), RWBoundsErr);
@@ -105,112 +86,107 @@ TEST(RWCString, BoundsErrorsAtAndPastTheEnd) {
     EXPECT_EQ(s(3, 0).length(), 0u);
 }
 
-TEST(RWCString, ModifiersClipCountsAndHandleSelfReference) {
+std::string asciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+int sign(long v) { return (v > 0) - (v < 0); }
+
+// Seeded random edits of one string and of a copy that shares it, against std::string, over
+// bytes that include NUL, 0xFF and the neighbours of the letters; after each step the searches,
+// comparisons (exact and ignoring case) and hashes must agree with the reference too.
+TEST(RWCString, EditsAndSearchesMatchStdString) {
+    const std::string alphabet("aAzZ@[`{ \0\xff", 11);
+    std::mt19937 rng(7);
+    auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % (n + 1)); };
+    auto text = [&](std::size_t max) {
+        std::string t(pick(max), ' ');
+        for (char& c : t) c = alphabet[pick(alphabet.size() - 1)];
+        return t;
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::string ref = text(20);
+        RWCString s(ref.data(), ref.size());
+        for (int step = 0; step < 30; ++step) {
+            const RWCString before = s;  // shares the bytes until s is written
+            const std::string arg = text(6), beforeRef = ref;
+            const std::size_t pos = pick(ref.size()), n = pick(8);
+            const std::size_t clipped = std::min(n, ref.size() - pos);
+            // clang-format off
+            switch (rng() % 9) {
+                case 0: s.append(arg.data(), arg.size()), ref += arg; break;
+                case 1: s.prepend(arg.data(), arg.size()), ref.insert(0, arg); break;
+                case 2: s.insert(pos, arg.data(), arg.size()), ref.insert(pos, arg); break;
+                case 3: s.remove(pos, n), ref.erase(pos, clipped); break;
+                case 4: s.replace(pos, n, arg.data(), arg.size()), ref.replace(pos, clipped, arg); break;
+                case 5: s.resize(n), ref.resize(n, ' '); break;
+                case 6: s(pos, clipped) = RWCString(arg.data(), arg.size()), ref.replace(pos, clipped, arg); break;
+                case 7: s.toLower(), ref = asciiLower(ref); break;
+                default: s = RWCString(s(pos, clipped)), ref = ref.substr(pos, clipped);
+            }
+            // clang-format on
+            ASSERT_EQ(bytes(s), ref) << round << " " << step;
+            ASSERT_EQ(s.data()[s.length()], '\0');
+            ASSERT_EQ(bytes(before), beforeRef) << "a shared copy changed";
+            const RWCString pat(arg.data(), pick(2));
+            for (auto [cmp, a, b] :
+                 {std::tuple{RWCString::exact, ref, std::string(pat.data(), pat.length())},
+                  std::tuple{RWCString::ignoreCase, asciiLower(ref),
+                             asciiLower(std::string(pat.data(), pat.length()))}}) {
+                const std::size_t found = pos > a.size() ? std::string::npos : a.find(b, pos);
+                ASSERT_EQ(s.index(pat, pos, cmp), found == std::string::npos ? RW_NPOS : found);
+                ASSERT_EQ(
+                    sign(s.compareTo(before, cmp)),
+                    sign(a.compare(cmp == RWCString::exact ? beforeRef : asciiLower(beforeRef))));
+                ASSERT_EQ(s.hash(cmp) == before.hash(cmp),
+                          a == (cmp == RWCString::exact ? beforeRef : asciiLower(beforeRef)));
+            }
+            const char c = alphabet[pick(alphabet.size() - 1)];
+            ASSERT_EQ(s.first(c, pos),
+                      ref.find(c, pos) == std::string::npos ? RW_NPOS : ref.find(c, pos));
+            ASSERT_EQ(s.last(c), ref.rfind(c) == std::string::npos ? RW_NPOS : ref.rfind(c));
+        }
+    }
+}
+
+TEST(RWCString, ModifiersTakeTheirOwnBytesAndStripByCharacter) {
     struct Case {
         const char* start;
         RWCString (*edit)(RWCString);
         const char* expected;
     };
     const Case cases[] = {
-        {"hello", [](RWCString s) { return s.remove(1, 100); }, "h"},
-        {"hello", [](RWCString s) { return s.remove(1, 2); }, "hlo"},
-        {"hello", [](RWCString s) { return s.replace(1, 3, "EY"); }, "hEYo"},
-        {"hello", [](RWCString s) { return s.replace(5, 9, "!"); }, "hello!"},
-        {"hello", [](RWCString s) { return s.prepend("> "); }, "> hello"},
-        {"hello", [](RWCString s) { return s.insert(2, '-', 3); }, "he---llo"},
-        {"hello", [](RWCString s) { return s.append(RWCString("world"), 3); }, "hellowor"},
         {"hello", [](RWCString s) { return s.append(s); }, "hellohello"},
         {"hello", [](RWCString s) { return s.insert(1, s.data() + 2, 2); }, "hllello"},
         {"hello", [](RWCString s) { return s.replace(0, 1, s.data() + 1, 4); }, "elloello"},
-        {"hi", [](RWCString s) { return s.append('!', 0); }, "hi"},
+        {"hello", [](RWCString s) { return s.insert(2, '-', 3); }, "he---llo"},
+        {"hello", [](RWCString s) { return s.append(RWCString("world"), 3); }, "hellowor"},
+        {"  pad  ", [](RWCString s) { return RWCString(s.strip(RWCString::both)); }, "pad"},
+        {"  pad  ", [](RWCString s) { return RWCString(s.strip(RWCString::leading)); }, "pad  "},
+        {"xxpadx", [](RWCString s) { return RWCString(s.strip(RWCString::both, 'x')); }, "pad"},
+        {"world",
+         [](RWCString s) {
+             RWCString t("hello");
+             t(0, 2) = s(3, 2);  // one sub-string assigned to another
+             return t;
+         },
+         "ldllo"},
     };
     for (const Case& c : cases) EXPECT_EQ(bytes(c.edit(RWCString(c.start))), c.expected) << c.start;
-    RWCString grow;
-    for (int i = 0; i < 1000; ++i) grow.append(static_cast<char>('a' + i % 26));
-    EXPECT_EQ(grow.length(), 1000u);
-    EXPECT_EQ(grow[999], static_cast<char>('a' + 999 % 26));
-    RWCString padded("ab");
-    padded.resize(4);
-    EXPECT_EQ(bytes(padded), "ab  ");
-    padded.resize(1);
-    EXPECT_EQ(bytes(padded), "a");
-    RWCString assigned("x");
-    assigned = "a much longer text than fifteen bytes";
-    EXPECT_EQ(bytes(assigned), "a much longer text than fifteen bytes");
-    assigned = 'c';
-    EXPECT_EQ(bytes(assigned), "c");
-}
-
-TEST(RWCString, SearchFindsLowestPositionFromStart) {
-    RWCString s("abcabcab");
-    EXPECT_EQ(s.index("bc"), 1u);
-    EXPECT_EQ(s.index("bc", 2), 4u);
-    EXPECT_EQ(s.index("bc", 5), RW_NPOS);
-    EXPECT_EQ(s.index("", 3), 3u);
-    EXPECT_EQ(s.index("", 8), 8u);
-    EXPECT_EQ(s.index("", 9), RW_NPOS);
-    EXPECT_EQ(s.index("ABC", 1, RWCString::ignoreCase), 3u);
-    EXPECT_FALSE(s.contains("abcd"));
-    EXPECT_EQ(s.first('c'), 2u);
-    EXPECT_EQ(s.first('c', 3), 5u);
-    EXPECT_EQ(s.last('a'), 6u);
-    EXPECT_EQ(s.first('z'), RW_NPOS);
-    EXPECT_TRUE(s.subString("ca") == "ca");
-    EXPECT_EQ(s.subString("ca").start(), 2u);
-    EXPECT_TRUE(s.subString("zz").isNull());
-
-    // Random patterns against std::string::find.
-    std::mt19937 rng(7);
-    for (int round = 0; round < 2000; ++round) {
-        std::string text(rng() % 40, '\0'), pat(rng() % 4, '\0');
-        for (char& c : text) c = static_cast<char>(rng() % 3);
-        for (char& c : pat) c = static_cast<char>(rng() % 3);
-        const std::size_t start = rng() % 45;
-        const std::size_t expected = start > text.size() ? RW_NPOS : text.find(pat, start);
-        EXPECT_EQ(RWCString(text).index(RWCString(pat), start),
-                  expected == std::string::npos ? RW_NPOS : expected);
-    }
-}
-
-TEST(RWCString, SubStringsReferToAndEditTheParent) {
-    RWCString s("hello world");
-    RWCSubString w = s(6, 5);
-    EXPECT_TRUE(w == "world");
-    EXPECT_EQ(w[0], 'w');
-    EXPECT_THROW(w[5], RWBoundsErr);
-    w = "there";
-    EXPECT_EQ(bytes(s), "hello there");
-    s(0, 5) = "hi";
-    EXPECT_EQ(bytes(s), "hi there");
-    s(3, 5).toUpper();
-    EXPECT_EQ(bytes(s), "hi THERE");
-    const RWCString c("  pad  ");
-    EXPECT_TRUE(c.strip(RWCString::both) == "pad");
-    EXPECT_TRUE(c.strip(RWCString::leading) == "pad  ");
-    EXPECT_TRUE(c.strip() == "  pad");
-    EXPECT_EQ(RWCString(c(2, 3)), RWCString("pad"));
-    RWCString shared(std::string(30, 'a'));
-    RWCString other(shared);
-    other(0, 1) = "b";
-    EXPECT_EQ(shared[0], 'a');
-}
-
-TEST(RWCString, OrderingAndHashing) {
-    EXPECT_LT(RWCString("ab"), RWCString("abc"));
-    EXPECT_GT("b", RWCString("abc"));
-    EXPECT_LT(RWCString("\x7f"), RWCString("\x80"));  // unsigned bytes
-    EXPECT_EQ(RWCString("abc").compareTo("ABC", RWCString::ignoreCase), 0);
-    EXPECT_EQ(RWCString("abc").hash(), RWCString("abc").hash());
-    EXPECT_NE(RWCString("abc").hash(), RWCString("ABC").hash());
-    EXPECT_EQ(RWCString("abc").hash(RWCString::ignoreCase),
-              RWCString("ABC").hash(RWCString::ignoreCase));
-    EXPECT_EQ(bytes(RWCString("ab") + "cd" + RWCString("ef")), "abcdef");
-    EXPECT_EQ(bytes(toUpper(RWCString("aZ"))), "AZ");
+    EXPECT_TRUE(RWCString("abcabc").subString("ca") == "ca");
+    EXPECT_EQ(RWCString("abcabc").subString("ca").start(), 2u);
+    EXPECT_TRUE(RWCString("abc").subString("zz").isNull());
     std::istringstream in("  first second");
     RWCString word;
     in >> word;
     EXPECT_EQ(bytes(word), "first");
+    std::ostringstream out;
+    out << RWCString("a\0b", 3);
+    EXPECT_EQ(out.str(), std::string("a\0b", 3));
     EXPECT_EQ(bytes(RWCString(static_cast<const char*>(nullptr))), "");
+    EXPECT_EQ(bytes(RWCString("ab") + "cd" + RWCString("ef")), "abcdef");
+    EXPECT_EQ(bytes(toUpper(RWCString("aZ@[`{"))), "AZ@[`{");
 }
 
 // Eight threads copy, append to and drop copies of shared strings at once; run under TSan.

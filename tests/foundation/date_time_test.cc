@@ -131,6 +131,10 @@ TEST(RWTimeTest, FieldsRoundTripThroughExtractInSeveralZones) {
     RWTime(2177452800UL).extract(&t, kUtc);
     EXPECT_EQ(fieldsOf(t), (std::vector<int>{70, 0, 1, 0, 0, 0, 4, 0, 0}));  // a Thursday
     EXPECT_EQ(t.tm_gmtoff, 0);
+    for (const char* name : {"+03", "+02", "+03", "BST", "GMT"}) {  // names one byte apart
+        RWTime(2177452800UL).extract(&t, RWZoneSimple(0, name));
+        EXPECT_STREQ(t.tm_zone, name);
+    }
     for (long west : {0L, 3600L, -3600L, -19800L, 43200L, -50400L, 75L}) {
         const RWZoneSimple z(west, "Z");
         for (unsigned long s : {1UL, 2177452800UL, 5354524800UL, 253402300799UL + k1901 - 86400}) {

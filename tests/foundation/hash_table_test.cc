@@ -37,6 +37,27 @@ TEST(RWHashTable, BucketCountIsExactlyAsAskedAndResizeOnlyChangesIt) {
     EXPECT_EQ(set.buckets(), 0u);
 }
 
+// Equal to every item, with the hash code it is given: a look-up finds the stored item exactly
+// when the two codes agree modulo the bucket count.
+struct EqualToAll : RWCollectable {
+    explicit EqualToAll(unsigned h) : h(h) {}
+    unsigned hash() const override { return h; }
+    RWBoolean isEqual(const RWCollectable*) const override { return true; }
+    unsigned h;
+};
+
+TEST(RWHashTable, LookUpSearchesTheBucketOfTheHashModuloTheBucketCount) {
+    for (unsigned n : {7u, 10u, 16u}) {
+        EqualToAll stored(12);
+        RWHashTable table(n);
+        table.insert(&stored);
+        for (unsigned h : {12u, 13u, 12u + n, 12u % n, 28u, 12u + 7 * n}) {
+            const EqualToAll probe(h);
+            EXPECT_EQ(table.find(&probe), h % n == 12 % n ? &stored : nullptr) << n << " " << h;
+        }
+    }
+}
+
 TEST(RWHashTable, ZeroBucketsHoldNothing) {
     RWCollectableInt one(1);
     RWHashTable table(0);

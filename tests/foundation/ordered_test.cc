@@ -144,6 +144,21 @@ TEST(RWOrdered, ClearAndDestroyDeletesEachDistinctItemOnce) {
     EXPECT_TRUE(deaths == 3 && v.isEmpty());
 }
 
+TEST(RWOrdered, EqualWhenTheItemsAreEqualInOrder) {
+    RWCollectableInt one(1), alsoOne(1), two(2);
+    const auto make = [](std::vector<RWCollectable*> items) {
+        auto v = std::make_unique<RWOrdered>();
+        for (RWCollectable* p : items) v->insert(p);
+        return v;
+    };
+    const auto a = make({&one, &two, nullptr});
+    EXPECT_TRUE(*a == *make({&alsoOne, &two, nullptr}));
+    EXPECT_FALSE(*a == *make({&two, &one, nullptr}));
+    EXPECT_FALSE(*a == *make({&one, &two}));
+    EXPECT_FALSE(*make({nullptr}) == *make({&one}));
+    EXPECT_FALSE(*make({&one}) == *make({nullptr}));
+}
+
 TEST(RWOrderedIterator, WalksInOrderAndEndsWithNullForever) {
     RWCollectableInt a(1), b(2), c(3);
     RWOrdered v;

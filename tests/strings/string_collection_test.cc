@@ -76,6 +76,7 @@ TEST(QelStringCollection, SplitConcatAndChunksMatchReferenceOnRandomTexts) {
         sc.split(qs(text), static_cast<SC::StripType>(strip), d);
         ASSERT_EQ(itemsOf(sc), referenceSplit(text, strip, d)) << round;
         const QelString joined = sc.concat(d);
+        ASSERT_EQ(joined.capacity(), joined.length()) << "the joined length is reserved";
         if (strip == SC::noStrip) {
             ASSERT_EQ(std::string(joined.data(), joined.length()), text.substr(0, text.find('\0')));
         }
