@@ -13,6 +13,8 @@
 #include "qelkit/collections/qel_resize_hash_table.h"
 #include "qelkit/collections/qel_sorted_vector.h"
 #include "qelkit/foundation/rw_defs.h"
+#include "qelkit/foundation/rw_hash_table.h"
+#include "qelkit/foundation/rw_sorted_vector.h"
 #include "tests/collections/live_item.h"
 
 namespace {
@@ -57,12 +59,13 @@ void agreeWithModel(const Kind& k, unsigned seed, int steps) {
         std::vector<RWCollectable*> equal;
         std::copy_if(model.begin(), model.end(), std::back_inserter(equal), isItem);
         RWCollectable* const first = equal.empty() ? nullptr : equal[0];
-        if (op < 5) {  // op 4: insertunique, the others insert
-            RWCollectable* got = op == 4 ? k.u->insertunique(item) : k.c->insert(item);
-            ASSERT_EQ(got, !first    ? item
-                           : op == 4 ? (k.uniqueAnswersIt ? first : nullptr)
-                                     : (k.insertRefuses ? first : item));
-            if (!first || (op != 4 && !k.insertRefuses))
+        if (op < 5) {  // op 4: insertunique where there is one, the others insert
+            const bool unique = op == 4 && k.u != nullptr;
+            RWCollectable* got = unique ? k.u->insertunique(item) : k.c->insert(item);
+            ASSERT_EQ(got, !first   ? item
+                           : unique ? (k.uniqueAnswersIt ? first : nullptr)
+                                    : (k.insertRefuses ? first : item));
+            if (!first || (!unique && !k.insertRefuses))
                 model.insert(k.order == kAtTheEnd || k.order == kUnordered
                                  ? model.end()
                                  : std::upper_bound(model.begin(), model.end(), item, before),
@@ -118,7 +121,17 @@ TEST(Collections, RandomOperationsAgreeWithModels) {
     QelResizeHashTable table(1, 3);
     QelResizeSet set(1);
     QelResizeIdentitySet identitySet(2);
+    RWOrdered rwOrdered(1);
+    RWSortedVector rwSorted(1);
+    RWHashTable rwTable(7);
+    RWSet rwSet(8);
+    RWIdentitySet rwIdentitySet(5);
     const Kind kinds[] = {
+        {"RWOrdered", &rwOrdered, nullptr, kAtTheEnd, false, false, false},
+        {"RWSortedVector", &rwSorted, nullptr, kByValue, false, false, false},
+        {"RWHashTable", &rwTable, nullptr, kUnordered, false, false, false},
+        {"RWSet", &rwSet, nullptr, kUnordered, false, true, false},
+        {"RWIdentitySet", &rwIdentitySet, nullptr, kUnordered, true, true, false},
         {"ordered", &ordered, &ordered, kAtTheEnd, false, false, false},
         {"sorted vector", &sorted, &sorted, kByValue, false, false, false},
         {"identity vector", &identityVector, &identityVector, kByAddress, true, false, false},

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// The string hash: case folding agrees with the exact form byte for byte, every byte (NULs
-// included) counts, and every output bit (the low ones pick buckets) depends on every input bit.
+// The string hash: case folding agrees with the exact form byte for byte, and every byte (NULs
+// included) counts.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "qelkit/foundation/rw_cstring.h"
 
@@ -45,26 +43,6 @@ TEST(RWCStringHash, EveryBitAndTrailingNulChangesTheHash) {
         }
     }
     EXPECT_EQ(seen.size(), texts);
-}
-
-TEST(RWCStringHash, EachInputBitFlipsEachOutputBitHalfTheTime) {
-    std::mt19937 rng(3);
-    for (std::size_t len : {3, 8, 13, 16}) {
-        const int trials = 1000;
-        std::vector<int> flips(8 * len * 32);  // [input bit][output bit]
-        for (int t = 0; t < trials; ++t) {
-            std::string s(len, '\0');
-            for (char& c : s) c = static_cast<char>(rng());
-            const unsigned h = RWCString(s.data(), len).hash();
-            for (std::size_t bit = 0; bit < 8 * len; ++bit) {
-                std::string u = s;
-                u[bit / 8] = static_cast<char>(u[bit / 8] ^ (1 << (bit % 8)));
-                const unsigned d = h ^ RWCString(u.data(), len).hash();
-                for (int out = 0; out < 32; ++out) flips[bit * 32 + out] += (d >> out) & 1;
-            }
-        }
-        for (int f : flips) ASSERT_NEAR(f, trials / 2, trials / 10) << len;
-    }
 }
 
 }  // namespace

@@ -131,19 +131,6 @@ TEST(RWOrdered, SearchesCallIsEqualOnStoredItemsOnly) {
     EXPECT_EQ(v.index(&b), 2u);
 }
 
-TEST(RWOrdered, ClearAndDestroyDeletesEachDistinctItemOnce) {
-    int deaths = 0;
-    RWOrdered v;
-    RWCollectable* twice = new Counted(&deaths);  // owned by v until clearAndDestroy, as are
-    RWCollectable* once = new Counted(&deaths);   // the others
-    for (RWCollectable* p : {twice, once, static_cast<RWCollectable*>(nullptr), twice}) v.insert(p);
-    RWCollectable* third = v.insert(new Counted(&deaths));
-    v.removeAndDestroy(third);
-    EXPECT_TRUE(deaths == 1 && v.entries() == 4);
-    v.RWCollection::clearAndDestroy();
-    EXPECT_TRUE(deaths == 3 && v.isEmpty());
-}
-
 TEST(RWOrdered, EqualWhenTheItemsAreEqualInOrder) {
     RWCollectableInt one(1), alsoOne(1), two(2);
     const auto make = [](std::vector<RWCollectable*> items) {

@@ -75,15 +75,6 @@ TEST(RWTValHashMap, MatchesStdMapUnderRandomUse) {
     }
 }
 
-TEST(RWTValHashMap, InsertKeepsTheFirstValue) {
-    IntMap m(8);
-    EXPECT_TRUE(m.insert(3, "three"));
-    EXPECT_FALSE(m.insert(3, "again"));
-    std::string out;
-    EXPECT_TRUE(m.findValue(3, out));
-    EXPECT_EQ(out, "three");
-}
-
 struct Counted {
     Counted(int v, int* deaths) : v(v), deaths(deaths) {}
     ~Counted() { ++*deaths; }
