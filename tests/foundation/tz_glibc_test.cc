@@ -193,8 +193,16 @@ TEST(TzZoneAgainstGlibc, InstalledZonesAndListedRules) {
         Instants instants = someInstants(rng);
         const TzRule rule = TzRule::parse(tz.c_str());
         for (std::int64_t year : {1900, 1970, 2024, 2400, 2401})
-            for (int which : {0, 1})
-                for (int d : {-1, 0}) instants.push_back(rule.changeAt(which, year) + d);
+            for (int which : {0, 1}) {
+                const std::int64_t c = rule.changeAt(which, year);
+                instants.insert(instants.end(), {c - 1, c});
+                // A change inside its own UTC year starts a span there.
+                const date::year_month_day in{
+                    date::floor<date::days>(date::sys_seconds{std::chrono::seconds{c}})};
+                if (int(in.year()) == year) {
+                    ASSERT_EQ(c, rule.spanAt(c).start) << tz << " " << year;
+                }
+            }
         ASSERT_EQ("", compareWithGlibc(tz, instants));
     }
     unsetenv("TZ");
