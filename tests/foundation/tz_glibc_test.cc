@@ -37,11 +37,8 @@ std::string compareWithGlibc(const std::string& tz, Instants instants) {
                              zone.name(1);
     if (glibc != ours) return tz + ": tzset " + glibc + ", TzZone " + ours;
     // Every span boundary the zone reports from 1890 to 2110, and the instants either side.
-    for (std::int64_t t = -2524521600; t < 4417977600;) {
-        const std::int64_t end = zone.spanAt(t).end;
-        instants.insert(instants.end(), {end - 1, end, end + 1});
-        t = end;
-    }
+    for (std::int64_t t = zone.spanAt(-2524521600).end; t < 4417977600; t = zone.spanAt(t).end)
+        instants.insert(instants.end(), {t - 1, t, t + 1});
     for (const std::int64_t t : instants) {
         const std::time_t tt = static_cast<std::time_t>(t);
         struct tm tm;
