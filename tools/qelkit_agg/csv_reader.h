@@ -45,20 +45,22 @@ class CsvReader {
     // fields point into [p, end) or into the reader; they stay valid until the next call.
     const char* read(const char* p, const char* end, bool final, CsvRecord& record);
 
-    // The kept fields of the last record read.
+    // The kept fields of the last record read; those at and after its field count are left
+    // from earlier records.
     const std::vector<std::string_view>& fields() const noexcept { return _fields; }
     // Keep every field of the records read from now on (the first row names the columns).
     void keepAll(bool all) noexcept { _keepAll = all; }
 
   private:
     void keepField(const char* data, std::size_t size, std::size_t index);
+    const char* scanUnquoted(const char* p, const char* end) const noexcept;
 
     CsvDialect _dialect;
     std::size_t _keep;
     bool _keepAll = false;
     unsigned char _stop[256];  // bytes that end an unquoted field: delimiter, '\n', NUL
-    std::vector<std::string_view> _fields;
-    std::string _unquoted;  // kept quoted fields with "" inside, as their text
+    std::vector<std::string_view> _fields;  // `_keep` of them, or every field with keepAll
+    std::string _unquoted;                  // kept quoted fields with "" inside, as their text
     std::vector<std::pair<std::size_t, std::size_t>> _unquotedSpans;  // field index, offset
 };
 

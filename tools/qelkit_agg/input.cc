@@ -51,6 +51,18 @@ MappedFile::MappedFile(int fd, std::size_t size, const std::string& name) : _siz
 
 MappedFile::~MappedFile() { ::munmap(const_cast<char*>(_data), _size); }
 
+void MappedFile::populate(std::size_t from, std::size_t to) const noexcept {
+#if defined(MADV_POPULATE_READ)
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    from -= from % page;
+    to = std::min(to, _size);
+    if (from < to) ::madvise(const_cast<char*>(_data) + from, to - from, MADV_POPULATE_READ);
+#else
+    (void)from;
+    (void)to;
+#endif
+}
+
 BusErrorGuard::BusErrorGuard(const char* begin, std::size_t size, const std::string& message) {
     guardBegin = begin;
     guardSize = size;

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <thread>
 
 Merger::Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> names,
-               std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine)
+               std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine,
+               unsigned jobs)
     : _options(options),
       _layout(layout),
       _names(std::move(names)),
@@ -14,6 +16,7 @@ Merger::Merger(const AggOptions& options, const RowLayout& layout, std::vector<s
       _out(out),
       _err(err),
       _line(firstLine),
+      _jobs(jobs),
       _groups(layout.valueFields.size()) {}
 
 std::string Merger::periodLabel(std::int64_t period) {
@@ -94,30 +97,66 @@ void Merger::writeAggregation() {
         return groups[a].period != groups[b].period ? groups[a].period < groups[b].period
                                                     : rank[groups[a].key] < rank[groups[b].key];
     });
-    std::vector<std::uint64_t> overflows(_layout.valueFields.size(), 0);
-    for (const std::uint32_t g : order) {
-        _text = periodLabel(groups[g].period);
-        if (!_layout.keyFields.empty()) appendKeyFields(_text, _keys.key(groups[g].key));
-        _text.push_back(separator);
-        _text += std::to_string(groups[g].count);
+    // The lines are formatted block by block, `jobs` blocks at a time on as many threads, and
+    // written in order: formatting numbers is the longest part of the output.
+    constexpr std::size_t BLOCK = 4096;
+    const std::size_t jobs = std::max<std::size_t>(1, _jobs);
+    std::vector<std::string> texts(jobs);
+    std::vector<std::vector<std::uint64_t>> overflows(
+        jobs, std::vector<std::uint64_t>(_layout.valueFields.size(), 0));
+    for (std::size_t round = 0; round < order.size(); round += BLOCK * jobs) {
+        auto format = [&, round](std::size_t part) {
+            const std::size_t first = std::min(order.size(), round + part * BLOCK);
+            const std::size_t last = std::min(order.size(), first + BLOCK);
+            texts[part].clear();
+            formatGroups(order.data() + first, order.data() + last, texts[part], overflows[part]);
+        };
+        std::vector<std::thread> threads;
+        for (std::size_t part = 1; part < jobs && round + part * BLOCK < order.size(); ++part)
+            threads.emplace_back(format, part);
+        format(0);
+        for (std::thread& t : threads) t.join();
+        for (std::size_t part = 0; part <= threads.size(); ++part) _out.write(texts[part]);
+    }
+    for (std::size_t part = 1; part < jobs; ++part)
+        for (std::size_t v = 0; v < overflows[0].size(); ++v) overflows[0][v] += overflows[part][v];
+    for (std::size_t v = 0; v < overflows[0].size(); ++v) {
+        const std::uint64_t n = overflows[0][v];
+        if (n == 0) continue;
+        const std::size_t field = _layout.valueFields[v];
+        _err.message("the sum of column " + std::to_string(field + 1) + " ('" +
+                     shownField(_names[field]) + "') overflowed to infinity in " +
+                     std::to_string(n) + (n == 1 ? " group" : " groups"));
+    }
+}
+
+void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,
+                          std::vector<std::uint64_t>& overflows) const {
+    const char separator = _options.format == OutputFormat::Csv ? ',' : '\t';
+    const auto& groups = _groups.groups();
+    std::string label;
+    std::int64_t labelPeriod = 0;
+    for (; first != last; ++first) {
+        const std::uint32_t g = *first;
+        if (label.empty() || groups[g].period != labelPeriod) {
+            label.clear();
+            appendLocalTime(label, groups[g].period, *_layout.zone);
+            labelPeriod = groups[g].period;
+        }
+        text += label;
+        if (!_layout.keyFields.empty()) appendKeyFields(text, _keys.key(groups[g].key));
+        text.push_back(separator);
+        text += std::to_string(groups[g].count);
         for (std::size_t v = 0; v < _layout.valueFields.size(); ++v) {
             const double sum = _groups.sum(g, v);
             if (!std::isfinite(sum)) ++overflows[v];
             for (const double x : {sum, _groups.min(g, v), _groups.max(g, v),
                                    sum / static_cast<double>(groups[g].count)}) {
-                _text.push_back(separator);
-                appendNumber(_text, x);
+                text.push_back(separator);
+                appendNumber(text, x);
             }
         }
-        _text.push_back('\n');
-        _out.write(_text);
-    }
-    for (std::size_t v = 0; v < overflows.size(); ++v) {
-        if (overflows[v] == 0) continue;
-        const std::size_t field = _layout.valueFields[v];
-        _err.message("the sum of column " + std::to_string(field + 1) + " ('" +
-                     shownField(_names[field]) + "') overflowed to infinity in " +
-                     std::to_string(overflows[v]) + (overflows[v] == 1 ? " group" : " groups"));
+        text.push_back('\n');
     }
 }
 

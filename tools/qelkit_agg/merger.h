@@ -19,9 +19,11 @@
 class Merger {
   public:
     // `names`: the column names, by 0-based column; `shownName`: the input as messages name
-    // it; `firstLine`: the line number of the first data byte.
+    // it; `firstLine`: the line number of the first data byte; `jobs`: threads that may
+    // format the output.
     Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> names,
-           std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine);
+           std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine,
+           unsigned jobs);
 
     // Takes the next chunk result in input order. Returns false once --strict has stopped
     // at a bad row (that row reported, nothing after it).
@@ -39,6 +41,9 @@ class Merger {
   private:
     std::string periodLabel(std::int64_t period);
     void appendKeyFields(std::string& line, std::string_view key) const;
+    // Appends the output lines of groups [first, last) to `text`, counting overflowed sums.
+    void formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,
+                      std::vector<std::uint64_t>& overflows) const;
 
     const AggOptions& _options;
     const RowLayout& _layout;
@@ -47,6 +52,7 @@ class Merger {
     OutputSink& _out;
     Reporter& _err;
     std::uint64_t _line;  // the line number where the next chunk starts
+    unsigned _jobs;
     std::uint64_t _rows = 0;
     std::uint64_t _skipped = 0;
     std::uint64_t _blankLines = 0;

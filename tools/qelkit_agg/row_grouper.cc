@@ -22,6 +22,31 @@ constexpr std::int64_t LAST_WALL =
 
 enum class Number { Ok, NotANumber, OutOfRange };
 
+constexpr double POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The common readings ("-12.75"): a sign, at most 15 digits and a point. Their digits make an
+// integer below 2^53 and the point a power of ten that a double holds exactly, so one division
+// gives the correctly rounded value (Clinger's fast path). Returns false for anything else.
+bool plainDecimal(const char* p, const char* end, double& value) noexcept {
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    const char* const first = p;
+    std::uint64_t digits = 0;
+    for (; p < end && static_cast<unsigned>(*p - '0') <= 9; ++p)
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    const char* const point = p;
+    if (p < end && *p == '.') {
+        for (++p; p < end && static_cast<unsigned>(*p - '0') <= 9; ++p)
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    }
+    const long count = (p - first) - (p > point ? 1 : 0);
+    if (p != end || count == 0 || count > 15) return false;
+    value = static_cast<double>(digits) / POWERS_OF_TEN[p > point ? p - point - 1 : 0];
+    if (negative) value = -value;
+    return true;
+}
+
 // The whole field as a finite decimal number, blanks around it allowed.
 Number parseNumber(std::string_view field, double& value) {
     const char* first = field.data();
@@ -30,6 +55,7 @@ Number parseNumber(std::string_view field, double& value) {
     while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
     if (last - first > 1 && *first == '+' && first[1] != '-') ++first;
     if (first == last) return Number::NotANumber;
+    if (plainDecimal(first, last, value)) return Number::Ok;
     const std::from_chars_result r = std::from_chars(first, last, value);
     if (r.ptr != last) return Number::NotANumber;
     if (r.ec == std::errc::result_out_of_range) {

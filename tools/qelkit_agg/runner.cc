@@ -140,6 +140,7 @@ class Run {
     int _status = kAggOk;
     std::string _failure;
     // The mapped file, cut at offsets k * _chunk from chunk _firstChunk on.
+    const MappedFile* _map = nullptr;
     const char* _data = nullptr;
     std::size_t _size = 0;
     std::size_t _firstChunk = 0;
@@ -205,7 +206,7 @@ bool Run::setUp(const Preamble& pre) {
     for (std::size_t c = 0; c < needed; ++c)
         names[c] = _options.header ? pre.fields[c] : "c" + std::to_string(c + 1);
     _merger = std::make_unique<Merger>(_options, _layout, std::move(names), _shownName, _out, _err,
-                                       pre.lineBreaks + 1);
+                                       pre.lineBreaks + 1, _jobs);
     _merger->addBlankLines(pre.blankLines);
     return true;
 }
@@ -270,6 +271,7 @@ void Run::work(bool mapped) {
                                    nextLineStart(_data, _data + (_firstChunk + seq) * _chunk,
                                                  _data + _size) -
                                    _data);
+                _map->populate(begin, stopAt(seq));
                 result.emplace(groupChunk(_layout, _data, 0, begin, stopAt(seq), _size));
             } else {
                 _cv.wait(lock, [this] { return _stop || _produced || !_jobsQueue.empty(); });
@@ -308,6 +310,7 @@ int Run::runMapped(int fd, std::size_t size) {
                               std::string(_err.progressEnabled() ? Reporter::CLEAR_LINE : "") +
                                   "qelkit-agg: " + _shownName +
                                   ": the file changed size while it was being read\n");
+    _map = &map;
     _data = map.data();
     _size = size;
     _total = size;
