@@ -54,7 +54,6 @@ class OutputSink {
     std::unique_ptr<z_stream> _zlib;  // null for plain output
     std::string _buffer;
     std::string _packed;
-    int _errno = 0;
     std::string _error;
 };
 

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: Apache-2.0
+// qelkit-agg's CSV reader on arbitrary bytes, checked for the properties its chunking relies on:
+// a reader started at any record start finds the same records as one that read from the start;
+// a record that a reader given only a prefix of the data (not final) returns is the record the
+// whole data gives; line breaks add up to the line feeds read; kept fields never reach past
+// their record (or are unescaped copies, no longer than it).
+//
+// Input: [control: bits 0-1 pick the delimiter (',', ';', tab, '"'), bit 2 collapse, bit 3 no
+//         quotes, bits 4-7 seed the prefix lengths][data...]
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/qelkit_agg/csv_reader.h"
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, std::size_t size) {
+    if (size < 1) return 0;
+    CsvDialect dialect;
+    dialect.delimiter = ",;\t\""[input[0] & 3];
+    dialect.collapse = (input[0] & 4) != 0;
+    dialect.quotes = (input[0] & 8) == 0 && dialect.delimiter != '"';
+    const std::string data(reinterpret_cast<const char*>(input) + 1, size - 1);
+    const char* const begin = data.data();
+    const char* const end = begin + data.size();
+
+    CsvReader reader(dialect, 3);
+    CsvRecord record;
+    std::vector<const char*> starts;
+    for (const char* p = begin; p < end;) {
+        starts.push_back(p);
+        const char* next = reader.read(p, end, true, record);
+        check(next != nullptr && next > p && next <= end);
+        const auto lineFeeds = static_cast<std::size_t>(std::count(p, next, '\n'));
+        check(record.lineBreaks == lineFeeds);
+        for (std::size_t i = 0; i < std::min<std::size_t>(3, record.fieldCount); ++i) {
+            const std::string_view f = reader.fields()[i];
+            const bool inside = f.data() >= p && f.data() + f.size() <= next;
+            check(inside || f.size() <= static_cast<std::size_t>(next - p));
+        }
+        p = next;
+    }
+    // Restart at every third record start, and read prefixes that are not final.
+    unsigned seed = input[0] >> 4;
+    for (std::size_t i = 0; i < starts.size(); i += 3) {
+        CsvReader again(dialect, 0);
+        const char* p = starts[i];
+        for (std::size_t j = i; j < starts.size(); ++j) {
+            check(p == starts[j]);
+            const char* full = again.read(p, end, true, record);
+            seed = seed * 1103515245u + 12345u;
+            const auto cut = p + (seed >> 8) % static_cast<std::size_t>(end - p + 1);
+            const char* partial = again.read(p, cut, false, record);
+            check(partial == nullptr || partial == full);
+            p = full;
+        }
+        check(p == end);
+    }
+    // A speculative chunk start is a line start, never past the data.
+    for (std::size_t at = 0; at <= data.size(); at += 1 + data.size() / 7) {
+        const char* s = nextLineStart(begin, begin + at, end);
+        check(s >= begin + at && s <= end && (s == begin || s == end || s[-1] == '\n'));
+    }
+    return 0;
+}
