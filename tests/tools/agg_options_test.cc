@@ -62,27 +62,15 @@ TEST(AggOptions, AcceptsLongShortAttachedAndAbbreviatedForms) {
 // Exact names only: every --help name and library description in its usual spellings, and
 // none of the texts the library's substring rules would still take for some period.
 TEST(AggOptions, PeriodNamesAreExact) {
+    // clang-format off
     const std::pair<const char*, TimeAggregationType> accepted[] = {
-        {"minute", OneMinute},
-        {"One Minute", OneMinute},
-        {"2 minutes", TwoMinute},
-        {"5min", FiveMinute},
-        {"Ten-Minute", TenMinute},
-        {"15 minute", FifteenMinute},
-        {"quarter_hour", FifteenMinute},
-        {"30 MINUTE", HalfHour},
-        {"Half-Hour", HalfHour},
-        {"hour", Hour},
-        {"hourly", Hour},
-        {"All Hours", AllHours},
-        {"week-hour", WeekHour},
-        {"Month Hour", MonthHour},
-        {"  day ", Day},
-        {"weeks", Week},
-        {"Month", Month},
-        {"yearly", Year},
-        {"None", None},
-    };
+        {"minute", OneMinute}, {"One Minute", OneMinute}, {"2 minutes", TwoMinute},
+        {"5min", FiveMinute}, {"Ten-Minute", TenMinute}, {"15 minute", FifteenMinute},
+        {"quarter_hour", FifteenMinute}, {"30 MINUTE", HalfHour}, {"Half-Hour", HalfHour},
+        {"hour", Hour}, {"hourly", Hour}, {"All Hours", AllHours}, {"week-hour", WeekHour},
+        {"Month Hour", MonthHour}, {"  day ", Day}, {"weeks", Week}, {"Month", Month},
+        {"yearly", Year}, {"None", None}};
+    // clang-format on
     for (const auto& [text, period] : accepted) {
         TimeAggregationType got = Year;
         EXPECT_TRUE(periodFromName(text, got)) << text;
@@ -98,12 +86,15 @@ TEST(AggOptions, PeriodNamesAreExact) {
 TEST(AggOptions, FlagsAndTextOptionsAreStored) {
     AggOptions o;
     ASSERT_EQ(parse("--collapse --header --dst --rows --strict --dates=qel --week-start Monday "
-                    "--zlib out.z -p hour f",
+                    "--zlib out.z --no-quotes -q -j 3 --format=csv -p hour f",
                     o),
               "");
-    EXPECT_TRUE(o.collapse && o.header && o.dst && o.rows && o.strict && o.qelDates);
+    EXPECT_TRUE(o.collapse && o.header && o.dst && o.rows && o.strict && o.qelDates && o.noQuotes &&
+                o.quiet);
     EXPECT_EQ(o.weekStart, "Monday");
     EXPECT_EQ(o.zlibFile, "out.z");
+    EXPECT_EQ(o.jobs, 3u);
+    EXPECT_EQ(o.format, OutputFormat::Csv);
 
     AggOptions sql;
     ASSERT_EQ(parse("--sql ts -p day", sql), "");
@@ -137,6 +128,10 @@ TEST(AggOptions, RejectsMalformedValues) {
         {"-hx", "invalid option -- 'x'"},
         {"--rows=1 -p hour f", "option '--rows' doesn't allow an argument"},
         {"-k", "option '-k' requires an argument"},
+        {"-j 0 -p hour f", "invalid job count '0'"},
+        {"--jobs=257 -p hour f", "invalid job count '257'"},
+        {"--format=xml -p hour f", "invalid format 'xml'"},
+        {"-d \" -p hour f", "the delimiter '\"' needs --no-quotes"},
     };
     for (const auto& c : lines) {
         AggOptions o;

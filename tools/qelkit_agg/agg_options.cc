@@ -118,15 +118,18 @@ const char* const PERIOD_LIST =
 
 using Apply = std::string (*)(const std::string& value, AggOptions& o);
 
+// An option is a flag, which sets one field, or takes a value, which its handler checks and
+// stores.
 struct OptionEntry {
     const char* name;
-    char shortName;  // 0: long form only
-    bool takesValue;
-    Apply apply;  // returns a message, or "" when the value is usable
+    char shortName;          // 0: long form only
+    bool AggOptions::*flag;  // for a flag
+    Apply apply;             // for an option with a value: a message, or "" when usable
+    bool takesValue() const noexcept { return apply != nullptr; }
 };
 
 const OptionEntry OPTIONS[] = {
-    {"delimiter", 'd', true,
+    {"delimiter", 'd', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v == "\\t" || v == "tab") {
              o.delimiter = '\t';
@@ -137,114 +140,78 @@ const OptionEntry OPTIONS[] = {
          o.delimiter = v[0];
          return "";
      }},
-    {"collapse", 0, false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.collapse = true;
-         return "";
-     }},
-    {"no-quotes", 0, false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.quotes = false;
-         return "";
-     }},
-    {"header", 0, false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.header = true;
-         return "";
-     }},
-    {"time", 't', true,
+    {"collapse", 0, &AggOptions::collapse, nullptr},
+    {"no-quotes", 0, &AggOptions::noQuotes, nullptr},
+    {"header", 0, &AggOptions::header, nullptr},
+    {"time", 't', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (parseColumn(v, o.timeColumn)) return "";
          return "invalid time column '" + v + "': give a column number from 1";
      }},
-    {"keys", 'k', true,
+    {"keys", 'k', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (parseColumnList(v, o.keyColumns)) return "";
          return "invalid key columns '" + v +
                 "': give distinct column numbers from 1, separated by commas";
      }},
-    {"values", 'v', true,
+    {"values", 'v', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (parseColumnList(v, o.valueColumns)) return "";
          return "invalid value columns '" + v +
                 "': give distinct column numbers from 1, separated by commas";
      }},
-    {"period", 'p', true,
+    {"period", 'p', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          o.periodGiven = true;
          if (periodFromName(v, o.period)) return "";
          return "invalid period '" + v + "': give one of " + PERIOD_LIST;
      }},
-    {"dates", 0, true,
+    {"dates", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v != "nq" && v != "qel")
              return "invalid argument '" + v + "' for '--dates': give nq or qel";
          o.qelDates = v == "qel";
          return "";
      }},
-    {"week-start", 0, true,
+    {"week-start", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v != "Sunday" && v != "Monday" && v != "Friday" && v != "Saturday")
              return "invalid week start '" + v + "': give Sunday, Monday, Friday or Saturday";
          o.weekStart = v;
          return "";
      }},
-    {"dst", 0, false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.dst = true;
-         return "";
-     }},
-    {"zlib", 0, true,
+    {"dst", 0, &AggOptions::dst, nullptr},
+    {"zlib", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v.empty()) return "option '--zlib' needs a file name";
          o.zlibFile = v;
          return "";
      }},
-    {"format", 0, true,
+    {"format", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v != "tsv" && v != "csv") return "invalid format '" + v + "': give tsv or csv";
          o.format = v == "csv" ? OutputFormat::Csv : OutputFormat::Tsv;
          return "";
      }},
-    {"rows", 0, false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.rows = true;
-         return "";
-     }},
-    {"sql", 0, true,
+    {"rows", 0, &AggOptions::rows, nullptr},
+    {"sql", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v.empty()) return "option '--sql' needs a column name";
          o.sql = true;
          o.sqlColumn = v;
          return "";
      }},
-    {"strict", 0, false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.strict = true;
-         return "";
-     }},
-    {"jobs", 'j', true,
+    {"strict", 0, &AggOptions::strict, nullptr},
+    {"jobs", 'j', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          long jobs = 0;
          if (!parsePositive(v, 256, jobs)) return "invalid job count '" + v + "': give 1 to 256";
          o.jobs = static_cast<unsigned>(jobs);
          return "";
      }},
-    {"quiet", 'q', false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.quiet = true;
-         return "";
-     }},
-    {"help", 'h', false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.help = true;
-         return "";
-     }},
-    {"version", 0, false,
-     [](const std::string&, AggOptions& o) -> std::string {
-         o.version = true;
-         return "";
-     }},
+    {"quiet", 'q', &AggOptions::quiet, nullptr},
+    {"help", 'h', &AggOptions::help, nullptr},
+    {"version", 0, &AggOptions::version, nullptr},
 };
 
 // The entry of a long option given as `name` (an exact name or an unambiguous prefix). Sets
@@ -274,7 +241,7 @@ const OptionEntry* findShort(char c) {
 // Checks the options against each other once all are read.
 std::string checkCombination(const std::vector<std::string>& operands, AggOptions& o) {
     if (!o.periodGiven) return "missing option '--period'";
-    if (o.quotes && o.delimiter == '"')
+    if (!o.noQuotes && o.delimiter == '"')
         return "the delimiter '\"' needs --no-quotes: it is the quote character";
     if (o.sql) {
         if (!operands.empty()) return "extra operand '" + operands[0] + "' with '--sql'";
@@ -332,7 +299,7 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
             if (entry == nullptr) return error;
             shown = std::string("--") + entry->name;
             if (eq != std::string::npos) {
-                if (!entry->takesValue) return "option '" + shown + "' doesn't allow an argument";
+                if (!entry->takesValue()) return "option '" + shown + "' doesn't allow an argument";
                 value = arg.substr(eq + 1);
                 hasValue = true;
             }
@@ -341,17 +308,21 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
             if (entry == nullptr) return std::string("invalid option -- '") + arg[1] + "'";
             shown = std::string("-") + arg[1];
             if (arg.size() > 2) {
-                if (!entry->takesValue) return std::string("invalid option -- '") + arg[2] + "'";
+                if (!entry->takesValue()) return std::string("invalid option -- '") + arg[2] + "'";
                 value = arg.substr(2);
                 hasValue = true;
             }
         }
-        if (entry->takesValue && !hasValue) {
+        if (entry->takesValue() && !hasValue) {
             if (i + 1 >= argc) return "option '" + shown + "' requires an argument";
             value = argv[++i];
         }
-        const std::string error = entry->apply(value, options);
-        if (!error.empty()) return error;
+        if (entry->flag != nullptr) {
+            options.*(entry->flag) = true;
+        } else {
+            const std::string error = entry->apply(value, options);
+            if (!error.empty()) return error;
+        }
         if (options.help || options.version) return "";
     }
     return checkCombination(operands, options);

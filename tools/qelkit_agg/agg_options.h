@@ -18,7 +18,7 @@ enum class OutputFormat { Tsv, Csv };
 struct AggOptions {
     char delimiter = ',';
     bool collapse = false;          // a run of delimiters separates like one
-    bool quotes = true;             // RFC 4180 quoted fields; off: '"' is ordinary data
+    bool noQuotes = false;          // '"' is ordinary data, not RFC 4180 quoting
     bool header = false;            // the first row names the columns
     int timeColumn = 1;             // 1-based
     std::vector<int> keyColumns;    // 1-based, in output order

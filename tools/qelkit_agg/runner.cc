@@ -89,7 +89,7 @@ class Run {
     Run(const AggOptions& options, OutputSink& out, Reporter& err)
         : _options(options), _out(out), _err(err), _chunk(aggChunkSize()) {
         _shownName = options.file;
-        _layout.dialect = CsvDialect{options.delimiter, options.collapse, options.quotes};
+        _layout.dialect = CsvDialect{options.delimiter, options.collapse, !options.noQuotes};
         _layout.period = NqTimeAggregation(options.period);
         _layout.monthFirst = options.qelDates;
         _layout.rows = options.rows;
@@ -161,7 +161,7 @@ class Run {
     bool _regular = false;     // the input is a regular file, not standard input
     std::vector<std::thread> _threads;
     Clock::time_point _started = Clock::now();
-    Clock::time_point _shown = Clock::now();
+    Clock::time_point _shown = Clock::now() - PROGRESS_INTERVAL;  // the first is shown at once
 };
 
 bool Run::setUp(const Preamble& pre) {
