@@ -31,6 +31,7 @@
 #include "qelkit/collections/qel_unique_insertable.h"
 
 #include "qelkit/datetime/get_date.h"
+#include "qelkit/datetime/nq_period_sql.h"
 #include "qelkit/datetime/nq_string_to_date.h"
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/datetime/qel_date.h"
