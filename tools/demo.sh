@@ -20,5 +20,6 @@ OUT=build/release/demo-15-minute.tsv
 "$AGG" --header --keys 2 --values 3,5 --period "15 minute" "$SAMPLE" >"$OUT"
 head -15 "$OUT"
 echo
-echo "== The SQL to_char expression for the period: qelkit-agg --sql reading_time --period \"15 minute\""
-"$AGG" --sql reading_time --period "15 minute"
+echo "== The Oracle expression of the period start:" \
+     "qelkit-agg --sql reading_time --period \"15 minute\" --dialect oracle"
+"$AGG" --sql reading_time --period "15 minute" --dialect oracle

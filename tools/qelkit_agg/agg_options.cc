@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/qelkit_agg/sql_expression.h"
+
 namespace {
 
 // ---- Values --------------------------------------------------------------------------------
@@ -201,6 +203,14 @@ const OptionEntry OPTIONS[] = {
          o.sqlColumn = v;
          return "";
      }},
+    {"dialect", 0, nullptr,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (!isSqlDialect(v))
+             return "invalid dialect '" + v +
+                    "': give oracle, postgresql, clickhouse, duckdb or to_char";
+         o.dialect = v;
+         return "";
+     }},
     {"strict", 0, &AggOptions::strict, nullptr},
     {"jobs", 'j', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
@@ -243,6 +253,7 @@ std::string checkCombination(const std::vector<std::string>& operands, AggOption
     if (!o.periodGiven) return "missing option '--period'";
     if (!o.noQuotes && o.delimiter == '"')
         return "the delimiter '\"' needs --no-quotes: it is the quote character";
+    if (!o.dialect.empty() && !o.sql) return "option '--dialect' goes with '--sql'";
     if (o.sql) {
         if (!operands.empty()) return "extra operand '" + operands[0] + "' with '--sql'";
         return "";
@@ -330,7 +341,7 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
 
 const char* aggUsageText() {
     return "Usage: qelkit-agg [OPTION]... FILE\n"
-           "  or:  qelkit-agg --sql COLUMN --period TEXT [--week-start DAY]\n"
+           "  or:  qelkit-agg --sql COLUMN --period NAME [--week-start DAY] [--dialect NAME]\n"
            "Group time-stamped measurements of a delimited FILE by reporting period and key,\n"
            "and print per group the count and the sum, min, max and mean of each value column.\n"
            "FILE may be - for standard input; gzip data is recognised and decompressed.\n"
@@ -355,8 +366,11 @@ const char* aggUsageText() {
            "      --zlib=FILE        write the output zlib-compressed to FILE\n"
            "      --rows             print line number, period start and keys of each grouped\n"
            "                         row instead of the aggregation\n"
-           "      --sql=COLUMN       print the Oracle to_char expression for COLUMN and the\n"
-           "                         period, and exit\n"
+           "      --sql=COLUMN       print the SQL expression that groups COLUMN by the period,\n"
+           "                         and exit\n"
+           "      --dialect=NAME     for --sql: oracle, postgresql, clickhouse or duckdb (the\n"
+           "                         period start as a timestamp), or to_char (the classic\n"
+           "                         Oracle text; the default)\n"
            "      --strict           stop at the first bad row (exit status 1)\n"
            "  -j, --jobs=N           reading threads (default: one per core)\n"
            "  -q, --quiet            no progress line on a terminal\n"

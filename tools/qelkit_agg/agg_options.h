@@ -33,6 +33,7 @@ struct AggOptions {
     bool rows = false;  // one line per grouped row instead of the aggregation
     bool sql = false;   // print the SQL grouping expression and exit
     std::string sqlColumn;
+    std::string dialect;  // --dialect; empty: to_char
     bool strict = false;  // stop at the first bad row
     unsigned jobs = 0;    // reading threads; 0: one per core
     bool quiet = false;   // no progress line

@@ -19,6 +19,7 @@
 #include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/reporter.h"
 #include "tools/qelkit_agg/runner.h"
+#include "tools/qelkit_agg/sql_expression.h"
 
 namespace {
 
@@ -70,11 +71,12 @@ std::unique_ptr<OutputSink> openOutput(const AggOptions& options, std::string& e
 int runTool(const AggOptions& options, Reporter& err) {
     if (!options.weekStart.empty()) QelDate::setStartOfWeek(QelString(options.weekStart.c_str()));
     if (options.sql) {
-        return print(std::string(NqTimeAggregation(options.period)
-                                     .oracleToChar(QelString(options.sqlColumn.c_str()))
-                                     .data()) +
-                         '\n',
-                     err);
+        std::string text, note;
+        const bool expressed =
+            sqlExpression(options.sqlColumn, options.period, QelDate::startOfWeek(),
+                          options.dialect.empty() ? "to_char" : options.dialect, text, note);
+        if (!note.empty()) err.message(note);
+        return expressed ? print(text + '\n', err) : kAggFailure;
     }
     std::string error;
     const std::unique_ptr<OutputSink> out = openOutput(options, error);

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: Apache-2.0
+// The --sql mode of qelkit-agg: the SQL expression that groups a database column by the tool's
+// own periods, in the dialect chosen by --dialect, and a note for standard error when the
+// expression does not group as the tool does.
+#ifndef QELKIT_TOOLS_QELKIT_AGG_SQL_EXPRESSION_H
+#define QELKIT_TOOLS_QELKIT_AGG_SQL_EXPRESSION_H
+
+#include <string>
+
+#include "qelkit/datetime/nq_time_aggregation.h"
+
+// True for the --dialect names: oracle, postgresql, clickhouse, duckdb, and to_char, the
+// classic text of NqTimeAggregation::oracleToChar.
+bool isSqlDialect(const std::string& name);
+
+// Sets `text` to the expression for `column`, `period` and weeks starting on `startOfWeek`
+// (1 Monday .. 7 Sunday) in `dialect`, and `note` to a warning (without the program name) when
+// the text groups otherwise than the tool, else to "". Returns false, with the reason in `note`
+// and `text` empty, when the dialect cannot express the period.
+bool sqlExpression(const std::string& column, TimeAggregationType period, int startOfWeek,
+                   const std::string& dialect, std::string& text, std::string& note);
+
+#endif  // QELKIT_TOOLS_QELKIT_AGG_SQL_EXPRESSION_H
