@@ -30,8 +30,9 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 
-# The SQL grouping checked against a real PostgreSQL server.
-integration: deps
+# The SQL expressions of qelkit-agg --sql checked on PostgreSQL, ClickHouse and DuckDB.
+integration:
+	@.ci/deps integration
 	tests/integration/run.sh
 
 # The API reference, generated from the header comments.

@@ -1,14 +1,22 @@
 #!/usr/bin/env perl
 # SPDX-License-Identifier: Apache-2.0
-# Writes the readings file of the SQL cross-check to standard output: lines
-# "YYYY-MM-DD HH:MM:SS,station,value" in UTC, in no particular order.
+# Writes the boundary readings of the SQL cross-checks to standard output: lines
+# "YYYY-MM-DD HH:MM:SS,station,value" of local wall-clock time, in no particular order.
 #
-# Rows come in small clusters (one to four readings within a few minutes of each other) spread
-# over 2006-12 to 2010-01, so every period from one minute to one month holds groups of several
-# rows, plus readings on either side of the boundaries where groupings usually go wrong: the
-# last second of a minute, hour, day, Saturday (the week runs Sunday to Saturday), month and
-# year, 29 February 2008, and the ISO years 2007 to 2010 (2009 has 53 weeks).
-# The generator is seeded, so the file is the same on every run. Usage: make_readings.pl [ROWS]
+# Every period edge is met by a reading on it and one a second before it:
+#   - every minute of one hour (the edges of all periods of 1 to 60 minutes);
+#   - every midnight of two whole weeks, so each weekday starts a week once (weeks may start on
+#     any day), at two hours of each day (week-hour);
+#   - the turn of each year 2003 to 2012, midnight by midnight from 24 December to 10 January:
+#     1 January falls on every weekday, so the week-numbering year starts on every possible day
+#     for each start of week (2004 and 2009 have 53 ISO weeks);
+#   - the first of each month of 2008 (29 February included), at midnight and at 05:00;
+#   - the daylight-saving days of 2007 in Europe and North America, every quarter hour from
+#     00:00 to 04:00: wall-clock times that do not exist or happen twice under the zone's rules,
+#     which must group as plain wall-clock times under a fixed offset.
+# Then small clusters (one to four readings within a few minutes of each other) spread over
+# 2006-12 to 2010-01, so that every period holds groups of several rows. The generator is
+# seeded: the file is the same on every run. Usage: make_readings.pl [CLUSTERS]
 use strict;
 use warnings;
 use POSIX qw(strftime);
@@ -32,22 +40,35 @@ sub reading {
     print strftime('%Y-%m-%d %H:%M:%S', gmtime($t)), ",$station,$value\n";
 }
 
+# The instant and the second before it.
+sub edge { reading($_[0] - 1); reading($_[0]); }
+
+# Wall-clock times are written as if UTC: timegm(second, minute, hour, day, month 0-11, year).
+my $hour = timegm(0, 0, 14, 11, 3, 2007);
+edge($hour + 60 * $_) for 0 .. 60;
+
+my $weeks = timegm(0, 0, 0, 7, 0, 2008);
+for my $day (0 .. 14) {
+    edge($weeks + 86400 * $day + $_) for (0, 3600 * 5, 3600 * 23);
+}
+
+for my $year (2003 .. 2012) {
+    my $first = timegm(0, 0, 0, 24, 11, $year - 1);
+    edge($first + 86400 * $_) for 0 .. 17;
+}
+
+for my $month (0 .. 11) {
+    edge(timegm(0, 0, $_, 1, $month, 2008)) for (0, 5);
+}
+
+for my $day ([11, 2], [25, 2], [28, 9], [4, 10]) {
+    my $midnight = timegm(0, 0, 0, $day->[0], $day->[1], 2007);
+    edge($midnight + 900 * $_) for 0 .. 16;
+}
+
 my $first = timegm(0, 0, 0, 20, 11, 2006);    # 2006-12-20 00:00:00
 my $last = timegm(0, 0, 0, 10, 0, 2010);      # 2010-01-10 00:00:00
 my $span = $last - $first;
-
-# Boundaries: each instant and the second before it.
-my @edges = (
-    [1, 0, 2007], [8, 3, 2007], [1, 4, 2007], [31, 11, 2007], [30, 11, 2007], [6, 0, 2008],
-    [29, 1, 2008], [1, 2, 2008], [28, 11, 2008], [29, 11, 2008], [4, 0, 2009], [27, 11, 2009],
-    [3, 0, 2010], [4, 0, 2010],
-);
-for my $edge (@edges) {
-    my ($day, $month, $year) = @$edge;
-    my $t = timegm(0, 0, 0, $day, $month, $year);
-    reading($_) for ($t - 1, $t, $t + 59, $t + 60, $t + 3599, $t + 3600);
-}
-
 for (1 .. $clusters) {
     # Offsets drawn from two draws, since one draw of the generator stays below 32768.
     my $base = $first + (next_random(32768) * 32768 + next_random(32768)) % $span;
