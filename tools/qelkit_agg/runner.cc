@@ -32,7 +32,7 @@ namespace {
 constexpr std::size_t DEFAULT_CHUNK = std::size_t{4} << 20;
 // A stream keeps a row whole in memory; one longer than this ends the run.
 constexpr std::size_t MAX_STREAM_ROW = std::size_t{64} << 20;
-constexpr std::size_t READ_BLOCK = std::size_t{1} << 20;
+constexpr std::size_t READ_BLOCK = std::size_t{1} << 18;
 constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
 
 using Clock = std::chrono::steady_clock;
@@ -83,6 +83,40 @@ Preamble readPreamble(const CsvDialect& dialect, bool header, const char* data, 
     pre.dataStart = static_cast<std::size_t>(p - data);
     return pre;
 }
+
+// The bytes read from a stream and not yet handed to a thread, without the zero-filling of
+// std::string::resize on every read.
+class Pending {
+  public:
+    explicit Pending(std::size_t capacity) : _capacity(capacity), _bytes(new char[capacity]) {}
+
+    const char* data() const noexcept { return _bytes.get(); }
+    std::size_t size() const noexcept { return _size; }
+    // Room for `n` more bytes at the end.
+    char* room(std::size_t n) {
+        if (_size + n > _capacity) {
+            _capacity = std::max(_capacity * 2, _size + n);
+            std::unique_ptr<char[]> bigger(new char[_capacity]);
+            std::memcpy(bigger.get(), _bytes.get(), _size);
+            _bytes.swap(bigger);
+        }
+        return _bytes.get() + _size;
+    }
+    void added(std::size_t n) noexcept { _size += n; }
+    // Hands over a buffer that starts with the first `n` bytes, and keeps the rest.
+    std::unique_ptr<char[]> take(std::size_t n) {
+        std::unique_ptr<char[]> rest(new char[_capacity]);
+        std::memcpy(rest.get(), _bytes.get() + n, _size - n);
+        _size -= n;
+        _bytes.swap(rest);
+        return rest;
+    }
+
+  private:
+    std::size_t _capacity;
+    std::size_t _size = 0;
+    std::unique_ptr<char[]> _bytes;
+};
 
 class Run {
   public:
@@ -152,7 +186,8 @@ class Run {
     struct Job {
         std::size_t seq;
         std::size_t offset;
-        std::string bytes;
+        std::size_t size;
+        std::unique_ptr<char[]> bytes;
     };
     std::deque<Job> _jobsQueue;
     bool _produced = false;
@@ -281,9 +316,9 @@ void Run::work(bool mapped) {
                 _cv.notify_all();
                 seq = job.seq;
                 lock.unlock();
-                const std::size_t end = job.offset + job.bytes.size();
+                const std::size_t end = job.offset + job.size;
                 result.emplace(
-                    groupChunk(_layout, job.bytes.data(), job.offset, job.offset, end, end));
+                    groupChunk(_layout, job.bytes.get(), job.offset, job.offset, end, end));
             }
             lock.lock();
             _ready.emplace(seq, std::move(*result));
@@ -333,14 +368,12 @@ int Run::runMapped(int fd, std::size_t size) {
 int Run::runStream(int fd, std::uint64_t total) {
     StreamInput input(fd, _shownName);
     _total = total;
-    std::string pending;
+    Pending pending(_chunk + 2 * READ_BLOCK);
     bool ended = false;
     // Reads more of the stream onto `pending`; false at its end.
     auto more = [&]() {
-        const std::size_t old = pending.size();
-        pending.resize(old + READ_BLOCK);
-        const std::size_t n = input.read(pending.data() + old, READ_BLOCK);
-        pending.resize(old + n);
+        const std::size_t n = input.read(pending.room(READ_BLOCK), READ_BLOCK);
+        pending.added(n);
         _consumed.store(input.consumed());
         ended = n == 0;
         return n != 0;
@@ -350,18 +383,19 @@ int Run::runStream(int fd, std::uint64_t total) {
                                 ended))
                 .complete)
         more();
-    if (pending.empty())
+    if (pending.size() == 0)
         return fail(_shownName + (_regular ? ": the file is empty" : ": the input is empty"));
     if (!setUp(pre)) return kAggFailure;
-    pending.erase(0, pre.dataStart);
-    std::size_t offset = pre.dataStart;  // of pending[0], a record start
+    pending.take(pre.dataStart);
+    std::size_t offset = pre.dataStart;  // of pending's first byte, a record start
     std::size_t seq = 0;
+    std::size_t scanned = 0;  // a record start up to which the quote-aware scan got
     CsvReader scanner(_layout.dialect, 0);
     startWorkers(false);
     auto push = [&](std::size_t cut) {
-        Job job{seq++, offset, pending.substr(0, cut)};
-        pending.erase(0, cut);
+        Job job{seq++, offset, cut, pending.take(cut)};
         offset += cut;
+        scanned = 0;
         std::unique_lock<std::mutex> lock(_mutex);
         _cv.wait(lock, [&] { return _stop || job.seq < _merged + _window; });
         _jobsQueue.push_back(std::move(job));
@@ -370,7 +404,7 @@ int Run::runStream(int fd, std::uint64_t total) {
     };
     try {
         bool going = true;
-        while (going && (!pending.empty() || !ended)) {
+        while (going && (pending.size() != 0 || !ended)) {
             // The chunk ends at the first record start at or after the next multiple of the
             // chunk size; quoted fields are followed only if a quote is in sight.
             const std::size_t nominal = (offset / _chunk + 1) * _chunk - offset;
@@ -381,13 +415,14 @@ int Run::runStream(int fd, std::uint64_t total) {
             const char* cut = nextLineStart(begin, begin + std::min(nominal, pending.size()), end);
             bool exact = ended || cut < end || (cut > begin && end[-1] == '\n');
             if (_layout.dialect.quotes && std::memchr(begin, '"', cut - begin) != nullptr) {
-                const char* p = begin;
+                const char* p = begin + scanned;
                 CsvRecord record;
                 while (p < begin + nominal && p < end) {
                     const char* next = scanner.read(p, end, ended, record);
                     if (next == nullptr) break;
                     p = next;
                 }
+                scanned = static_cast<std::size_t>(p - begin);
                 cut = p;
                 exact = ended || p >= begin + nominal;
             }
