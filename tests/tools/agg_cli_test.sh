@@ -38,7 +38,9 @@ EOF
 printf '2026-03-02 10:00:00,x,1\n2026-03-02 10:00:00,x\n2026-03-02 10:00:00,x,abc\n' >bad.csv
 printf 'bad time,x,1\n2026-03-02 10:00:00,x,2\n' >badtime.csv
 printf '2026-03-02 10:00:00,x,\n2026-03-02 10:00:00,x,1.5x\n2026-03-02 10:00:00,x,nan\n' >nan.csv
-printf '2026-03-02 10:00:00\t\tx\t5\r\n2026-03-02 10:20:00\tx\t\t7\r\n' >tabs.csv
+printf '2026-03-02 10:00:00,x,.\n2026-03-02 10:00:00,x,-\n' >>nan.csv
+printf '2026-03-02 10:00:00\t\tx\t5\r\n2026-03-02 10:20:00\tx\t\t7\r\n\t2026-03-02 10:30:00\tx\t9\t\t\r\n' >tabs.csv
+printf 'bad\tx\t1\n' >>tabs.csv
 
 # Usage errors: the message names the problem, then the --help hint, status 2.
 usage=(
@@ -96,6 +98,8 @@ expect 0 "badtime.csv:1: time does not parse: 'bad time'" -k 2 -p hour badtime.c
 expect 1 "nan.csv:1: column 3 is not a number: ''" -k 2 -p hour nan.csv
 grep -qF "nan.csv:2: column 3 is not a number: '1.5x'" err.txt || fail "1.5x read as a number"
 grep -qF "nan.csv:3: column 3 is not a number: 'nan'" err.txt || fail "nan read as a number"
+grep -qF "nan.csv:5: column 3 is not a number: '-'" err.txt || fail "- read as a number"
+grep -qF "nan.csv:4: column 3 is not a number: '.'" err.txt || fail ". read as a number"
 [[ $(wc -l <out.txt) == 1 ]] || fail "nan.csv rows grouped: $(cat out.txt)"
 expect 1 "bad.csv:2: too few fields" --strict -k 2 -p hour bad.csv
 grep -qF "bad.csv:3:" err.txt && fail "--strict went on after the first bad row"
@@ -148,10 +152,13 @@ expect 0 "" -k 3,2 -p day keys.csv
 [[ $(sed -n 2p out.txt) == "2026-03-02 00:00:00${T}1${T}10${T}1${T}5${T}5${T}5${T}5" ]] || fail "two keys: $(cat out.txt)"
 
 # Tabs with collapsed runs and CRLF line ends; period "none" keeps each instant.
-expect 0 "2 rows read, 2 grouped" -d tab --collapse -k 2 -p none tabs.csv
+# Runs at either end of a row separate nothing; line numbers go on after them.
+expect 0 "tabs.csv:4: time does not parse: 'bad'" -d tab --collapse -k 2 -p none tabs.csv
+grep -qF "4 rows read, 3 grouped, 1 skipped" err.txt || fail "collapsed runs: $(cat err.txt)" 
 printf 'period\tc2\tcount\tsum_c3\tmin_c3\tmax_c3\tmean_c3\n' >expected.txt
 printf '2026-03-02 10:00:00\tx\t1\t5\t5\t5\t5\n2026-03-02 10:20:00\tx\t1\t7\t7\t7\t7\n' \
     >>expected.txt
+printf '2026-03-02 10:30:00\tx\t1\t9\t9\t9\t9\n' >>expected.txt
 same "tab-delimited, collapsed" expected.txt
 
 # --rows with the week start: Monday 2 March starts its own week, else Sunday 1 March does.
@@ -207,7 +214,7 @@ layouts=(
     "2026-03-02T14:05+5:00|!" "2026-03-02Z|!" "3/2/26|!" "0069-01-01|~" "1900-12-31 23:00|~"
     "qel:3/2/26 2:05 PM|2026-03-02 14:05:00"          "qel:3/2/69|1969-03-02 00:00:00"
     "qel:12/31/2026 12:00 AM|2026-12-31 00:00:00"     "qel:2026-03-02 10:00|2026-03-02 10:00:00"
-    "qel:3/2/2026 13:05 PM|!"
+    "qel:1/5/26 1:30 AM|2026-01-05 01:30:00" "qel:3/2/2026 13:05 PM|!"
 )
 for case in "${layouts[@]}"; do
     IFS='|' read -r text want <<<"$case"
@@ -319,6 +326,10 @@ grep -qiE "set|\(\)" err.txt && fail "internal names: $(cat err.txt)"
 cp small.csv same.csv
 expect 2 "qelkit-agg: 'same.csv' is the input file" --zlib same.csv -p hour same.csv
 cmp -s small.csv same.csv || fail "--zlib overwrote its input"
+"$AGG" -p hour same.csv >>same.csv 2>err.txt
+[[ $? == 2 ]] && grep -qF "qelkit-agg: standard output is the input file 'same.csv'" err.txt ||
+    fail "output appended to the input: $(cat err.txt)"
+cmp -s small.csv same.csv || fail "standard output overwrote its input"
 expect 2 "qelkit-agg: cannot open 'no/such/dir.z': No such file or directory" --zlib no/such/dir.z -p hour missing.csv
 for args in "--help" "--version" "--sql ts -p hour" "-p hour small.csv"; do
     "$AGG" $args >/dev/full 2>err.txt

@@ -77,8 +77,6 @@ BusErrorGuard::BusErrorGuard(const char* begin, std::size_t size, const std::str
 
 BusErrorGuard::~BusErrorGuard() {
     ::sigaction(SIGBUS, &previousAction, nullptr);
-    guardBegin = nullptr;
-    guardSize = 0;
 }
 
 StreamInput::StreamInput(int fd, const std::string& name)
@@ -98,6 +96,17 @@ StreamInput::~StreamInput() {
     if (_zlib) inflateEnd(_zlib.get());
 }
 
+std::size_t StreamInput::readRaw(char* out, std::size_t max) {
+    ssize_t n;
+    do {
+        n = ::read(_fd, out, max);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) throw InputError("cannot read '" + _name + "': " + reason(errno));
+    _consumed += static_cast<std::uint64_t>(n);
+    _ended = n == 0;
+    return static_cast<std::size_t>(n);
+}
+
 bool StreamInput::fill() {
     if (_ended) return false;
     if (_inStart > 0) {
@@ -105,18 +114,8 @@ bool StreamInput::fill() {
         _inEnd -= _inStart;
         _inStart = 0;
     }
-    while (true) {
-        const ssize_t n = ::read(_fd, _in.get() + _inEnd, RAW_BLOCK - _inEnd);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw InputError("cannot read '" + _name + "': " + reason(errno));
-        if (n == 0) {
-            _ended = true;
-            return false;
-        }
-        _inEnd += static_cast<std::size_t>(n);
-        _consumed += static_cast<std::uint64_t>(n);
-        return true;
-    }
+    _inEnd += readRaw(reinterpret_cast<char*>(_in.get()) + _inEnd, RAW_BLOCK - _inEnd);
+    return !_ended;
 }
 
 std::size_t StreamInput::read(char* out, std::size_t max) {
@@ -127,15 +126,7 @@ std::size_t StreamInput::read(char* out, std::size_t max) {
             _inStart += n;
             return n;
         }
-        if (_ended) return 0;
-        while (true) {
-            const ssize_t n = ::read(_fd, out, max);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw InputError("cannot read '" + _name + "': " + reason(errno));
-            _consumed += static_cast<std::uint64_t>(n);
-            if (n == 0) _ended = true;
-            return static_cast<std::size_t>(n);
-        }
+        return _ended ? 0 : readRaw(out, max);
     }
     z_stream& z = *_zlib;
     z.next_out = reinterpret_cast<Bytef*>(out);

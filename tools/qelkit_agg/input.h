@@ -74,6 +74,8 @@ class StreamInput {
 
   private:
     bool fill();  // more raw bytes into _in; false at the end of the descriptor
+    // One read(2) of up to `max` bytes into `out`, again when a signal interrupts it.
+    std::size_t readRaw(char* out, std::size_t max);
 
     int _fd;
     std::string _name;
