@@ -151,12 +151,19 @@ bool Grouper::row(const std::vector<std::string_view>& fields, const CsvRecord& 
                                  shownField(field) + "'");
         }
     }
-    _key.clear();
-    for (std::size_t i = 0; i < _layout.keyFields.size(); ++i) {
-        if (i != 0) _key.push_back('\0');
-        _key.append(fields[_layout.keyFields[i]]);
+    // One key column is its own key; several are joined by NUL bytes.
+    std::string_view keyText;
+    if (_layout.keyFields.size() == 1) {
+        keyText = fields[_layout.keyFields[0]];
+    } else {
+        _key.clear();
+        for (std::size_t i = 0; i < _layout.keyFields.size(); ++i) {
+            if (i != 0) _key.push_back('\0');
+            _key.append(fields[_layout.keyFields[i]]);
+        }
+        keyText = _key;
     }
-    const std::uint32_t key = _result.keys.intern(_key);
+    const std::uint32_t key = _result.keys.intern(keyText);
     if (_layout.rows) {
         _result.grouped.push_back(GroupedRow{line, _lastStart, key});
     } else {
