@@ -45,6 +45,7 @@ TEST(AggOptions, AcceptsLongShortAttachedAndAbbreviatedForms) {
         {"--delim=| --ti 2 --ke=1 --val=3 --per=month f", '|', 2, "1", "3", Month, "f"},
         {"f -p none -t 4", ',', 4, "", "", None, "f"},
         {"-p year -- -odd-name", ',', 1, "", "", Year, "-odd-name"},
+        {"-t 2147483647 -p day f", ',', 2147483647, "", "", Day, "f"},
         {"-p hour -", ',', 1, "", "", Hour, "-"},
     };
     for (const Case& c : cases) {

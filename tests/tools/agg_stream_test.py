@@ -77,7 +77,7 @@ def main():
         if r.returncode != 0 or r.stdout != expected:
             fail(f"{name}: exit {r.returncode}, {r.stderr.decode()}")
     bad_gzip = {"the compressed data ends early": packed[:len(packed) // 2],
-                "the compressed data is corrupt": packed[:100] + bytes(64) + packed[164:],
+                "the compressed data is corrupt (": packed[:100] + bytes(64) + packed[164:],
                 "trailing data after the compressed data": packed + b"garbage"}
     for message, data in bad_gzip.items():
         r = agg([*ARGS, "-"], data=data)

@@ -4,16 +4,19 @@
 #include <algorithm>
 #include <cstring>
 
+#include "qelkit/internal/ascii.h"
 #include "tools/qelkit_agg/sql_expression.h"
 
 namespace {
+
+using qelkit_internal::isDigit;
 
 // ---- Values --------------------------------------------------------------------------------
 
 // A decimal number from 1 to `max`, digits only.
 bool parsePositive(const std::string& text, long max, long& value) {
     if (text.empty() || text.size() > 10 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        !std::all_of(text.begin(), text.end(), qelkit_internal::isDigit))
         return false;
     value = std::stol(text);
     return value >= 1 && value <= max;
@@ -102,8 +105,7 @@ std::string normalisePeriod(const std::string& text) {
             flush();
             continue;
         }
-        const bool digit = c >= '0' && c <= '9';
-        if (!word.empty() && digit != (word.back() >= '0' && word.back() <= '9')) flush();
+        if (!word.empty() && isDigit(c) != isDigit(word.back())) flush();
         word.push_back(c);
     }
     flush();

@@ -75,9 +75,7 @@ BusErrorGuard::BusErrorGuard(const char* begin, std::size_t size, const std::str
     ::sigaction(SIGBUS, &action, &previousAction);
 }
 
-BusErrorGuard::~BusErrorGuard() {
-    ::sigaction(SIGBUS, &previousAction, nullptr);
-}
+BusErrorGuard::~BusErrorGuard() { ::sigaction(SIGBUS, &previousAction, nullptr); }
 
 StreamInput::StreamInput(int fd, const std::string& name)
     : _fd(fd), _name(name), _in(new unsigned char[RAW_BLOCK]) {

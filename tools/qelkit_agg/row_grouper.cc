@@ -8,11 +8,14 @@
 #include <system_error>
 
 #include "qelkit/foundation/rw_time.h"
+#include "qelkit/internal/ascii.h"
 #include "qelkit/internal/calendar.h"
 #include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/time_text.h"
 
 namespace {
+
+using qelkit_internal::isDigit;
 
 // The instants RWTime holds, as POSIX seconds: 1901-01-01 00:00:01 to the end of 9999 UTC;
 // and the last wall-clock second of 9999.
@@ -33,11 +36,10 @@ bool plainDecimal(const char* p, const char* end, double& value) noexcept {
     if (negative) ++p;
     const char* const first = p;
     std::uint64_t digits = 0;
-    for (; p < end && static_cast<unsigned>(*p - '0') <= 9; ++p)
-        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    for (; p < end && isDigit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
     const char* const point = p;
     if (p < end && *p == '.') {
-        for (++p; p < end && static_cast<unsigned>(*p - '0') <= 9; ++p)
+        for (++p; p < end && isDigit(*p); ++p)
             digits = digits * 10 + static_cast<unsigned>(*p - '0');
     }
     const long count = (p - first) - (p > point ? 1 : 0);

@@ -503,10 +503,8 @@ int Run::execute() {
 std::size_t aggChunkSize() {
     const char* text = std::getenv("QELKIT_AGG_CHUNK_SIZE");
     if (text == nullptr) return DEFAULT_CHUNK;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 10);
-    return end != text && *end == '\0' && value >= 1 ? static_cast<std::size_t>(value)
-                                                     : DEFAULT_CHUNK;
+    const unsigned long long value = std::strtoull(text, nullptr, 10);
+    return value >= 1 ? static_cast<std::size_t>(value) : DEFAULT_CHUNK;
 }
 
 int runAggregation(const AggOptions& options, OutputSink& out, Reporter& err) {

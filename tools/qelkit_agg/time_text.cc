@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/qelkit_agg/time_text.h"
 
+#include "qelkit/internal/ascii.h"
 #include "qelkit/internal/calendar.h"
 
 namespace {
@@ -24,7 +25,7 @@ struct Cursor {
     bool number(int least, int most, int& value) noexcept {
         int n = 0;
         value = 0;
-        while (n < most && p < end && *p >= '0' && *p <= '9') {
+        while (n < most && p < end && qelkit_internal::isDigit(*p)) {
             value = value * 10 + (*p++ - '0');
             ++n;
         }
