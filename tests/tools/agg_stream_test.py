@@ -34,7 +34,7 @@ def fail(text):
 
 def agg(args, stdin=None, data=None, env=None):
     return subprocess.run([AGG, *args], stdin=stdin, input=data, capture_output=True,
-                          env=dict(os.environ, **(env or {})))
+                          env=dict(os.environ, **(env or {})), timeout=300)
 
 
 def same_for_every_job_count(path, env=None):
@@ -72,7 +72,11 @@ def main():
              ".gz": agg([*ARGS, "sample.gz"]),
              "gzip stdin": agg([*ARGS, "-"], data=packed),
              "two members": agg([*ARGS, "two.gz"])}
-    writer.wait()
+    try:
+        writer.wait(timeout=60)
+    except subprocess.TimeoutExpired:  # the tool never opened the FIFO
+        writer.kill()
+        fail("fifo: the writer was left waiting")
     for name, r in cases.items():
         if r.returncode != 0 or r.stdout != expected:
             fail(f"{name}: exit {r.returncode}, {r.stderr.decode()}")
@@ -128,7 +132,11 @@ def check_truncation():
                 break
             time.sleep(0.005)
         os.truncate("big.csv", 0)
-        err = child.communicate()[1].decode()
+        try:
+            err = child.communicate(timeout=120)[1].decode()
+        except subprocess.TimeoutExpired:
+            child.kill()
+            err = child.communicate()[1].decode()
         if child.returncode != 2 or err != \
                 "qelkit-agg: big.csv: the file changed size while it was being read\n":
             fail(f"truncated with --jobs {jobs}: exit {child.returncode}, {err!r}")
@@ -156,7 +164,11 @@ def check_progress():
             if not chunk:
                 break
             raw += chunk
-        child.wait()
+        try:
+            child.wait(timeout=120)
+        except subprocess.TimeoutExpired:
+            child.kill()
+            child.wait()
         elapsed = time.time() - started
         os.close(primary)
         text = raw.decode()
