@@ -6,7 +6,12 @@
 // fields per line) under $TMPDIR (or /tmp), written once per run on first use and deleted at
 // exit. Baselines: (a) std::ifstream + std::getline + a std::string per field; (b) a scan over
 // the mapped file finding the same field boundaries through the same 256-entry byte-class
-// table, allocating nothing; (c) that scan making a std::string per field.
+// table, allocating nothing; (c) that scan making a std::string per field; (d) a memchr line
+// count over a fresh mapping and (e) over read() into a 1 MiB buffer, the speed of merely
+// walking the bytes. The cost of mapping alone: a fresh mapping with one byte read per page,
+// plain, with MAP_POPULATE, after madvise(MADV_SEQUENTIAL) or madvise(MADV_WILLNEED), with the
+// file in the page cache and, after posix_fadvise(POSIX_FADV_DONTNEED) drops the file's pages
+// (outside the timing), read from the disk.
 // ZLIB: 16 MiB of generated log-like text at levels 1, 6 and 9 against zlib's compress2 and
 // uncompress writing into buffers of known size.
 #include <benchmark/benchmark.h>
@@ -125,12 +130,17 @@ BENCHMARK(BM_IfstreamGetlineSplit)->Unit(benchmark::kMillisecond);
 // The file mapped read-only for the scans; unmapped and closed at scope exit.
 class Mapping {
   public:
-    explicit Mapping(const std::string& path) : fd_(open(path.c_str(), O_RDONLY)) {
+    // `flags` are added to MAP_PRIVATE; `advice`, unless -1, is given to madvise.
+    explicit Mapping(const std::string& path, int flags = 0, int advice = -1)
+        : fd_(open(path.c_str(), O_RDONLY)) {
         struct stat st;
         if (fd_ != -1 && fstat(fd_, &st) == 0) {
             size_ = static_cast<std::size_t>(st.st_size);
-            void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-            if (p != MAP_FAILED) data_ = static_cast<const char*>(p);
+            void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | flags, fd_, 0);
+            if (p != MAP_FAILED) {
+                data_ = static_cast<const char*>(p);
+                if (advice != -1) madvise(p, size_, advice);
+            }
         }
     }
     ~Mapping() {
@@ -200,6 +210,76 @@ void BM_TableScanStdString(benchmark::State& state) {
     report(state, file.bytes(), fields);
 }
 BENCHMARK(BM_TableScanStdString)->Unit(benchmark::kMillisecond);
+
+// (d) and (e): lines counted with memchr, over a fresh mapping and over read() buffers.
+std::size_t countLines(const char* p, const char* end) {
+    std::size_t lines = 0;
+    while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))))
+        ++lines, ++p;
+    return lines;
+}
+
+void BM_MemchrLinesMapped(benchmark::State& state) {
+    const MeasurementFile& file = MeasurementFile::get();
+    for (auto _ : state) {
+        Mapping map(file.path());
+        benchmark::DoNotOptimize(countLines(map.begin(), map.end()));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(file.bytes() * state.iterations()));
+}
+BENCHMARK(BM_MemchrLinesMapped)->Unit(benchmark::kMillisecond);
+
+void BM_MemchrLinesRead(benchmark::State& state) {
+    const MeasurementFile& file = MeasurementFile::get();
+    std::vector<char> buffer(std::size_t(1) << 20);
+    for (auto _ : state) {
+        const int fd = open(file.path().c_str(), O_RDONLY);
+        std::size_t lines = 0;
+        for (ssize_t n; (n = read(fd, buffer.data(), buffer.size())) > 0;)
+            lines += countLines(buffer.data(), buffer.data() + n);
+        close(fd);
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(file.bytes() * state.iterations()));
+}
+BENCHMARK(BM_MemchrLinesRead)->Unit(benchmark::kMillisecond);
+
+// The mapping alone: map, read one byte per page, unmap. Argument 0: how the file is mapped
+// (0 plain, 1 MAP_POPULATE, 2 MADV_SEQUENTIAL, 3 MADV_WILLNEED); argument 1: 1 to drop the
+// file's cached pages before each iteration, so that the pages come from the disk. Those cold
+// runs are timed by the clock, as the thread's CPU time leaves out the wait for the disk.
+void BM_MappingPages(benchmark::State& state) {
+    const MeasurementFile& file = MeasurementFile::get();
+    const int how = static_cast<int>(state.range(0));
+    const int flags = how == 1 ? MAP_POPULATE : 0;
+    const int advice = how == 2 ? MADV_SEQUENTIAL : how == 3 ? MADV_WILLNEED : -1;
+    const long page = sysconf(_SC_PAGESIZE);
+    for (auto _ : state) {
+        if (state.range(1) != 0) {
+            state.PauseTiming();
+            const int fd = open(file.path().c_str(), O_RDONLY);
+            fdatasync(fd);  // pages still dirty from writing the file cannot be dropped
+            posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            close(fd);
+            state.ResumeTiming();
+        }
+        Mapping map(file.path(), flags, advice);
+        unsigned sum = 0;
+        for (const char* p = map.begin(); p < map.end(); p += page)
+            sum += static_cast<unsigned char>(*p);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(file.bytes() * state.iterations()));
+}
+BENCHMARK(BM_MappingPages)
+    ->ArgsProduct({{0, 1, 2, 3}, {0}})
+    ->ArgNames({"how", "cold"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MappingPages)
+    ->ArgsProduct({{0, 1, 2, 3}, {1}})
+    ->ArgNames({"how", "cold"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // ---- Compression --------------------------------------------------------------------------
 const std::size_t kTextBytes = std::size_t(16) << 20;

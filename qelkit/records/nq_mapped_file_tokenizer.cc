@@ -48,30 +48,33 @@ QelString failureText(const char* what, const QelString& name, int err) {
     return text;
 }
 
-// The first byte in [p, end) whose class is not ordinary, or end. The bytes of a non-ordinary
-// class are exactly the delimiter, the newline and NUL, so whole 16-byte blocks are tested
-// against those three at once; the tail goes through the class table. Never reads at or past
-// end.
-inline const char* skipOrdinary(const char* p, const char* end, const unsigned char* classes,
-                                char delimiter) noexcept {
+// The bits of the bytes in [p, p + 64) that end a field: bit i is set when p[i] is the
+// delimiter, a newline or NUL, exactly the bytes whose class is not ordinary. The caller
+// guarantees that all 64 bytes lie inside the mapping.
+inline std::uint64_t fieldEndBits(const char* p, char delimiter,
+                                  const unsigned char* classes) noexcept {
 #if defined(__SSE2__)
+    (void)classes;
     const __m128i delim = _mm_set1_epi8(delimiter);
     const __m128i newline = _mm_set1_epi8('\n');
     const __m128i nul = _mm_setzero_si128();
-    while (end - p >= 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
         const __m128i hits =
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, delim), _mm_cmpeq_epi8(block, newline)),
                          _mm_cmpeq_epi8(block, nul));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
-        p += 16;
+        bits |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits)))
+                << (16 * i);
     }
+    return bits;
 #else
     (void)delimiter;
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 64; ++i)
+        bits |= static_cast<std::uint64_t>(classes[static_cast<unsigned char>(p[i])] != 0) << i;
+    return bits;
 #endif
-    while (p < end && classes[static_cast<unsigned char>(*p)] == 0) ++p;
-    return p;
 }
 
 }  // namespace
@@ -88,7 +91,9 @@ NqMappedFileTokenizer::NqMappedFileTokenizer(const QelString& fileName, char del
       _collapse(collapse),
       _size(0),
       _fd(-1),
-      _delimiter(delimiter) {
+      _delimiter(delimiter),
+      _window(nullptr),
+      _windowBits(0) {
     // Filled in this order so that a delimiter equal to newline or NUL loses its line-end role.
     std::memset(_classes, kOrdinary, sizeof _classes);
     _classes[static_cast<unsigned char>('\n')] = kNewline;
@@ -120,35 +125,37 @@ NqMappedFileTokenizer::~NqMappedFileTokenizer() {
     if (_fd != -1) ::close(_fd);
 }
 
-QelString NqMappedFileTokenizer::next() {
-    const char* cursor = _current;
+const char* NqMappedFileTokenizer::findFieldEndAfterWindow(const char* p) noexcept {
     const char* const dataEnd = _dataEnd;
-    if (cursor == nullptr || cursor >= dataEnd || *cursor == '\0') {
-        if (_first) {
-            _first = 0;
-        } else {
-            _endOfLine = 1;
-            _end = 1;
-        }
-        return QelString();
+    while (dataEnd - p >= static_cast<std::ptrdiff_t>(kWindow)) {
+        const std::uint64_t bits = fieldEndBits(p, _delimiter, _classes);
+        _window = p;
+        _windowBits = bits;
+        if (bits != 0) return p + __builtin_ctzll(bits);
+        p += kWindow;
     }
-    if (_first) {
-        // A delimiter opening the file is not skipped: it ends an empty first field.
-        _first = 0;
-    } else if (*cursor == _delimiter) {
-        ++cursor;
-        if (_collapse)
-            while (cursor < dataEnd && *cursor == _delimiter) ++cursor;
-    }
-    const char* const start = cursor;
-    if (cursor < dataEnd && _classes[static_cast<unsigned char>(*cursor)] == kOrdinary)
-        cursor = skipOrdinary(cursor + 1, dataEnd, _classes, _delimiter);
-    _current = cursor;
-    _endOfLine = (classAt(cursor) & kLineEnd) != 0 ? 1 : 0;
-    return QelString(start, static_cast<std::size_t>(cursor - start));
+    if (p >= dataEnd) return dataEnd;
+    // Fewer than 64 bytes left: the last window is built byte by byte, so nothing past the data
+    // end is read, and its bits past the data end stay clear.
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; p + i < dataEnd; ++i)
+        bits |= static_cast<std::uint64_t>(_classes[static_cast<unsigned char>(p[i])] != 0) << i;
+    _window = p;
+    _windowBits = bits;
+    return bits != 0 ? p + __builtin_ctzll(bits) : dataEnd;
 }
 
-void NqMappedFileTokenizer::nextLine() {
+QelString NqMappedFileTokenizer::atEndOfData() noexcept {
+    if (_first) {
+        _first = 0;
+    } else {
+        _endOfLine = 1;
+        _end = 1;
+    }
+    return QelString();
+}
+
+void NqMappedFileTokenizer::advanceLine() noexcept {
     const char* cursor = _current;
     const char* const dataEnd = _dataEnd;
     _endOfLine = 0;
@@ -159,7 +166,7 @@ void NqMappedFileTokenizer::nextLine() {
         return;
     }
     while (cursor < dataEnd && (_classes[static_cast<unsigned char>(*cursor)] & kLineEnd) == 0)
-        ++cursor;
+        cursor = findFieldEnd(cursor + 1);
     if (cursor == dataEnd) {
         // The last line has no line end: one step past it is beyond the data end.
         _current = cursor;
