@@ -116,8 +116,8 @@ class QELKIT_API NqMappedFileTokenizer : public NqTokenizer {
 inline QelString NqMappedFileTokenizer::next() {
     const char* cursor = _current;
     // While nothing is mapped, the cursor and the data end are both null.
-    if (cursor >= _dataEnd || *cursor == '\0') return atEndOfData();
-    if (_first) {
+    if (__builtin_expect(cursor >= _dataEnd || *cursor == '\0', 0)) return atEndOfData();
+    if (__builtin_expect(_first, 0)) {
         // A delimiter opening the file is not skipped: it ends an empty first field.
         _first = 0;
     } else if (*cursor == _delimiter) {
