@@ -177,6 +177,7 @@ TEST(RWCString, ModifiersTakeTheirOwnBytesAndStripByCharacter) {
     EXPECT_TRUE(RWCString("abcabc").subString("ca") == "ca");
     EXPECT_EQ(RWCString("abcabc").subString("ca").start(), 2u);
     EXPECT_TRUE(RWCString("abc").subString("zz").isNull());
+    EXPECT_EQ(RWCString("\0\0", 2).strip(RWCString::both, '\0').length(), 0u);
     std::istringstream in("  first second");
     RWCString word;
     in >> word;

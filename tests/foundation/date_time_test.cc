@@ -4,6 +4,7 @@
 
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "qelkit/foundation/rw_date.h"
@@ -145,6 +146,8 @@ TEST(RWTimeTest, FieldsRoundTripThroughExtractInSeveralZones) {
     }
     EXPECT_TRUE(RWTime(RWDate(1, 3, 2068), 0, 0, 0, kUtc).isValid());
     EXPECT_FALSE(RWTime(RWDate(31, 12, 1900), 23, 59, 59, kUtc).isValid());
+    for (const auto& [h, m, sec] : {std::tuple{24u, 0u, 0u}, {0u, 60u, 0u}, {0u, 0u, 60u}})
+        EXPECT_FALSE(RWTime(RWDate(1, 3, 2007), h, m, sec, kUtc).isValid()) << h << m << sec;
     EXPECT_EQ(RWTime(RWDate(1, 1, 1901), 0, 0, 1, kUtc).seconds(), 1u);
     t = {};
     t.tm_year = 107, t.tm_mon = 1, t.tm_mday = 31;

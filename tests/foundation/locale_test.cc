@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "qelkit/foundation/rw_date.h"
 #include "qelkit/foundation/rw_locale.h"
 #include "qelkit/foundation/rw_zone.h"
 
@@ -248,6 +249,9 @@ class ShoutingLocale : public RWLocale {
     RWBoolean stringToDate(const RWCString&, struct tm*) const override { return false; }
     RWBoolean stringToTime(const RWCString&, struct tm*) const override { return false; }
     const RWCString& locale_name() const override { return name_; }
+    int monthIndex(const RWCString& name) const override {  // out of range for "Undecimber"
+        return name == "Undecimber" ? 13 : RWLocale::monthIndex(name);
+    }
 
   private:
     RWCString name_ = "shout";
@@ -258,6 +262,8 @@ TEST(RWLocale, BaseFormatLoopAndNamesServeSubclasses) {
     const struct tm t = sampleTm();
     EXPECT_EQ(std::string(loc.asString(&t, "%Y|%Q|%m|%%|%", kUtc)), "AY|%Q|04|%|%");
     EXPECT_EQ(loc.monthIndex("dec"), 12);
+    EXPECT_EQ(RWDate::indexOfMonth("dec", loc), 12u);
+    EXPECT_EQ(RWDate::indexOfMonth("Undecimber", loc), 0u);
     EXPECT_EQ(loc.weekdayIndex("Sunday"), 7);
     EXPECT_EQ(loc.weekdayIndex("Sun."), 0);
 }
