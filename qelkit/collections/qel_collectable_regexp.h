@@ -13,8 +13,10 @@
 
 class QELKIT_API QelCollectableRegexp : public RWCollectable {
   public:
-    // Keeps a copy of `re` (copies of an RWCRegexp share its immutable compiled form).
-    QelCollectableRegexp(RWCRegexp re) noexcept : _regexp(std::move(re)) {}
+    // Keeps a copy of `re` (copies of an RWCRegexp share its immutable compiled form). The
+    // classic signature takes the expression by value.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    QelCollectableRegexp(RWCRegexp re) noexcept : _regexp(re) {}
     ~QelCollectableRegexp() override;
 
     // A copy of the kept expression; it matches as the one this object was built from.

@@ -84,6 +84,7 @@ struct RunningList {
     std::deque<Running> slots;
     ~RunningList() { runningListGone = true; }
 };
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, as from any first use.
 thread_local RunningList runningList;
 
 std::deque<Running>& runningCallbacks() {

@@ -11,6 +11,10 @@
 
 namespace {
 
+// Bytes of one slot of the pointer array: an item pointer, which the check would take for a
+// mistaken sizeof of a pointer to a class.
+constexpr std::size_t slotWidth = sizeof(RWCollectable*);  // NOLINT(bugprone-sizeof-expression)
+
 // Closes the gap between a write and a read position when a compacting pass ends, normally or by
 // an exception: the unvisited tail moves down and the count is set to what remains.
 class TailCloser {
@@ -22,7 +26,7 @@ class TailCloser {
     ~TailCloser() {
         const std::size_t tail = end_ - read;
         if (write != read && tail != 0)
-            std::memmove(slots_ + write, slots_ + read, tail * sizeof(RWCollectable*));
+            std::memmove(slots_ + write, slots_ + read, tail * slotWidth);
         count_ = write + tail;
     }
 
@@ -90,7 +94,7 @@ RWCollectable* QelOrdered::insertunique(RWCollectable* item) {
 
 void QelOrdered::sort(int (*cmp)(const void*, const void*)) {
     assert(cmp != nullptr);
-    if (nitems > 1) std::qsort(storage(), nitems, sizeof(RWCollectable*), cmp);
+    if (nitems > 1) std::qsort(storage(), nitems, slotWidth, cmp);
 }
 
 void QelOrdered::sort(int (*f)(const RWCollectable*, const RWCollectable*)) {
@@ -131,7 +135,7 @@ int QelOrdered::identityBlockRemove(RWOrdered& list) {
     }
     const std::size_t dropped = read - write;
     if (dropped != 0 && read < end)
-        std::memmove(slots + write, slots + read, (end - read) * sizeof(RWCollectable*));
+        std::memmove(slots + write, slots + read, (end - read) * slotWidth);
     nitems -= dropped;
 
     std::size_t count = dropped;

@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr std::size_t slotWidth = sizeof(RWCollectable*);
+// Bytes of one slot of the pointer array: an item pointer, which the check would take for a
+// mistaken sizeof of a pointer to a class.
+constexpr std::size_t slotWidth = sizeof(RWCollectable*);  // NOLINT(bugprone-sizeof-expression)
 
 RWCollectable* slotAt(const void* slot) { return *static_cast<RWCollectable* const*>(slot); }
 

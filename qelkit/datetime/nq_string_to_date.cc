@@ -32,6 +32,7 @@ const NqEnvironment& defaultFormat() {
 }
 
 // Reads the environment at load time, so later changes to it have no effect.
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the load.
 [[maybe_unused]] const bool settingsLoaded = (traceFlag(), useBroken(), defaultFormat(), true);
 
 bool tracing() { return traceFlag().isOn(); }
@@ -239,7 +240,9 @@ void dateThenTime(RWDateTime& dt, tm& date, tm& time) {
     const unsigned second = static_cast<unsigned>(time.tm_sec);
     if (hour > 23 || minute > 59 || second > 59) return;
     dt = RWDateTime(
-        (zone.utcFromLocal(wall + hour * 3600 + minute * 60 + second) + kPosixFrom1901) * 1000);
+        (zone.utcFromLocal(wall + std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second) +
+         kPosixFrom1901) *
+        1000);
 }
 
 }  // namespace

@@ -36,13 +36,16 @@ OutputFormats& outputFormats() {
     return FORMATS;
 }
 
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the load.
 [[maybe_unused]] const bool outputFormatsLoaded = (outputFormats(), true);
 
 constexpr unsigned NO_YEAR = 4294967295U;
 
 }  // namespace
 
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the load.
 const NqEnvironment& __envDateOutputFmt = envDateOutputFmt();
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the load.
 const NqEnvironment& __envTimeOutputFmt = envTimeOutputFmt();
 
 // Constant-initialised, so guards may be built during any file's load-time initialisation.

@@ -13,6 +13,7 @@ const NqEnvironment& envEnableDSTRules() {
 
 }  // namespace
 
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the load.
 const NqEnvironment& __envEnableDSTRules = envEnableDSTRules();
 
 QelZone::QelZone() {

@@ -68,7 +68,7 @@ class QELKIT_API RWCollectable {
 // copy copy-constructs a new Class on the heap, owned by the caller.
 #define RWDEFINE_COLLECTABLE(Class, id)                                 \
     RWClassID Class::isA() const { return static_cast<RWClassID>(id); } \
-    RWCollectable* Class::newSpecies() const { return new Class; }      \
+    RWCollectable* Class::newSpecies() const { return new Class(); }    \
     RWCollectable* Class::copy() const { return new Class(*this); }
 
 #endif  // QELKIT_FOUNDATION_RW_COLLECTABLE_H

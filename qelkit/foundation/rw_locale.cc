@@ -2,7 +2,7 @@
 #include "qelkit/foundation/rw_locale.h"
 
 #include <langinfo.h>
-#include <locale.h>
+#include <locale.h>  // NOLINT(modernize-deprecated-headers): newlocale and locale_t are POSIX
 
 #include <atomic>
 #include <clocale>
@@ -203,7 +203,7 @@ RWLocaleSnapshot::RWLocaleSnapshot(const char* localeName) {
         name_ = current != nullptr ? current : "C";
     }
     if (name_ == "C" || name_ == "POSIX") return;
-    const LocaleHandle loc(newlocale(LC_TIME_MASK, name_.data(), static_cast<locale_t>(0)));
+    const LocaleHandle loc(newlocale(LC_TIME_MASK, name_.data(), locale_t{}));
     if (!loc) return;  // unknown locale: the "C" conventions stay
     auto text = [&loc](nl_item item) -> const char* {
         const char* s = nl_langinfo_l(item, loc.get());

@@ -50,6 +50,8 @@ template <class Resource>
 class RWTLockGuard {
   public:
     explicit RWTLockGuard(Resource& resource) : resource_(resource) { resource_.acquire(); }
+    // release() throws only for a thread that does not hold the lock, which this guard does.
+    // NOLINTNEXTLINE(bugprone-exception-escape)
     ~RWTLockGuard() { resource_.release(); }
     RWTLockGuard(const RWTLockGuard&) = delete;
     RWTLockGuard& operator=(const RWTLockGuard&) = delete;
@@ -77,6 +79,8 @@ class RWTTryLockGuard {
   public:
     explicit RWTTryLockGuard(Resource& resource)
         : resource_(resource), acquired_(resource.tryAcquire()) {}
+    // As above: release() cannot throw for the thread that acquired the lock.
+    // NOLINTNEXTLINE(bugprone-exception-escape)
     ~RWTTryLockGuard() {
         if (acquired_) resource_.release();
     }

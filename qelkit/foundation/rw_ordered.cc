@@ -14,6 +14,9 @@ namespace {
 
 // Growth step of a full vector that no derived class grew first.
 constexpr std::size_t growthStep = 64;
+// Bytes of one slot of the pointer array: an item pointer, which the check would take for a
+// mistaken sizeof of a pointer to a class.
+constexpr std::size_t slotWidth = sizeof(RWCollectable*);  // NOLINT(bugprone-sizeof-expression)
 
 }  // namespace
 
@@ -21,8 +24,7 @@ RWOrdered::RWOrdered(std::size_t capacity) { reshape(capacity); }
 
 RWOrdered::RWOrdered(const RWOrdered& other) : RWSequenceable(other) {
     reshape(other.capacity_);
-    if (other.nitems != 0)
-        std::memcpy(storage(), other.storage(), other.nitems * sizeof(RWCollectable*));
+    if (other.nitems != 0) std::memcpy(storage(), other.storage(), other.nitems * slotWidth);
     nitems = other.nitems;
 }
 
@@ -30,8 +32,7 @@ RWOrdered& RWOrdered::operator=(const RWOrdered& other) {
     if (this != &other) {
         nitems = 0;
         if (capacity_ < other.nitems) reshape(other.nitems);
-        if (other.nitems != 0)
-            std::memcpy(storage(), other.storage(), other.nitems * sizeof(RWCollectable*));
+        if (other.nitems != 0) std::memcpy(storage(), other.storage(), other.nitems * slotWidth);
         nitems = other.nitems;
     }
     return *this;
@@ -50,11 +51,11 @@ void RWOrdered::reshape(std::size_t n) {
     if (n == 0) {
         items_.reset();
     } else {
-        if (n > static_cast<std::size_t>(-1) / sizeof(RWCollectable*)) throw std::bad_alloc();
+        if (n > static_cast<std::size_t>(-1) / slotWidth) throw std::bad_alloc();
         // Slots hold plain pointers: realloc may extend the block in place instead of copying.
-        void* grown = std::realloc(items_.get(), n * sizeof(RWCollectable*));
+        void* grown = std::realloc(items_.get(), n * slotWidth);
         if (grown == nullptr) throw std::bad_alloc();
-        items_.release();
+        static_cast<void>(items_.release());
         items_.reset(static_cast<RWCollectable**>(grown));
     }
     capacity_ = n;
@@ -93,7 +94,7 @@ RWCollectable* RWOrdered::placeAt(const char* what, std::size_t i, RWCollectable
     if (i > nitems) rwThrowBounds(what, i, nitems + 1);
     if (nitems == capacity_) reshape(capacity_ + growthStep);
     RWCollectable** slots = storage();
-    if (i < nitems) std::memmove(slots + i + 1, slots + i, (nitems - i) * sizeof(RWCollectable*));
+    if (i < nitems) std::memmove(slots + i + 1, slots + i, (nitems - i) * slotWidth);
     slots[i] = item;
     ++nitems;
     return item;
@@ -123,7 +124,7 @@ RWCollectable* RWOrdered::insertAfter(int i, RWCollectable* item) {
 RWCollectable* RWOrdered::takeAt(std::size_t i) noexcept {
     RWCollectable** slots = storage();
     RWCollectable* item = slots[i];
-    std::memmove(slots + i, slots + i + 1, (nitems - i - 1) * sizeof(RWCollectable*));
+    std::memmove(slots + i, slots + i + 1, (nitems - i - 1) * slotWidth);
     --nitems;
     return item;
 }

@@ -103,7 +103,8 @@ class RWTValHashMap {
     explicit RWTValHashMap(size_type buckets = 64, const H& h = H(), const EQ& eq = EQ())
         : heads_(buckets, nil), hash_(h), eq_(eq) {}
     RWTValHashMap(const RWTValHashMap&) = default;
-    RWTValHashMap(RWTValHashMap&&) = default;
+    RWTValHashMap(RWTValHashMap&&) noexcept(std::is_nothrow_move_constructible_v<H>&&
+                                                std::is_nothrow_move_constructible_v<EQ>) = default;
     RWTValHashMap& operator=(RWTValHashMap other) {
         swap(other);
         return *this;

@@ -111,7 +111,7 @@ constexpr bool validCivil(std::int64_t y, unsigned m, unsigned d) noexcept {
 // Wall-clock seconds (counted from 1970-01-01 as if the wall clock were UTC) from fields that
 // the caller has checked.
 constexpr std::int64_t wallSeconds(std::int64_t days, unsigned h, unsigned m, unsigned s) {
-    return days * kSecondsPerDay + h * 3600 + m * 60 + s;
+    return days * kSecondsPerDay + std::int64_t{h} * 3600 + std::int64_t{m} * 60 + s;
 }
 
 // Days of year `y` before the first of month `m` (1..12), so daysBeforeMonth(y, 13) is the

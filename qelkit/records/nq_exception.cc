@@ -14,6 +14,7 @@ const NqEnvironment& traceFlag() {
 }
 
 // Reads the environment at load time, so later changes to it have no effect.
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the load.
 [[maybe_unused]] const bool traceFlagLoaded = (traceFlag(), true);
 
 // Appends `label`, `value` and a closing newline unless `value` already ends with one.

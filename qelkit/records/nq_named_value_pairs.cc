@@ -97,8 +97,8 @@ void NqNamedValuePairs::append(std::unique_ptr<QelString> name, std::unique_ptr<
         throw;
     }
     // Both vectors now hold the strings; this object owns them from here on.
-    name.release();
-    value.release();
+    static_cast<void>(name.release());
+    static_cast<void>(value.release());
 }
 
 void NqNamedValuePairs::replaceValue(int i, std::unique_ptr<QelString> value) {

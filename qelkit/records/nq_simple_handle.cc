@@ -3,6 +3,8 @@
 
 NqSimpleBody::NqSimpleBody() : RWCollectable(), RWTMonitor<RWMutexLock>(), _refCount(0) {}
 
+// A copy gets a lock of its own and no sharers: neither is part of the value.
+// NOLINTNEXTLINE(bugprone-copy-constructor-init)
 NqSimpleBody::NqSimpleBody(const NqSimpleBody& other)
     : RWCollectable(other), RWTMonitor<RWMutexLock>(), _refCount(0) {}
 

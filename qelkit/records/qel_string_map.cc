@@ -29,6 +29,8 @@ int QelStringMap::doubleValue(const QelString& name, double& result) const {
     return 1;
 }
 
+// The classic virtual signature takes the format by value; overrides depend on it.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 int QelStringMap::timeValue(const QelString& name, RWTime& result, QelString format) const {
     QelString text;
     if (!stringValue(name, text)) return 0;

@@ -22,7 +22,7 @@ const char kDecompressFailure[] = "ZLIB decompression failure";
 
 // At most this many bytes are opened to one coder call: the blank fill that lengthens the
 // result string then stays in cache until the coder overwrites it.
-const std::size_t kChunk = 256 * 1024;
+const std::size_t kChunk = std::size_t{256} * 1024;
 
 // A zero-filled z_stream that ends itself on every path, also when an allocation throws.
 class Stream {

@@ -50,6 +50,8 @@ std::ptrdiff_t QelTokenizer::offset() const {
 }
 
 void QelTokenizer::moveTo(std::ptrdiff_t offset) {
+    // An offset past the text is kept without forming an out-of-range pointer.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     _place = reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(_string.data()) +
                                            static_cast<std::uintptr_t>(offset));
 }

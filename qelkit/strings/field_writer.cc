@@ -20,7 +20,7 @@ FieldWriter::~FieldWriter() {
 void FieldWriter::addFieldIndex(int index) {
     std::unique_ptr<RWCollectableInt> owned(new RWCollectableInt(index));
     _fieldIndexes.insert(owned.get());
-    owned.release();  // the list holds it now; the destructor deletes it
+    static_cast<void>(owned.release());  // the list holds it now; the destructor deletes it
 }
 
 void FieldWriter::write(std::ostream& out, QelStringCollection& fields) {

@@ -79,7 +79,7 @@ void QelStringCollection::append(const char* p, std::size_t n) { adopt(p, n, nul
 void QelStringCollection::adopt(const char* p, std::size_t n, const RWCString* share) {
     // Room first, so that once the item exists nothing can fail before the list holds it.
     if (_list.entries() == _list.capacity()) reserveMore(1);
-    if (!_pool) _pool.reset(new qelkit_internal::StringItemPool);
+    if (!_pool) _pool = std::make_unique<qelkit_internal::StringItemPool>();
     void* slot = _pool->allocate();
     RWCollectableString* item;
     try {

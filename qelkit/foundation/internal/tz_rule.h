@@ -18,6 +18,8 @@ struct TzSpan {
     bool isdst;
 };
 
+// The check reads the loop variable of the implicit copy of changes_ as a name of ours.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 class TzRule {
   public:
     // One of the two yearly changes: index 0 starts daylight time, index 1 ends it.

@@ -303,7 +303,7 @@ std::size_t TzZone::indexedSpan(std::int64_t t) const noexcept {
 std::int64_t TzZone::utcFromLocal(std::int64_t wall) const noexcept {
     // Every answer lies within a day and a few hours of the wall-clock count; walk the spans
     // of that window in order and take the first whose offset maps the reading into itself.
-    constexpr std::int64_t kReach = 30 * 3600;
+    constexpr std::int64_t kReach = std::int64_t{30} * 3600;
     constexpr std::int64_t kLimit = INT64_MAX / 4;
     wall = std::max(-kLimit, std::min(kLimit, wall));
     bool gap = false;
