@@ -132,6 +132,7 @@ struct OptionEntry {
     bool takesValue() const noexcept { return apply != nullptr; }
 };
 
+// NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the start.
 const OptionEntry OPTIONS[] = {
     {"delimiter", 'd', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {

@@ -70,7 +70,8 @@ class GroupTable {
 
     struct PairHash {
         std::size_t operator()(const std::pair<std::int64_t, std::uint32_t>& k) const noexcept {
-            return std::hash<std::int64_t>()(k.first * 0x9E3779B97F4A7C15LL ^ k.second);
+            return std::hash<std::uint64_t>()(
+                static_cast<std::uint64_t>(k.first) * 0x9E3779B97F4A7C15ULL ^ k.second);
         }
     };
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/qelkit_agg/input.h"
 
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): sigaction and siginfo_t are POSIX
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -83,7 +83,7 @@ StreamInput::StreamInput(int fd, const std::string& name)
     }
     _gzip = _inEnd >= 2 && _in[0] == 0x1F && _in[1] == 0x8B;
     if (!_gzip) return;
-    _zlib.reset(new z_stream{});
+    _zlib = std::make_unique<z_stream>();
     if (inflateInit2(_zlib.get(), 16 + MAX_WBITS) != Z_OK) {
         _zlib.reset();
         throw InputError(_name + ": cannot start the gzip decoder");

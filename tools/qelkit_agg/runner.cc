@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -260,7 +261,7 @@ void Run::showProgress() {
             " rows/s";
     if (_total != 0 && done != 0) {
         const double left = seconds * static_cast<double>(_total - std::min(done, _total)) / done;
-        text += ", " + std::to_string(static_cast<std::uint64_t>(left + 0.5)) + " s left";
+        text += ", " + std::to_string(std::llround(left)) + " s left";
     }
     _err.progress(text);
 }

@@ -83,7 +83,8 @@ bool yearFirst(Cursor& c, TimeText& time) {
             }
             if (hours > 23 || minutes > 59) return false;
             time.hasOffset = true;
-            time.offsetEast = (west ? -1 : 1) * (hours * 3600 + minutes * 60);
+            time.offsetEast =
+                (west ? -1 : 1) * (std::int64_t{hours} * 3600 + std::int64_t{minutes} * 60);
         }
     }
     time.wall = qelkit_internal::wallSeconds(
