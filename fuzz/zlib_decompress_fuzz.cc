@@ -2,8 +2,8 @@
 // Decompresses arbitrary bytes with ZLIB::decompress under both raise flags and checks the
 // result against a naive decoder (zlib's inflate into a vector that grows one kilobyte at a
 // time): the same bytes come back, a failure is reported exactly when the naive decoder does
-// not reach the end of a stream or input follows that end, the raising call throws nothing but NqException and the quiet
-// call writes exactly the failure line to std::cerr.
+// not reach the end of a stream or input follows that end, the raising call throws nothing but
+// NqException and the quiet call writes exactly the failure line to std::cerr.
 #include <zlib.h>
 
 #include <cstddef>
