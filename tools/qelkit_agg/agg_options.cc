@@ -334,7 +334,7 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
         if (entry->flag != nullptr) {
             options.*(entry->flag) = true;
         } else {
-            const std::string error = entry->apply(value, options);
+            std::string error = entry->apply(value, options);
             if (!error.empty()) return error;
         }
         if (options.help || options.version) return "";
