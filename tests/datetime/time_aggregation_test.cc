@@ -104,37 +104,57 @@ TEST(TimeAggregationTruncate, EveryCodeAroundItsBoundary) {
 }
 // clang-format on
 
-// Twenty years of local days, three times of day, every start of week, under fixed offsets that
-// move the local day across the UTC one, against the date library.
-TEST(TimeAggregationTruncate, WeekWalksMatchTheCalendarOverTwentyYears) {
+// Eight years of local days and most of 1901 (where instants take the library's general path),
+// three times of day, under fixed offsets that move the local day across the UTC one: every code
+// against the date library; weeks and years for every start of week.
+TEST(TimeAggregationTruncate, EveryCodeMatchesTheCalendarUnderFixedOffsets) {
     using namespace date;
     for (long offset : {0L, -50400L, 34200L}) {  // seconds west of UTC
         const FixedZone zone(offset);
-        // The instant of local midnight starting `d`.
-        const auto at = [offset](sys_days d) {
-            return utc(1970, 1, 1) +
-                   static_cast<unsigned long>(d.time_since_epoch().count() * 86400 + offset);
+        // The instant of `minutes` past local midnight starting `d` (0: before 1901).
+        const auto at = [offset](sys_days d, long minutes = 0) {
+            const long long s = d.time_since_epoch().count() * 86400LL + minutes * 60 + offset;
+            return s < -2177452800LL ? RWTime(0UL)
+                                     : utc(1970, 1, 1) + static_cast<unsigned long>(s);
         };
-        for (sys_days day = sys_days(2000_y / 1 / 1); day < sys_days(2020_y / 1 / 1);
-             day += days(1)) {
-            for (unsigned sow = 1; sow <= 7; ++sow) {
-                const sys_days weekStart = day - days((weekday(day).iso_encoding() + 7 - sow) % 7);
-                // A year starts on the week holding its first Thursday.
-                const auto yearStart = [sow](int y) {
-                    return sys_days(year(y) / January / Thursday[1]) - days((4 + 7 - sow) % 7);
-                };
-                int y = int(year_month_day(day).year()) + 1;
-                while (yearStart(y) > day) --y;
-                for (unsigned long secs : {0UL, 45296UL, 86399UL}) {
-                    const RWTime t = at(day) + secs;
-                    ASSERT_EQ(at(weekStart), period('W').truncate(t, sow))
-                        << t.seconds() << " " << sow;
-                    ASSERT_EQ(at(weekStart) + secs / 3600 * 3600, period('U').truncate(t, sow));
-                    ASSERT_EQ(at(yearStart(y)), period('Y').truncate(t, sow))
-                        << t.seconds() << " " << sow;
+        for (const auto& [from, to] :
+             {std::pair{sys_days(1901_y / 2 / 1), sys_days(1902_y / 1 / 1)},
+              std::pair{sys_days(2000_y / 1 / 1), sys_days(2008_y / 1 / 1)}})
+            for (sys_days day = from; day < to; day += days(1)) {
+                const year_month_day ymd(day);
+                const sys_days month = sys_days(ymd.year() / ymd.month() / 1);
+                for (long secs : {0L, 45296L, 86399L}) {
+                    const RWTime t = at(day) + static_cast<unsigned long>(secs);
+                    const long minute = secs / 60, hour = minute / 60 * 60;
+                    const unsigned sow = weekday(day).iso_encoding();  // any start of week will do
+                    // clang-format off
+                    const std::pair<char, RWTime> starts[] = {
+                        {'O', at(day, minute)}, {'B', at(day, minute / 2 * 2)}, {'F', at(day, minute / 5 * 5)},
+                        {'T', at(day, minute / 10 * 10)}, {'Q', at(day, minute / 15 * 15)},
+                        {'P', at(day, minute / 30 * 30)}, {'H', at(day, hour)}, {'D', at(day)},
+                        {'M', at(month)}, {'V', at(month, hour)}, {'A', at(sys_days(1970_y / 1 / 1))}, {'N', t}};
+                    // clang-format on
+                    for (const auto& [code, start] : starts)
+                        ASSERT_EQ(start, period(code).truncate(t, sow))
+                            << code << " " << t.seconds();
+                    for (unsigned w = 1; w <= 7; ++w) {
+                        const sys_days weekStart =
+                            day - days((weekday(day).iso_encoding() + 7 - w) % 7);
+                        // A year starts on the week holding its first Thursday.
+                        const auto yearStart = [w](int y) {
+                            return sys_days(year(y) / January / Thursday[1]) -
+                                   days((4 + 7 - w) % 7);
+                        };
+                        int y = int(ymd.year()) + 1;
+                        while (yearStart(y) > day) --y;
+                        ASSERT_EQ(at(weekStart), period('W').truncate(t, w))
+                            << t.seconds() << " " << w;
+                        ASSERT_EQ(at(weekStart, hour), period('U').truncate(t, w));
+                        ASSERT_EQ(at(yearStart(y)), period('Y').truncate(t, w))
+                            << t.seconds() << " " << w;
+                    }
                 }
             }
-        }
     }
 }
 

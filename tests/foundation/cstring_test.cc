@@ -114,7 +114,7 @@ TEST(RWCString, EditsAndSearchesMatchStdString) {
             const std::size_t pos = pick(ref.size()), n = pick(8);
             const std::size_t clipped = std::min(n, ref.size() - pos);
             // clang-format off
-            switch (rng() % 9) {
+            switch (rng() % 10) {
                 case 0: s.append(arg.data(), arg.size()), ref += arg; break;
                 case 1: s.prepend(arg.data(), arg.size()), ref.insert(0, arg); break;
                 case 2: s.insert(pos, arg.data(), arg.size()), ref.insert(pos, arg); break;
@@ -123,6 +123,7 @@ TEST(RWCString, EditsAndSearchesMatchStdString) {
                 case 5: s.resize(n), ref.resize(n, ' '); break;
                 case 6: s(pos, clipped) = RWCString(arg.data(), arg.size()), ref.replace(pos, clipped, arg); break;
                 case 7: s.toLower(), ref = asciiLower(ref); break;
+                case 8: s(pos, clipped).toLower(), ref.replace(pos, clipped, asciiLower(ref.substr(pos, clipped))); break;
                 default: s = RWCString(s(pos, clipped)), ref = ref.substr(pos, clipped);
             }
             // clang-format on

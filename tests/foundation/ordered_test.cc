@@ -71,7 +71,7 @@ TEST(RWOrdered, BadIndexThrowsBoundsErrNamingIt) {
         {[](RWOrdered& v) { v.insertAfter(-2, nullptr); }, "index 18446744073709551615 out of"},
         {[](RWOrdered& v) { v.removeAt(2); }, "RWOrdered::removeAt: index 2 out of range [0, 2)"},
         {[](RWOrdered& v) { v[2]; }, "RWOrdered::operator[]: index 2 out of range [0, 2)"},
-        {[](RWOrdered& v) { v.at(5); }, "RWOrdered::at: index 5 out of range [0, 2)"},
+        {[](RWOrdered& v) { v.at(2); }, "RWOrdered::at: index 2 out of range [0, 2)"},
         {[](RWOrdered& v) { static_cast<const RWOrdered&>(v).at(7); }, "index 7 out of range"},
         {[](RWOrdered& v) { v.boundsCheck(2); }, "RWOrdered::boundsCheck: index 2 out of range"},
         {[](RWOrdered& v) { v.reshape(1); }, "capacity 1 below the 2 entries"},

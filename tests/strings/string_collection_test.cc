@@ -99,13 +99,13 @@ TEST(QelStringCollection, TypedGettersConvertLikeTheCLibrary) {
 TEST(QelStringCollection, ItemsAreOwnedAndCopiesIndependent) {
     SC sc;
     sc.pop();  // empty: nothing happens
-    sc.split("a,b", SC::noStrip, ',');
+    sc.split(" a,b", SC::noStrip, ',');
     SC copy(sc);
     const SC& same = sc;
     sc = same;
     sc.pop();
     sc(3) = " d\t";  // grows with empty items up to index 3
-    EXPECT_EQ(itemsOf(copy), Items({"a", "b"}));
+    EXPECT_EQ(itemsOf(copy), Items({" a", "b"}));
     copy = sc;
     sc.clearAndDestroy();
     copy.stripContents(SC::both);
