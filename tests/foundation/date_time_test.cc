@@ -209,17 +209,16 @@ Fields extractedFields(const RWDateTime& dt, const RWZone& z) {
     if (!dt.isValid()) return Fields(8, 0);
     struct tm t;
     dt.extract(&t, z);
-    const unsigned year = static_cast<unsigned>(t.tm_year + 1900);
-    const unsigned month = static_cast<unsigned>(t.tm_mon + 1);
-    const unsigned mday = static_cast<unsigned>(t.tm_mday);
-    return {year,
-            month,
-            mday,
-            static_cast<unsigned>(t.tm_yday + 1),
-            static_cast<unsigned>(t.tm_wday == 0 ? 7 : t.tm_wday),
-            static_cast<unsigned>(t.tm_hour),
-            static_cast<unsigned>(t.tm_min),
-            static_cast<unsigned>(RWDate(mday, month, year).julian())};
+    const auto u = [](long v) { return static_cast<unsigned>(v); };
+    const unsigned y = u(t.tm_year + 1900), m = u(t.tm_mon + 1), d = u(t.tm_mday);
+    return {y,
+            m,
+            d,
+            u(t.tm_yday + 1),
+            u(t.tm_wday == 0 ? 7 : t.tm_wday),
+            u(t.tm_hour),
+            u(t.tm_min),
+            u(long(RWDate(d, m, y).julian()))};
 }
 
 // The reading an object keeps in os() must follow every change of its instant.
