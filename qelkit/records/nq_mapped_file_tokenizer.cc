@@ -60,7 +60,8 @@ inline std::uint64_t fieldEndBits(const char* p, char delimiter,
     const __m128i nul = _mm_setzero_si128();
     std::uint64_t bits = 0;
     for (int i = 0; i < 4; ++i) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        const __m128i block =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + std::ptrdiff_t{16} * i));
         const __m128i hits =
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, delim), _mm_cmpeq_epi8(block, newline)),
                          _mm_cmpeq_epi8(block, nul));
