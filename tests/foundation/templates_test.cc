@@ -98,19 +98,4 @@ TEST(RWTPtrOrderedVector, ClearAndDestroyDeletesEachElementOnce) {
     EXPECT_EQ(v.capacity(), cap);
 }
 
-TEST(RWTPtrOrderedVector, SearchesByValueAndChecksIndexes) {
-    int deaths = 0;
-    Counted a(1, &deaths), b(2, &deaths), alsoB(2, &deaths), c(3, &deaths), missing(9, &deaths);
-    RWTPtrOrderedVector<Counted> v(2);
-    for (Counted* p : {&a, &b, &c}) v.append(p);
-    EXPECT_EQ(v.index(&alsoB), 1u);
-    EXPECT_EQ(v.index(&missing), RW_NPOS);
-    EXPECT_EQ((std::vector<Counted*>{v[2], v(0), v.at(1)}), (std::vector<Counted*>{&c, &a, &b}));
-    EXPECT_THROW(v[3], RWBoundsErr);
-    EXPECT_THROW(v.insertAt(4, &a), RWBoundsErr);
-    EXPECT_EQ((std::vector<Counted*>{v.removeAt(1), v.removeFirst(), v.removeLast()}),
-              (std::vector<Counted*>{&b, &a, &c}));
-    EXPECT_THROW(v.removeLast(), RWBoundsErr);
-}
-
 }  // namespace

@@ -91,30 +91,9 @@ TEST(Zone, DefaultConversionsFollowIsDaylight) {
     EXPECT_EQ(kApr1 - 1 - 3600, zone.utcFromLocal(kApr1 - 1));
 }
 
-TEST(TzRule, ChangesFallOnTheRuleDays) {
-    struct Case {
-        const char* tz;
-        std::int64_t year;
-        std::int64_t start;
-        std::int64_t end;
-    };
-    const Case cases[] = {
-        {"EST5EDT,M3.2.0,M11.1.0", 2024, kMar10 + 7 * 3600, kNov3 + 6 * 3600},
-        {"EST5EDT", 2024, kMar10 + 7 * 3600, kNov3 + 6 * 3600},  // rules left out: US rules
-        // J60 is 1 March even in a leap year; 59 counts from day 0, so it is 29 February.
-        {"AAA0BBB0,J60/0,59/0", 2024, 1709251200, 1709164800},
-        // Times past 24 hours and negative ones move the change to another day.
-        {"AAA0BBB0,M3.2.0/26,M11.1.0/-1", 2024, kMar10 + 26 * 3600, kNov3 - 3600},
-        // Fifth week means the last such weekday: 31 March and 27 October 2024.
-        {"CET-1CEST,M3.5.0,M10.5.0/3", 2024, 1711846800, 1729990800},
-    };
-    for (const Case& c : cases) {
-        const TzRule rule = TzRule::parse(c.tz);
-        EXPECT_EQ(c.start, rule.changeAt(0, c.year)) << c.tz;
-        EXPECT_EQ(c.end, rule.changeAt(1, c.year)) << c.tz;
-        EXPECT_TRUE(rule.wellDefined()) << c.tz;
-    }
-    // A month outside 1..12 has no days to count: glibc reads past its table there.
+// A month outside 1..12 has no days to count: glibc reads past its table there, so the zone
+// comparisons leave such rules out.
+TEST(TzRule, MonthsOutsideTheYearAreNotWellDefined) {
     for (const char* tz : {"AAA0BBB,M0.1.0,M3.1.0", "AAA0BBB,M1.1.0,M13.1.0"})
         EXPECT_FALSE(TzRule::parse(tz).wellDefined()) << tz;
     EXPECT_TRUE(TzRule::parse("AAA0BBB,M1.1.0,M12.5.6").wellDefined());
