@@ -22,6 +22,8 @@ TEST(RWCollectable, DefaultsUseIdentityAndAddressOrder) {
     EXPECT_EQ(items[0].compareTo(&items[0]), 0);
     EXPECT_EQ(items[0].compareTo(&items[1]), -1);
     EXPECT_EQ(items[1].compareTo(&items[0]), 1);
+    EXPECT_NE(items[0].hash(), items[1].hash());  // from the address
+    EXPECT_EQ(items[0].copy(), nullptr);          // nothing to copy in the base
 }
 
 TEST(RWCollectableString, ComparesHashesAndEqualsByTextOnly) {
