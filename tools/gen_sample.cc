@@ -11,20 +11,9 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "qelkit/internal/calendar.h"
 
-// Civil date from a day count since 1970-01-01 (proleptic Gregorian).
-void civilFromDays(long days, int& year, unsigned& month, unsigned& day) {
-    days += 719468;
-    const long era = (days >= 0 ? days : days - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(days - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = doy - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<int>(yoe) + static_cast<int>(era) * 400 + (month <= 2);
-}
+namespace {
 
 // A small linear congruential generator: fixed sequence on every platform.
 struct Lcg {
@@ -63,9 +52,9 @@ int main(int argc, char** argv) {
         const long tick = row / devices;
         const long device = row % devices;
         const long t = start + tick * step;
-        int year;
-        unsigned month, day;
-        civilFromDays(t / 86400, year, month, day);
+        const qelkit_internal::Civil date = qelkit_internal::civilFromDays(t / 86400);
+        const int year = static_cast<int>(date.year);
+        const unsigned month = date.month, day = date.day;
         const long sec = t % 86400;
         // A daily cycle (a triangle wave keeps libm out of the byte-exact output) plus noise
         // and a slow per-device drift.

@@ -70,6 +70,7 @@ usage=(
     "column 2 is both the time and a key|-t 2 -k 2 -p hour small.csv"
     "column 3 is both a key and a value|-k 3 -v 3 -p hour small.csv"
 )
+expect 2 "qelkit-agg: invalid delimiter '"$'\r'"'" -d $'\r' -p hour small.csv
 for case in "${usage[@]}"; do
     read -ra args <<<"${case#*|}"
     expect 2 "qelkit-agg: ${case%%|*}" "${args[@]}"
@@ -211,7 +212,8 @@ layouts=(
     "26-03-02 14:05|2026-03-02 14:05:00"              "69-03-02|1969-03-02 00:00:00"
     "2026-03-02 14|!" "2026-03-02 garbage|!" "14.05|!" "2:05 PM|!" "x026-03-02|!" "abcd-03-02|!"
     "-2026-01-01|!" "2026-02-30|!" "2026-03-02 24:00|!" "2026-03-02 14:60|!" "202-03-02|!"
-    "2026-03-02T14:05+5:00|!" "2026-03-02T14:05+05:3|!" "2026-03-02Z|!" "3/2/26|!" "0069-01-01|~" "1900-12-31 23:00|~"
+    "2026-03-02T14:05+5:00|!" "2026-03-02T14:05+05:3|!" "2026-03-02T14:05+05:60|!"
+    "2026-03-02 10:00:5|!" "2026-03-02Z|!" "2026-03-02T23:30:00+23:00|2026-03-02 00:30:00" "3/2/26|!" "0069-01-01|~" "1900-12-31 23:00|~"
     "qel:3/2/26 2:05 PM|2026-03-02 14:05:00"          "qel:3/2/69|1969-03-02 00:00:00"
     "qel:12/31/2026 12:00 AM|2026-12-31 00:00:00"     "qel:2026-03-02 10:00|2026-03-02 10:00:00"
     "qel:1/5/26 1:30 AM|2026-01-05 01:30:00" "qel:3/2/2026 13:05 PM|!"
@@ -317,7 +319,9 @@ grep -qF "the sum of column 2 ('c2') overflowed to infinity in 1 group" err.txt 
 # The same in the last of 5000 groups, whose lines another thread formats.
 python3 -c 'for i in range(5000): print(f"2026-03-02 10:00:00,k{i:04d},{1e308 if i == 4999 else 1}")' >many.csv
 printf '2026-03-02 10:00:00,k4999,1e308\n' >>many.csv
-expect 0 "the sum of column 3 ('c3') overflowed to infinity in 1 group" -j 2 -k 2 -p hour many.csv
+for jobs in 1 2; do
+    expect 0 "the sum of column 3 ('c3') overflowed to infinity in 1 group" -j $jobs -k 2 -p hour many.csv
+done
 
 # Messages: long fields cut to 80 bytes, no internal names; "1 row".
 printf '%0200d,1\n02-03-2026,1\n' 0 >long.csv

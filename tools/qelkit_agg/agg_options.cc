@@ -140,7 +140,7 @@ const OptionEntry OPTIONS[] = {
              o.delimiter = '\t';
              return "";
          }
-         if (v.size() != 1 || v[0] == '\n' || v[0] == '\r' || v[0] == '\0')
+         if (v.size() != 1 || v[0] == '\n' || v[0] == '\r')
              return "invalid delimiter '" + v + "': give one character, or \\t or tab for a tab";
          o.delimiter = v[0];
          return "";

@@ -153,17 +153,21 @@ void OutputSink::write(std::string_view text) {
     if (_buffer.size() >= BUFFER) flushBuffer(false);
 }
 
-void OutputSink::writeAll(const char* data, std::size_t size) {
-    while (size > 0 && _error.empty()) {
-        const ssize_t n = ::write(_fd, data, size);
+int writeFully(int fd, const char* data, std::size_t size) noexcept {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            _error = std::strerror(errno);
-            return;
-        }
+        if (n < 0) return errno;
         data += n;
         size -= static_cast<std::size_t>(n);
     }
+    return 0;
+}
+
+void OutputSink::writeAll(const char* data, std::size_t size) {
+    if (!_error.empty()) return;
+    const int error = writeFully(_fd, data, size);
+    if (error != 0) _error = std::strerror(error);
 }
 
 void OutputSink::flushBuffer(bool last) {

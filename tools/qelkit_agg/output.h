@@ -27,6 +27,9 @@ void appendNumber(std::string& out, double value);
 void appendLocalTime(std::string& out, std::int64_t utc, const RWZone& zone);
 // `field` as a message shows it: escaped as in TSV, cut after about 80 bytes with "...".
 std::string shownField(std::string_view field);
+// Writes all `size` bytes at `data` to `fd`, again after interruptions. Returns 0, or the
+// errno of the failure.
+int writeFully(int fd, const char* data, std::size_t size) noexcept;
 
 // A buffered writer to a descriptor, or through zlib into a file. The first failure is kept:
 // later writes do nothing, and finish() reports it.
@@ -47,7 +50,7 @@ class OutputSink {
 
   private:
     void flushBuffer(bool last);
-    void writeAll(const char* data, std::size_t size);
+    void writeAll(const char* data, std::size_t size);  // keeps the first failure
 
     int _fd;
     bool _ownsFd;

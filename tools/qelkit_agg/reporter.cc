@@ -3,18 +3,10 @@
 
 #include <unistd.h>
 
-#include <cerrno>
+#include "tools/qelkit_agg/output.h"
 
 void Reporter::write(const std::string& text) noexcept {
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t n = ::write(STDERR_FILENO, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // nowhere left to complain
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    writeFully(STDERR_FILENO, text.data(), text.size());  // a failure has nowhere to go
 }
 
 void Reporter::message(const std::string& text) {
