@@ -115,7 +115,7 @@ expect 0 "" --sql=ts --period=day
 [[ $(cat out.txt) == "to_char(ts, 'YYYY-MM-DD')" && ! -s err.txt ]] || fail "--sql: $(cat out.txt)"
 # The classic text keeps Sunday weeks and whole minutes: other weeks and 2-30 minute periods are
 # printed with a warning; All Hours has no format. The other dialects group every period.
-expect 0 "does not group rows as the Week periods" --sql=ts -p week --week-start=Monday
+expect 0 "does not group rows as the Week periods of qelkit-agg with weeks starting on Monday" --sql=ts -p week --week-start=Monday
 expect 0 "does not group rows as the Fifteen Minute periods" --sql=ts -p "15 minute"
 expect 2 "to_char cannot express All Hours periods" --sql=ts -p "all hours"
 [[ ! -s out.txt ]] || fail "--sql -p 'all hours' printed $(cat out.txt)"
@@ -216,7 +216,7 @@ layouts=(
     "2026-03-02 10:00:5|!" "2026-03-02Z|!" "2026-03-02T23:30:00+23:00|2026-03-02 00:30:00" "3/2/26|!" "0069-01-01|~" "1900-12-31 23:00|~"
     "qel:3/2/26 2:05 PM|2026-03-02 14:05:00"          "qel:3/2/69|1969-03-02 00:00:00"
     "qel:12/31/2026 12:00 AM|2026-12-31 00:00:00"     "qel:2026-03-02 10:00|2026-03-02 10:00:00"
-    "qel:1/5/26 1:30 AM|2026-01-05 01:30:00" "qel:3/2/2026 13:05 PM|!"
+    "qel:1/5/26 1:30 AM|2026-01-05 01:30:00" "qel:3/2/2026 13:05 PM|!" "qel:3/2|!"
 )
 for case in "${layouts[@]}"; do
     IFS='|' read -r text want <<<"$case"
