@@ -69,17 +69,18 @@ package: deps
 	lintian --fail-on error build/package/qelkit_*.deb
 
 # The shared library's binary interface against abi/libqelkit.abi (debug build: it needs the
-# debug information). Added interfaces pass; removed or changed ones fail.
+# debug information; the tool is built too because the check installs the whole project).
+# Added interfaces pass; removed or changed ones fail.
 abi-check: deps
 	cmake --preset debug
-	cmake --build --preset debug --target qelkit
+	cmake --build --preset debug --target qelkit qelkit-agg
 	abi/abi.sh check build/debug
 
 # Rewrites abi/libqelkit.abi from the current sources, for a release that changes the SONAME or
 # once a set of additions is final.
 abi-baseline: deps
 	cmake --preset debug
-	cmake --build --preset debug --target qelkit
+	cmake --build --preset debug --target qelkit qelkit-agg
 	abi/abi.sh baseline build/debug
 
 deps:
