@@ -114,8 +114,6 @@ TEST(RWDateTest, FieldConstructorIsStrictAndMapsTwoDigitYears) {
             << c.d << '/' << c.m << '/' << c.y;
     EXPECT_EQ(RWDate::daysInMonthYear(2, 2008), 29u);
     EXPECT_EQ(RWDate::daysInYear(1900), 365u);
-    EXPECT_EQ(RWDate(11, 4, 2007).weekDay(), 3u);
-    EXPECT_EQ(RWDate(8, 4, 2007).weekDay(), 7u);
     EXPECT_EQ(RWDate(9, "april", 7, RWLocale::defaultLocale()), RWDate(9, 4, 1907));
     EXPECT_FALSE(RWDate(9, "Foo", 2007, RWLocale::defaultLocale()).isValid());
     struct tm t;
@@ -161,8 +159,6 @@ TEST(RWTimeTest, FieldsRoundTripThroughExtractInSeveralZones) {
 }
 
 TEST(RWDateTimeTest, FieldsAreStrictAndInvalidValuesReadAsZero) {
-    EXPECT_EQ(RWDateTime(11, 4, 2007, 0, 0, 0, 0, kUtc).weekDay(kUtc), 3u);
-    EXPECT_EQ(RWDateTime(8, 4, 2007, 23, 59, 59, 999, kUtc).weekDay(kUtc), 7u);
     EXPECT_FALSE(RWDateTime(31, 2, 2007, 0, 0, 0, 0, kUtc).isValid());
     EXPECT_FALSE(RWDateTime(1, 2, 2007, 25, 0, 0, 0, kUtc).isValid());
     EXPECT_FALSE(RWDateTime(1, 2, 2007, 1, 0, 0, 1000, kUtc).isValid());

@@ -61,14 +61,4 @@ TEST(Exceptions, RWThrowThrowsTheStaticType) {
     EXPECT_TRUE(throwsExactly<RWExternalErr>([] { RWThrow(RWExternalErr("e")); }, "e"));
 }
 
-TEST(Exceptions, BoundsErrorNamesTheIndexAndTheRange) {
-    std::string text;
-    try {
-        rwThrowBounds("RWCString::operator[]", 7, 3);
-    } catch (const RWBoundsErr& e) {
-        text = e.why();
-    }
-    EXPECT_TRUE(text.find('7') != std::string::npos && text.find('3') != std::string::npos) << text;
-}
-
 }  // namespace
