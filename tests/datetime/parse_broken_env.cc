@@ -11,13 +11,12 @@
 
 #include "qelkit/datetime/nq_string_to_date.h"
 #include "qelkit/datetime/qel_zone.h"
-#include "qelkit/foundation/nq_trace.h"
 #include "qelkit/records/nq_exception.h"
+#include "tests/output_capture.h"
 
 namespace {
 
-std::vector<std::string> traces;
-void capture(const char*, const char* message) { traces.emplace_back(message); }
+using output_capture::traces;
 
 // clang-format off
 // Each row holds the expectation for both field orders, and whether the text is ambiguous.
@@ -30,7 +29,7 @@ TEST(BrokenDateConvert, DatesFollowTheAmbiguousFieldOrder) {
         {"13/12/07", "Date format obviously incorrect for 13/12/07", "2007-12-13", true},
         {"07-04-09", "2009-07-04", "2009-04-07", true},
         {"04/09", "invalid", "invalid", false}};
-    const NqTraceSink previous = NqTraceStatic::setSink(capture);
+    const output_capture::TraceCapture sink;
     for (const auto& [text, mdy, dmyWant, ambiguous] : cases) {
         traces.clear();
         std::string outcome;
@@ -41,10 +40,9 @@ TEST(BrokenDateConvert, DatesFollowTheAmbiguousFieldOrder) {
             outcome = e.why();
         }
         EXPECT_EQ(outcome, dmy ? dmyWant : mdy) << text;
-        const std::string warning = std::string("ERROR: Ambiguous date '") + text + "'.  Using format " + (dmy ? "D/M/Y" : "M/D/Y");
+        const std::string warning = std::string("NqStringConvert::setDateAll()|ERROR: Ambiguous date '") + text + "'.  Using format " + (dmy ? "D/M/Y" : "M/D/Y");
         EXPECT_EQ(ambiguous, !traces.empty() && traces[0] == warning) << text;
     }
-    NqTraceStatic::setSink(previous);
 }
 // clang-format on
 

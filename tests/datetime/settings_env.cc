@@ -20,18 +20,14 @@
 #include "qelkit/datetime/nq_string_to_date.h"
 #include "qelkit/datetime/qel_locale_snapshot.h"
 #include "qelkit/datetime/qel_zone.h"
-#include "qelkit/foundation/nq_trace.h"
 #include "tests/datetime/period_reference.h"
+#include "tests/output_capture.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
+using namespace output_capture;
 using namespace period_reference;
-
-Lines traces;
-void capture(const char* origin, const char* message) {
-    traces.push_back(std::string(origin) + "|" + message);
-}
 
 // Skips the calling test unless the process was started with `name` set.
 #define REQUIRE_SETTING(name) \
@@ -63,7 +59,7 @@ TEST(GetDateTrace, ReadsTextByLocaleParserTemplatesOrFormatAndTracesEachStep) {
         {"1969-01-01", "%Y-%m-%d", msk, local(1969), {"1969-01-01  <%Y-%m-%d>"}},
         {"", "%Y", msk, local(0), {NUL}},
         {nullptr, nullptr, msk, local(0), {"", R, NUL}}};
-    const NqTraceSink previous = NqTraceStatic::setSink(capture);
+    const TraceCapture sink;
     for (const auto& [text, format, datemsk, time, lines] : cases) {
         traces.clear();
         datemsk ? setenv("DATEMSK", datemsk, 1) : unsetenv("DATEMSK");
@@ -72,7 +68,6 @@ TEST(GetDateTrace, ReadsTextByLocaleParserTemplatesOrFormatAndTracesEachStep) {
         for (const std::string& line : lines) want.push_back("GetDate::parseDate()|" + line);
         EXPECT_EQ(want, traces) << (text ? text : "(null)");
     }
-    NqTraceStatic::setSink(previous);
     std::remove(file.c_str());
 }
 // clang-format on
@@ -105,13 +100,12 @@ TEST(StringToDateTrace, FieldParsersTraceInputAndBrokenDownTime) {
           "NqStringConvert::setTime24HR()| 14:09:43", "NqStringConvert::setTimeFromTm()|TM: 107 3 9 14 9 43 0 0"}},
         {NqStringToDate::nq::time, "14", {"NqStringConvert::setTime24HR()|14", "NqStringToDate::nq::time() Error |14"}},
         {NqStringToDate::qel::date, "2007/4/9 x", {"NqStringConvert::setDateAll()|2007/4/9 x", "NqStringConvert::setDateFromTm()|TM: 107 3 9 0 0 0 0 0"}}};
-    const NqTraceSink previous = NqTraceStatic::setSink(capture);
+    const TraceCapture sink;
     for (const auto& [convert, text, want] : cases) {
         traces.clear();
         convert(text);
         EXPECT_EQ(want, traces) << text;
     }
-    NqTraceStatic::setSink(previous);
 }
 // clang-format on
 

@@ -6,16 +6,13 @@
 #include <vector>
 
 #include "qelkit/datetime/nq_string_to_date.h"
-#include "qelkit/foundation/nq_trace.h"
 #include "qelkit/records/nq_exception.h"
+#include "tests/output_capture.h"
 
 namespace {
 
 using S = NqStringToDate;
-std::vector<std::string> traces;
-void capture(const char* origin, const char* message) {
-    traces.push_back(std::string(origin) + message);
-}
+using namespace output_capture;
 
 // Local "YYYY-MM-DD hh:mm:ss.mmm" of a valid value, else "invalid".
 std::string show(const RWDateTime& dt) {
@@ -26,9 +23,7 @@ std::string show(const RWDateTime& dt) {
 
 class StringToDate : public ::testing::Test {
   protected:
-    void SetUp() override { previous_ = NqTraceStatic::setSink(capture), traces.clear(); }
-    void TearDown() override { NqTraceStatic::setSink(previous_); }
-    NqTraceSink previous_ = nullptr;
+    const TraceCapture sink_;
 };
 
 // clang-format off
@@ -39,11 +34,11 @@ TEST_F(StringToDate, ConversionsReadFieldsAndThrowOnMalformedOnes) {
         {S::nq::date, "2007/4/9", "2007-04-09 00:00:00.000", ""},
         {S::nq::date, "0068 1 1", "2068-01-01 00:00:00.000", ""},
         {S::nq::date, "0100-1-1", "100-01-01 00:00:00.000", ""},
-        {S::nq::date, "2007-02-31", "invalid", "NqStringToDate::nq::date() Error 2007-02-31"},
+        {S::nq::date, "2007-02-31", "invalid", "NqStringToDate::nq::date() Error |2007-02-31"},
         {S::nq::date, "07-04-09", "throw: setDateYYYYMMDD() Invalid year '07'", ""},
         {S::nq::datetime, "2007-04-09\t14:09", "2007-04-09 14:09:00.000", ""},
-        {S::nq::datetime, "2007-04-09 25:00", "invalid", "NqStringToDate::nq::datetime() Error 2007-04-09 25:00"},
-        {S::qel::time, "14.09", "invalid", "NqStringToDate::qel::time() Error 14.09"},
+        {S::nq::datetime, "2007-04-09 25:00", "invalid", "NqStringToDate::nq::datetime() Error |2007-04-09 25:00"},
+        {S::qel::time, "14.09", "invalid", "NqStringToDate::qel::time() Error |14.09"},
         {S::qel::date, "Apr 9, 2007", "2007-04-09 00:00:00.000", ""},
         {S::qel::datetime, "04/09/2007 2:09 PM", "2007-04-09 14:09:00.000", ""},
         {S::qel::datetime, "2007-04-09T14:09:43", "2007-04-09 00:00:00.000", ""}};
@@ -69,7 +64,7 @@ TEST_F(StringToDate, FieldOrderFollowsFormatUnlessFirstFieldIsAYear) {
         traces.clear();
         RWDateTime dt(RWDateTime::invalid);
         EXPECT_EQ(S::setDateAll(dt, text, format) ? show(dt) : "not stored", want) << text;
-        const std::string msg = std::string("NqStringConvert::setDateAll()ERROR: Ambiguous date '") + text + "'.  Using format " + format;
+        const std::string msg = std::string("NqStringConvert::setDateAll()|ERROR: Ambiguous date '") + text + "'.  Using format " + format;
         EXPECT_EQ(traces, ambiguous ? std::vector<std::string>{msg} : std::vector<std::string>{});
     }
 }

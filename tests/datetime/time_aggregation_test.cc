@@ -11,27 +11,22 @@
 
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/datetime/qel_date.h"
-#include "qelkit/foundation/nq_trace.h"
 #include "qelkit/foundation/rw_zone.h"
 #include "tests/datetime/period_reference.h"
+#include "tests/output_capture.h"
 
 namespace {
 
+using namespace output_capture;
 using namespace period_reference;
-
-std::vector<std::string> traces;
-void capture(const char* origin, const char* message) {
-    traces.push_back(std::string(origin) + "|" + message);
-}
 
 // Installs a zone `offset` seconds west of UTC as the local zone, and captures trace lines.
 struct FixedZone {
     RWZoneSimple zone;
     const RWZone* previous = RWZone::local(&zone);
-    NqTraceSink sink = NqTraceStatic::setSink(capture);
-    explicit FixedZone(long offset) : zone(offset, "X") { traces.clear(); }
-    FixedZone(const FixedZone&) = delete;
-    ~FixedZone() { RWZone::local(previous), NqTraceStatic::setSink(sink); }
+    const TraceCapture sink;
+    explicit FixedZone(long offset) : zone(offset, "X") {}
+    ~FixedZone() { RWZone::local(previous); }
 };
 
 // clang-format off

@@ -145,6 +145,20 @@ TEST(RWCString, EditsAndSearchesMatchStdString) {
     }
 }
 
+// Case folding of the hash agrees with the exact form byte for byte.
+TEST(RWCString, IgnoreCaseHashIsTheExactHashOfLowerCasedBytes) {
+    const std::string base = "MixedCase_Text-With@[`{Edges}]0123456789";
+    for (std::size_t len = 0; len <= 24; ++len)
+        for (std::size_t pos = 0; pos < len; ++pos)
+            for (int byte = 0; byte < 256; ++byte) {
+                std::string s = base.substr(0, len);
+                s[pos] = static_cast<char>(byte);
+                const RWCString text(s.data(), s.size()), lower = asciiLower(s);
+                ASSERT_EQ(text.hash(RWCString::ignoreCase), lower.hash(RWCString::exact))
+                    << len << " " << pos << " " << byte;
+            }
+}
+
 TEST(RWCString, ModifiersTakeTheirOwnBytesAndStripByCharacter) {
     struct Case {
         const char* start;

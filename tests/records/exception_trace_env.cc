@@ -7,25 +7,22 @@
 #include <string>
 #include <vector>
 
-#include "qelkit/foundation/nq_trace.h"
 #include "qelkit/records/nq_exception.h"
+#include "tests/output_capture.h"
 
 namespace {
 
-std::vector<std::string> traces;
-
-void capture(const char* origin, const char* message) {
-    traces.push_back(std::string(origin) + "|" + message);
-}
+using output_capture::traces;
 
 TEST(NqExceptionTrace, EachConstructorTracesOnceAndCopiesNever) {
-    const NqTraceSink previous = NqTraceStatic::setSink(capture);
-    const NqException fromText("text"), fromVendor(RWInternalErr("vendor"));
-    const NqUsageException usage(RWCString("usage\n"));
-    const NqException copy(fromText);
-    const std::unique_ptr<RWTHRxmsg> clone(usage.clone());
-    EXPECT_THROW(fromVendor.raise(), NqException);
-    NqTraceStatic::setSink(previous);
+    {
+        const output_capture::TraceCapture sink;
+        const NqException fromText("text"), fromVendor(RWInternalErr("vendor"));
+        const NqUsageException usage(RWCString("usage\n"));
+        const NqException copy(fromText);
+        const std::unique_ptr<RWTHRxmsg> clone(usage.clone());
+        EXPECT_THROW(fromVendor.raise(), NqException);
+    }
     const std::string origin = "NqException::NqException()|";
     EXPECT_EQ(traces,
               (std::vector<std::string>{origin + "text", origin + "vendor", origin + "usage\n"}));

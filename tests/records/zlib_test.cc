@@ -2,14 +2,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <iostream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/zlib_compression.h"
+#include "tests/output_capture.h"
 
 namespace {
 
@@ -18,16 +17,6 @@ RWCString randomBytes(std::size_t n) {
     std::string s(n, '\0');
     for (char& c : s) c = static_cast<char>(rng());
     return RWCString(s);
-}
-
-// Runs `fn` with std::cerr redirected; returns what was written there.
-template <class Fn>
-std::string captureCerr(Fn fn) {
-    std::ostringstream captured;
-    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
-    fn();
-    std::cerr.rdbuf(old);
-    return captured.str();
 }
 
 TEST(ZlibTest, RoundTripsAtEveryLevelReadableByZlib) {
@@ -70,7 +59,7 @@ TEST(ZlibTest, FailuresThrowOrWriteOneLineAndKeepTheBytesDecoded) {
             },
             NqException);
         RWCString kept;
-        EXPECT_EQ(captureCerr([&] { kept = ZLIB::decompress(input, 0); }),
+        EXPECT_EQ(output_capture::cerrOf([&] { kept = ZLIB::decompress(input, 0); }),
                   "ZLIB decompression failure\n");
         EXPECT_GE(kept.length(), c.second);
         EXPECT_TRUE(RWCString(text.data(), kept.length()) == kept);
@@ -78,12 +67,12 @@ TEST(ZlibTest, FailuresThrowOrWriteOneLineAndKeepTheBytesDecoded) {
     // An output limit: the result may fill it, one more byte fails and keeps the limit's bytes.
     EXPECT_EQ(ZLIB::decompress(packed, 1, text.length()).length(), text.length());
     EXPECT_THROW(ZLIB::decompress(packed, 1, text.length() - 1), NqException);
-    EXPECT_EQ(captureCerr([&] {
+    EXPECT_EQ(output_capture::cerrOf([&] {
                   EXPECT_TRUE(ZLIB::decompress(packed, 0, 1000) == RWCString(text.data(), 1000));
               }),
               "ZLIB decompression failure\n");
     // Empty input and a level zlib rejects give empty results, silently.
-    EXPECT_EQ(captureCerr([] {
+    EXPECT_EQ(output_capture::cerrOf([] {
                   EXPECT_TRUE(ZLIB::decompress(RWCString(), 0).isNull() &&
                               ZLIB::compress("data", 10, 1).isNull());
               }),

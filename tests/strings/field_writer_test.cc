@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "qelkit/strings/data_buffer.h"
 #include "qelkit/strings/field_writer.h"
 #include "qelkit/strings/qel_string_collection.h"
+#include "tests/output_capture.h"
 
 namespace {
 
@@ -62,14 +62,15 @@ TEST(DataBuffer, FillAppendsCountsAndZeroSizedBlocksHoldNothing) {
 }
 
 TEST(CheckString, ReportsCapacityMismatchOnStandardError) {
-    std::ostringstream captured;
-    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
     QelString roomy("abc");
     roomy.capacity(32);
-    const int exact = checkString("tag", QelString("abc")), differs = checkString("tag", roomy);
-    std::cerr.rdbuf(old);
-    EXPECT_TRUE(exact == 1 && differs == 0);
-    EXPECT_EQ(captured.str(), "String capacity mismatch (tag): 32, 3 = abc\n");
+    int exact = 0, differs = 1;
+    EXPECT_EQ(output_capture::cerrOf([&] {
+                  exact = checkString("tag", QelString("abc")), differs = checkString("tag", roomy);
+              }),
+              "String capacity mismatch (tag): 32, 3 = abc\n");
+    EXPECT_EQ(exact, 1);
+    EXPECT_EQ(differs, 0);
 }
 
 }  // namespace
