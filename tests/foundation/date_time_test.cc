@@ -273,19 +273,17 @@ TEST(RWDateTimeTest, SharedConstValuesReadConcurrentlyAgree) {
 }
 
 TEST(RWDateTimeTest, TextReadsDateThenTimeFromTheFirstWordWithAColon) {
+    // 9 April 2007 at 14:09 plus `s` seconds, in ms in UTC.
+    const auto april9 = [](int s) { return (1176127740LL + s + k1901) * 1000; };
     struct Case {
         const char* text;
         RWDateTime::SetType set;
         rwint64 expect;  // ms in UTC, 0: invalid
     } cases[] = {
-        {"2007-04-09 14:09:43", RWDateTime::setBoth,
-         RWDateTime(9, 4, 2007, 14, 9, 43, 0, kUtc).milliSeconds()},
-        {"04/09/2007 2:09 PM", RWDateTime::setBoth,
-         RWDateTime(9, 4, 2007, 14, 9, 0, 0, kUtc).milliSeconds()},
-        {"Apr 9, 2007 14:09", RWDateTime::setBoth,
-         RWDateTime(9, 4, 2007, 14, 9, 0, 0, kUtc).milliSeconds()},
-        {"2007-04-09", RWDateTime::setDate,
-         RWDateTime(9, 4, 2007, 0, 0, 0, 0, kUtc).milliSeconds()},
+        {"2007-04-09 14:09:43", RWDateTime::setBoth, april9(43)},
+        {"04/09/2007 2:09 PM", RWDateTime::setBoth, april9(0)},
+        {"Apr 9, 2007 14:09", RWDateTime::setBoth, april9(0)},
+        {"2007-04-09", RWDateTime::setDate, april9(-14 * 3600 - 9 * 60)},
         {"2007-04-09", RWDateTime::setBoth, 0},
         {"14:09", RWDateTime::setBoth, 0},
         {"2007-04-09T14:09:43", RWDateTime::setBoth, 0},
