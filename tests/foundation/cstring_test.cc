@@ -5,9 +5,7 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <tuple>
-#include <vector>
 
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_errors.h"
@@ -197,33 +195,6 @@ TEST(RWCString, ModifiersTakeTheirOwnBytesAndStripByCharacter) {
     EXPECT_EQ(bytes(RWCString(static_cast<const char*>(nullptr))), "");
     EXPECT_EQ(bytes(RWCString("ab") + "cd" + RWCString("ef")), "abcdef");
     EXPECT_EQ(bytes(toUpper(RWCString("aZ@[`{"))), "AZ@[`{");
-}
-
-// Eight threads copy, append to and drop copies of shared strings at once; run under TSan.
-TEST(RWCString, ConcurrentCopiesOfSharedStringsAreRaceFree) {
-    const RWCString shared(std::string(200, 's'));
-    const RWCString small("tiny");
-    std::vector<std::thread> threads;
-    std::vector<std::size_t> totals(8, 0);
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&, t] {
-            std::size_t total = 0;
-            for (int i = 0; i < 20000; ++i) {
-                RWCString a(shared);
-                RWCString b = small;
-                if (i % 3 == 0) a.append('x');
-                if (i % 5 == 0) b.append("more than fifteen bytes");
-                RWCString c(a);
-                c(0) = 'c';
-                total += a.length() + b.length() + c.length() + (a[0] == 's');
-            }
-            totals[t] = total;
-        });
-    }
-    for (std::thread& th : threads) th.join();
-    for (std::size_t total : totals) EXPECT_EQ(total, totals[0]);
-    EXPECT_EQ(bytes(shared), std::string(200, 's'));
-    EXPECT_EQ(bytes(small), "tiny");
 }
 
 }  // namespace

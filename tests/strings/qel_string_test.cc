@@ -132,7 +132,8 @@ TEST(QelStringArgs, PlaceholdersFillLowestFirst) {
     EXPECT_EQ(bytes(QelString("a%\0%5", 5).firstArg()), "%5");
 }
 
-// Threads copy and append to copies of the shared empty string and of a shared text.
+// Threads copy, append to and write into copies of the shared empty string and of a shared
+// text, whose buffers are shared through an atomic count; run under TSan.
 TEST(QelStringConcurrency, SharedStringsCopiedFromManyThreads) {
     const QelString text(std::string(100, 't'));
     std::vector<std::thread> threads;
@@ -140,10 +141,11 @@ TEST(QelStringConcurrency, SharedStringsCopiedFromManyThreads) {
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 10000; ++i) {
-                QelString empty(QelString::_nullString), copy(text);
+                QelString empty(QelString::_nullString), copy(text), written(text);
                 empty.append('e');
                 if (i % 2) copy.appendFormat("%d", i);
-                ok[t] += empty.length() == 1 && copy[0] == 't';
+                written(0) = 'w';
+                ok[t] += empty.length() == 1 && copy[0] == 't' && written[0] == 'w';
             }
         });
     }
