@@ -116,6 +116,7 @@ TEST(QelStringTransform, EncryptFlipsTheTopBitOfAnUnsharedCopy) {
     QelString twice("A"), original(twice);
     twice.encrypt();
     EXPECT_EQ(static_cast<unsigned char>(twice[0]), 193);
+    EXPECT_EQ(twice.data()[1], '\0');  // the terminator is not part of the text
     EXPECT_EQ(bytes(original), "A");  // the shared buffer was not touched
     twice.decrypt();
     EXPECT_EQ(bytes(twice), "A");
