@@ -117,7 +117,7 @@ TEST(QelStringTransform, EncryptFlipsTheTopBitOfAnUnsharedCopy) {
     twice.encrypt();
     EXPECT_EQ(static_cast<unsigned char>(twice[0]), 193);
     EXPECT_EQ(twice.data()[1], '\0');  // the terminator is not part of the text
-    EXPECT_EQ(bytes(original), "A");  // the shared buffer was not touched
+    EXPECT_EQ(bytes(original), "A");   // the shared buffer was not touched
     twice.decrypt();
     EXPECT_EQ(bytes(twice), "A");
 }
