@@ -165,6 +165,7 @@ TEST(RWDateTimeTest, FieldsAreStrictAndInvalidValuesReadAsZero) {
     EXPECT_FALSE(RWDateTime(1, 1, 10000, 0, 0, 0, 0, kUtc).isValid());
     struct tm zero = {};
     EXPECT_FALSE(RWDateTime(&zero, 0, kUtc).isValid());
+    EXPECT_FALSE(RWDateTime(static_cast<const struct tm*>(nullptr), 0, kUtc).isValid());
     EXPECT_TRUE(RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc).isValid());
     EXPECT_LT(RWDateTime(1, 1, 1900, 0, 0, 0, 0, kUtc).milliSeconds(), 0);
     for (const RWDateTime& bad : {RWDateTime(RWDateTime::invalid), RWDateTime(RWDateTime::null)}) {
