@@ -125,6 +125,39 @@ TEST(RWDateTest, FieldConstructorIsStrictAndMapsTwoDigitYears) {
     EXPECT_EQ(RWDate(&y68).year(), 68u);
 }
 
+// The edges of the other constructors and of the calendar helpers, against the oracle.
+TEST(RWDateTest, EdgesOfDayOfYearTmAndInstantConstructors) {
+    for (const unsigned y : {1u, 1900u, 2000u, 2007u, 9999u}) {
+        const bool leap = date::year(int(y)).is_leap();
+        const unsigned last = leap ? 366 : 365;
+        const long jan1 = date::sys_days{date::year(int(y)) / 1 / 1}.time_since_epoch().count();
+        EXPECT_EQ(RWDate(1, y).julian(), static_cast<unsigned long>(jan1 + 2440588)) << y;
+        EXPECT_EQ(RWDate(last, y).julian(), static_cast<unsigned long>(jan1 + 2440587 + last)) << y;
+        for (const unsigned bad : {0u, last + 1}) EXPECT_FALSE(RWDate(bad, y).isValid()) << y;
+        EXPECT_EQ(RWDate(1, y).leap(), leap) << y;
+        EXPECT_EQ(RWDate::dayWithinMonth(2, 29, y), leap) << y;
+        for (const unsigned d : {0u, 1u, 31u, 32u})
+            EXPECT_EQ(RWDate::dayWithinMonth(1, d, y), d == 1 || d == 31) << y << ' ' << d;
+    }
+    for (const unsigned y : {0u, 10000u}) EXPECT_FALSE(RWDate(1, y).isValid()) << y;
+    EXPECT_FALSE(RWDate(0UL).leap());
+    EXPECT_EQ(RWDate::indexOfMonth("jan"), 1u);
+    struct tm t = {};
+    t.tm_year = 107, t.tm_mday = 9;  // 9 January 2007, a Tuesday
+    EXPECT_EQ(RWDate(&t), RWDate(9, 1, 2007));
+    RWDate(&t).extract(&t);
+    EXPECT_EQ(t.tm_wday, 2);
+    for (const auto& [mon, mday] : {std::pair{-1, 9}, {0, 0}}) {
+        t.tm_mon = mon, t.tm_mday = mday;
+        EXPECT_FALSE(RWDate(&t).isValid()) << mon << ' ' << mday;
+    }
+    EXPECT_FALSE(RWDate(static_cast<const struct tm*>(nullptr)).isValid());
+    // The last second of 9999 has a date; the next one has none.
+    const unsigned long end = 253402300799UL + k1901;
+    EXPECT_EQ(RWDate(RWTime(end), kUtc), RWDate(31, 12, 9999));
+    EXPECT_FALSE(RWDate(RWTime(end + 1), kUtc).isValid());
+}
+
 TEST(RWTimeTest, FieldsRoundTripThroughExtractInSeveralZones) {
     struct tm t;
     RWTime(2177452800UL).extract(&t, kUtc);
