@@ -63,6 +63,13 @@ void MappedFile::populate(std::size_t from, std::size_t to) const noexcept {
 #endif
 }
 
+void MappedFile::release(std::size_t from, std::size_t to) const noexcept {
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    from = (from + page - 1) / page * page;
+    to = std::min(to, _size) / page * page;
+    if (from < to) ::madvise(const_cast<char*>(_data) + from, to - from, MADV_DONTNEED);
+}
+
 BusErrorGuard::BusErrorGuard(const char* begin, std::size_t size, const std::string& message) {
     guardBegin = begin;
     guardSize = size;

@@ -37,6 +37,11 @@ class MappedFile {
     // Maps the pages of bytes [from, to) in one call where the kernel can (Linux 5.14), which
     // costs less than faulting them in one by one; a hint, its failure is ignored.
     void populate(std::size_t from, std::size_t to) const noexcept;
+    // Drops the mapped pages that lie wholly inside bytes [from, to), so that unmapping the
+    // file at the end costs little: threads release the parts they have read, in parallel. The
+    // bytes stay readable (a later access reads them from the file again); a hint, its failure
+    // is ignored.
+    void release(std::size_t from, std::size_t to) const noexcept;
 
   private:
     const char* _data;

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -97,37 +100,101 @@ void Merger::writeAggregation() {
         return groups[a].period != groups[b].period ? groups[a].period < groups[b].period
                                                     : rank[groups[a].key] < rank[groups[b].key];
     });
-    // The lines are formatted block by block, `jobs` blocks at a time on as many threads, and
-    // written in order: formatting numbers is the longest part of the output.
-    constexpr std::size_t BLOCK = 4096;
-    const std::size_t jobs = std::max<std::size_t>(1, _jobs);
-    std::vector<std::string> texts(jobs);
-    std::vector<std::vector<std::uint64_t>> overflows(
-        jobs, std::vector<std::uint64_t>(_layout.valueFields.size(), 0));
-    for (std::size_t round = 0; round < order.size(); round += BLOCK * jobs) {
-        auto format = [&, round](std::size_t part) {
-            const std::size_t first = std::min(order.size(), round + part * BLOCK);
-            const std::size_t last = std::min(order.size(), first + BLOCK);
-            texts[part].clear();
-            formatGroups(order.data() + first, order.data() + last, texts[part], overflows[part]);
-        };
-        std::vector<std::thread> threads;
-        for (std::size_t part = 1; part < jobs && round + part * BLOCK < order.size(); ++part)
-            threads.emplace_back(format, part);
-        format(0);
-        for (std::thread& t : threads) t.join();
-        for (std::size_t part = 0; part <= threads.size(); ++part) _out.write(texts[part]);
-    }
-    for (std::size_t part = 1; part < jobs; ++part)
-        for (std::size_t v = 0; v < overflows[0].size(); ++v) overflows[0][v] += overflows[part][v];
-    for (std::size_t v = 0; v < overflows[0].size(); ++v) {
-        const std::uint64_t n = overflows[0][v];
+    std::vector<std::uint64_t> overflows = writeGroupLines(order);
+    for (std::size_t v = 0; v < overflows.size(); ++v) {
+        const std::uint64_t n = overflows[v];
         if (n == 0) continue;
         const std::size_t field = _layout.valueFields[v];
         _err.message("the sum of column " + std::to_string(field + 1) + " ('" +
                      shownField(_names[field]) + "') overflowed to infinity in " +
                      std::to_string(n) + (n == 1 ? " group" : " groups"));
     }
+}
+
+// The lines are formatted in blocks on up to `_jobs` threads, this one included, and written in
+// block order as soon as each block is ready: formatting numbers is the longest part of the
+// output, and the threads never wait for each other's rounds. At most two blocks per thread are
+// held ahead of the writer, so the memory used stays bounded whatever the number of groups.
+std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32_t>& order) {
+    constexpr std::size_t BLOCK = 2048;
+    const std::size_t blocks = (order.size() + BLOCK - 1) / BLOCK;
+    const std::size_t jobs = std::max<std::size_t>(1, std::min<std::size_t>(_jobs, blocks));
+    const std::size_t window = 2 * jobs;
+    struct Slot {
+        std::string text;
+        bool ready = false;
+    };
+    std::vector<Slot> slots(window);
+    std::vector<std::vector<std::uint64_t>> overflows(
+        jobs, std::vector<std::uint64_t>(_layout.valueFields.size(), 0));
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0;     // the next block to format
+    std::size_t written = 0;  // blocks written so far
+    bool stop = false;
+    std::exception_ptr failure;
+
+    // Under `lock`: formats the next block if the window has room; false if it had none.
+    auto formatNext = [&](std::unique_lock<std::mutex>& lock, std::size_t part) {
+        if (next >= blocks || next >= written + window) return false;
+        const std::size_t block = next++;
+        Slot& slot = slots[block % window];
+        lock.unlock();
+        slot.text.clear();
+        const std::size_t first = block * BLOCK;
+        formatGroups(order.data() + first, order.data() + std::min(order.size(), first + BLOCK),
+                     slot.text, overflows[part]);
+        lock.lock();
+        slot.ready = true;
+        changed.notify_all();
+        return true;
+    };
+    auto helper = [&](std::size_t part) {
+        std::unique_lock<std::mutex> lock(mutex);
+        try {
+            while (!stop && next < blocks)
+                if (!formatNext(lock, part)) changed.wait(lock);
+        } catch (...) {
+            if (!lock.owns_lock()) lock.lock();
+            if (!failure) failure = std::current_exception();
+            changed.notify_all();
+        }
+    };
+    // Stops and joins the helpers on every way out of this function.
+    struct Helpers {
+        std::vector<std::thread> threads;
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& stop;
+        ~Helpers() {
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                stop = true;
+            }
+            changed.notify_all();
+            for (std::thread& t : threads) t.join();
+        }
+    } helpers{{}, mutex, changed, stop};
+    for (std::size_t part = 1; part < jobs; ++part) helpers.threads.emplace_back(helper, part);
+
+    std::unique_lock<std::mutex> lock(mutex);
+    for (std::size_t block = 0; block < blocks; ++block) {
+        Slot& slot = slots[block % window];
+        while (!slot.ready) {
+            if (failure) std::rethrow_exception(failure);
+            if (!formatNext(lock, 0)) changed.wait(lock);
+        }
+        lock.unlock();
+        _out.write(slot.text);
+        lock.lock();
+        slot.ready = false;
+        ++written;
+        changed.notify_all();
+    }
+    lock.unlock();
+    for (std::size_t part = 1; part < jobs; ++part)
+        for (std::size_t v = 0; v < overflows[0].size(); ++v) overflows[0][v] += overflows[part][v];
+    return overflows[0];
 }
 
 void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,

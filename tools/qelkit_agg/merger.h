@@ -41,6 +41,9 @@ class Merger {
   private:
     std::string periodLabel(std::int64_t period);
     void appendKeyFields(std::string& line, std::string_view key) const;
+    // Writes the output lines of the groups in `order`; returns the overflowed sums by value
+    // column.
+    std::vector<std::uint64_t> writeGroupLines(const std::vector<std::uint32_t>& order);
     // Appends the output lines of groups [first, last) to `text`, counting overflowed sums.
     void formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,
                       std::vector<std::uint64_t>& overflows) const;

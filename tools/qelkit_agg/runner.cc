@@ -309,6 +309,7 @@ void Run::work(bool mapped) {
                                    _data);
                 _map->populate(begin, stopAt(seq));
                 result.emplace(groupChunk(_layout, _data, 0, begin, stopAt(seq), _size));
+                _map->release(begin, stopAt(seq));
             } else {
                 _cv.wait(lock, [this] { return _stop || _produced || !_jobsQueue.empty(); });
                 if (_stop || _jobsQueue.empty()) return;
