@@ -60,8 +60,13 @@ RWDateTime::RWDateTime(InitialState s) {
 
 RWDateTime::RWDateTime(const RWTime& t, unsigned ms) {
     if (!t.isValid() || ms > 999) return;
-    ms_ = static_cast<rwint64>(t.seconds()) * 1000 + ms;
-    state_ = inRange(ms_) ? valid_ : invalid_;
+    // An instant far outside the representable years would overflow the millisecond count.
+    rwint64 count = 0;
+    if (__builtin_mul_overflow(static_cast<rwint64>(t.seconds()), rwint64{1000}, &count) ||
+        !inRange(count) || !inRange(count + ms))
+        return;
+    ms_ = count + ms;
+    state_ = valid_;
 }
 
 RWDateTime::RWDateTime(const struct tm* t, unsigned ms, const RWZone& z) {
