@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/rw_time.h"
 
+#include <algorithm>
+
 #include "qelkit/foundation/internal/civil_time.h"
 #include "qelkit/foundation/rw_date.h"
 
@@ -13,8 +15,12 @@ namespace {
 constexpr std::int64_t kLastSecond =
     (qelkit_internal::kLastDay + 1) * kSecondsPerDay - 1 + kPosixFrom1901;
 
+// Seconds since the POSIX epoch of a count. A count is read as a signed number (instants
+// before 1901 wrap around) and held within 2^62 seconds, some 146 billion years, either way, so
+// that nothing computed from it later can overflow.
 std::int64_t posixOf(unsigned long count) {
-    return static_cast<std::int64_t>(count) - kPosixFrom1901;
+    constexpr std::int64_t kReach = std::int64_t{1} << 62;
+    return std::clamp(static_cast<std::int64_t>(count), -kReach, kReach) - kPosixFrom1901;
 }
 
 // The count of the instant whose wall-clock reading in `z` is `wall`, or 0 outside the range.
