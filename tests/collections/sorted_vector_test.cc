@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "qelkit/collections/qel_sorted_vector.h"
@@ -17,41 +16,22 @@ std::vector<int> keys(const std::vector<RWCollectable*>& items) {
     return out;
 }
 
-// One operation on a QelSortedVector filled by append with `stored`. `arg` holds keys of new
-// items, except for d and i, where it indexes `stored` (-1: a new item). For d, v and D the result
-// is also the number of objects deleted.
-TEST(SortedVector, SmallCasesGiveResultAndOrder) {
-    // clang-format off
-    const struct { char op; std::vector<int> stored, arg; int result; std::vector<int> left; } rows[] = {
-        {'q', {3, 1, 4, 2}, {}, 0, {1, 2, 3, 4}},  // sort(QelSVquickSort, descending): cmp ignored
-        {'Q', {3, 1, 4, 2}, {}, 0, {1, 2, 3, 4}},  // sort(QelSVqsort, null): by compareTo
-        {'n', {3, 1, 4, 2}, {}, 0, {3, 1, 4, 2}},  // sort(QelSVnone, valueSlots): untouched
-        {'D', {1, 1, 2, 3, 3, 3}, {}, 3, {1, 2, 3}},  // removeDuplicates deletes the later ones
-        {'d', {0, 1, 2, 3, 4, 5}, {-1, -1, 2, 5}, 2, {0, 1, 3, 4}},  // leading misses skipped
-        {'d', {0, 1, 2, 3, 4, 5}, {3, 1, 4}, 1, {0, 1, 2, 4, 5}},    // out of order: pass ends at 1
-        {'v', {0, 1, 2, 3, 4, 5}, {1, 2}, 2, {0, 3, 4, 5}},          // equal by isEqual: deleted
-        {'i', {0, 1, 2, 3, 4, 5}, {3, 1, 4}, 3, {0, 2, 5}},  // 1 and 4 through remove afterwards
-        {'c', {0, 1, 2, 3, 4, 5}, {-1, 2, 3}, 2, {0, 1, 4, 5}}};  // equal keys, other objects
-    // clang-format on
+// The sort types: quickSort ignores the function and sorts by compareTo, as qsort does without
+// one; none leaves the order alone.
+TEST(SortedVector, SortTypesChooseTheOrdering) {
+    const struct {
+        QelSVsortType type;
+        QelSlotCompare cmp;
+        std::vector<int> left;
+    } rows[] = {{QelSVquickSort, descendingSlots, {1, 2, 3, 4}},
+                {QelSVqsort, nullptr, {1, 2, 3, 4}},
+                {QelSVnone, valueSlots, {3, 1, 4, 2}}};
     for (const auto& row : rows) {
         LivePool pool;
         QelSortedVector v;
-        std::vector<RWCollectable*> stored;
-        RWOrdered list;
-        for (int k : row.stored) stored.push_back(v.append(pool.make(k)));
-        for (int k : row.arg)
-            list.insert(k >= 0 && std::strchr("di", row.op) ? stored[k] : pool.make(k));
-        const std::size_t before = liveItems.size();
-        const int result = row.op == 'q'   ? (v.sort(QelSVquickSort, descendingSlots), 0)
-                           : row.op == 'Q' ? (v.sort(QelSVqsort, nullptr), 0)
-                           : row.op == 'n' ? (v.sort(QelSVnone, valueSlots), 0)
-                           : row.op == 'D' ? v.removeDuplicates(nullptr)
-                           : row.op == 'i' ? v.identityBlockRemove(list)
-                           : row.op == 'c' ? v.comparedBlockRemove(list, valueSlots)
-                                           : v.blockRemoveAndDestroy(list);
-        EXPECT_EQ(result, row.result) << row.op;
-        EXPECT_EQ(keys(itemsOf(v)), row.left) << row.op;
-        EXPECT_EQ(before - liveItems.size(), std::strchr("dvD", row.op) ? std::size_t(result) : 0u);
+        for (int k : {3, 1, 4, 2}) v.append(pool.make(k));
+        v.sort(row.type, row.cmp);
+        EXPECT_EQ(keys(itemsOf(v)), row.left) << row.type;
     }
 }
 

@@ -8,12 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
-#include "tests/records/reference_splitter.h"
 
 namespace {
 
@@ -27,30 +25,6 @@ struct TempFile {
     std::string path = testing::TempDir() + "qelkit_tok_" + std::to_string(getpid()) + "_" +
                        std::to_string(++count);
 };
-
-TEST(MappedFileTokenizerTest, MatchesReferenceOnRandomFiles) {
-    std::mt19937 rng(20261206);
-    const char bytes[] = "abx,,;\n\n\r";  // and its terminating NUL
-    const char delims[] = {',', ';', '\n', '\0'};
-    for (int round = 0; round < 400; ++round) {
-        std::string content(1 + rng() % 120, ' ');
-        for (char& c : content) c = bytes[rng() % (round % 5 == 0 ? 9 : 10)];
-        Reference ref{content, delims[rng() % 4], rng() % 2 == 1};
-        TempFile file(content);
-        NqMappedFileTokenizer tok(file.path.c_str(), ref.delim, ref.collapse);
-        for (std::size_t call = 0; call < content.size() * 3 + 4; ++call) {
-            SCOPED_TRACE(testing::Message() << "round " << round << " call " << call);
-            if (rng() % 5 == 0) {
-                tok.nextLine();
-                ref.nextLine();
-            } else {
-                ASSERT_EQ(std::string(tok.next()), ref.next());
-            }
-            ASSERT_EQ(tok.endOfLine(), int(ref.eol));
-            ASSERT_EQ(tok.end(), int(ref.end));
-        }
-    }
-}
 
 int openDescriptors() {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
