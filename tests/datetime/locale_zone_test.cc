@@ -29,12 +29,6 @@ TEST(QelLocaleSnapshotGuard, FirstGuardInstallsAndLastRestores) {
 }
 
 // clang-format off
-TEST(QelLocaleSnapshotGuard, FixedWindowMapsTwoDigitYears) {
-    const std::tuple<const char*, const char*, unsigned> texts[] = {{"68", "2068", 2068}, {"69", "1969", 1969}, {"abc", "", 4294967295U}, {"-5", "-0005", 4294967291U}};
-    for (const auto& [text, expected, value] : texts)
-        EXPECT_EQ(std::make_pair(std::string(expected), value), std::make_pair(std::string(QelLocaleSnapshot::fixedWindowString(text).data()), QelLocaleSnapshot::fixedWindowValue(text)));
-}
-
 // Each setter call with what startOfWeek() reads after it and the message thrown, if any.
 TEST(QelDateStartOfWeek, SettersAcceptFourNamesAndOneToSeven) {
     const std::tuple<const char*, int, int, const char*> cases[] = {
