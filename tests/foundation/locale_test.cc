@@ -5,6 +5,7 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "qelkit/foundation/rw_date.h"
 #include "qelkit/foundation/rw_locale.h"
@@ -35,6 +36,16 @@ struct tm sentinelTm() {
     struct tm t;
     std::memset(&t, 0x5a, sizeof t);
     return t;
+}
+
+// The last second of the day is a time; one more hour, minute or second is not.
+TEST(RWLocale, StringToTimeTakesFieldsUpToTheLastSecondOfTheDay) {
+    const RWLocale& c = RWLocale::defaultLocale();
+    struct tm t = sentinelTm();
+    EXPECT_TRUE(c.stringToTime("23:59:59", &t));
+    EXPECT_EQ((std::vector<int>{t.tm_hour, t.tm_min, t.tm_sec}), (std::vector<int>{23, 59, 59}));
+    for (const char* text : {"24:00", "14:60", "14:09:60"})
+        EXPECT_FALSE(c.stringToTime(text, &t)) << text;
 }
 
 // Random times against glibc's strftime in the C locale, half of them with fields beyond their
