@@ -79,7 +79,8 @@ const char* CsvReader::read(const char* p, const char* end, bool final, CsvRecor
                     record.fieldCount = index + 1;
                     return finish(end);
                 }
-                if (p[1] != '"') break;
+                // A quote that is the last byte of the input closes the field.
+                if (p + 1 == end || p[1] != '"') break;
                 doubled = true;
                 p += 2;
             }
