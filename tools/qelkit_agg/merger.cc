@@ -139,12 +139,16 @@ std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32
         if (next >= blocks || next >= written + window) return false;
         const std::size_t block = next++;
         Slot& slot = slots[block % window];
+        // The text grows in a string of this thread's own: strings side by side in `slots`
+        // share cache lines, and every append writes the string's size.
+        std::string text = std::move(slot.text);
         lock.unlock();
-        slot.text.clear();
+        text.clear();
         const std::size_t first = block * BLOCK;
         formatGroups(order.data() + first, order.data() + std::min(order.size(), first + BLOCK),
-                     slot.text, overflows[part]);
+                     text, overflows[part]);
         lock.lock();
+        slot.text = std::move(text);
         slot.ready = true;
         changed.notify_all();
         return true;
