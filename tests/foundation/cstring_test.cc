@@ -168,6 +168,13 @@ TEST(RWCString, ModifiersTakeTheirOwnBytesAndStripByCharacter) {
         {"hello", [](RWCString s) { return s.insert(1, s.data() + 2, 2); }, "hllello"},
         {"hello", [](RWCString s) { return s.replace(0, 1, s.data() + 1, 4); }, "elloello"},
         {"hello", [](RWCString s) { return s.insert(2, '-', 3); }, "he---llo"},
+        {"hello", [](RWCString s) { return s.insert(5, '!', 2); }, "hello!!"},
+        {"hello",
+         [](RWCString s) {
+             s(1, 2).toUpper();  // the letters after the sub-string stay as they are
+             return s;
+         },
+         "hELlo"},
         {"hello", [](RWCString s) { return s.append(RWCString("world"), 3); }, "hellowor"},
         {"  pad  ", [](RWCString s) { return RWCString(s.strip(RWCString::both)); }, "pad"},
         {"  pad  ", [](RWCString s) { return RWCString(s.strip(RWCString::leading)); }, "pad  "},

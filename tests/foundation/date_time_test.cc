@@ -195,6 +195,13 @@ TEST(RWDateTimeTest, FieldsAreStrictAndInvalidValuesReadAsZero) {
     EXPECT_FALSE(RWDateTime(31, 2, 2007, 0, 0, 0, 0, kUtc).isValid());
     EXPECT_FALSE(RWDateTime(1, 2, 2007, 25, 0, 0, 0, kUtc).isValid());
     EXPECT_FALSE(RWDateTime(1, 2, 2007, 1, 0, 0, 1000, kUtc).isValid());
+    EXPECT_TRUE(RWDateTime(RWTime(2177452800UL), 999).isValid());
+    EXPECT_FALSE(RWDateTime(RWTime(2177452800UL), 1000).isValid());
+    struct tm leap = {};
+    leap.tm_year = 107;
+    leap.tm_mday = 1;
+    leap.tm_sec = 60;  // a leap second is not a time of the classes
+    EXPECT_FALSE(RWTime(&leap, kUtc).isValid());
     EXPECT_FALSE(RWDateTime(1, 1, 10000, 0, 0, 0, 0, kUtc).isValid());
     struct tm zero = {};
     EXPECT_FALSE(RWDateTime(&zero, 0, kUtc).isValid());

@@ -44,6 +44,8 @@ TEST(RWLocale, StringToTimeTakesFieldsUpToTheLastSecondOfTheDay) {
     struct tm t = sentinelTm();
     EXPECT_TRUE(c.stringToTime("23:59:59", &t));
     EXPECT_EQ((std::vector<int>{t.tm_hour, t.tm_min, t.tm_sec}), (std::vector<int>{23, 59, 59}));
+    EXPECT_TRUE(c.stringToTime("00:00", &t));
+    EXPECT_EQ((std::vector<int>{t.tm_hour, t.tm_min, t.tm_sec}), (std::vector<int>{0, 0, 0}));
     for (const char* text : {"24:00", "14:60", "14:09:60"})
         EXPECT_FALSE(c.stringToTime(text, &t)) << text;
 }

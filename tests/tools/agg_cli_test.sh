@@ -117,7 +117,7 @@ expect 0 "" --sql=ts --period=day
 # printed with a warning; All Hours has no format. The other dialects group every period.
 expect 0 "does not group rows as the Week periods of qelkit-agg with weeks starting on Monday" --sql=ts -p week --week-start=Monday
 expect 0 "does not group rows as the Fifteen Minute periods" --sql=ts -p "15 minute"
-expect 2 "to_char cannot express All Hours periods" --sql=ts -p "all hours"
+expect 2 "to_char cannot express All Hours periods; try --dialect oracle" --sql=ts -p "all hours"
 [[ ! -s out.txt ]] || fail "--sql -p 'all hours' printed $(cat out.txt)"
 for dialect in oracle postgresql clickhouse duckdb; do
     expect 0 "" --sql=ts -p "all hours" --dialect=$dialect
