@@ -31,8 +31,9 @@ TEST(QelStringFormat, TextsOfEveryLengthArriveWhole) {
     EXPECT_TRUE(QelString::format(nullptr).isNull());
     EXPECT_TRUE(QelString::format("%s", "").isNull());
     EXPECT_EQ(QelString::format("%s=%d", "x", 42).capacity(), 5u);
-    // Around the stack buffers: 255 and 2047 are the limits, longer texts need the heap.
-    for (std::size_t n : {1u, 255u, 256u, 2047u, 2048u, 5000u}) {
+    // Around the stack buffers: 255 and 2047 are the limits, longer texts need the heap; an
+    // empty text empties an assigned string.
+    for (std::size_t n : {0u, 1u, 255u, 256u, 2047u, 2048u, 5000u}) {
         const std::string text(n, 'k');
         EXPECT_EQ(bytes(QelString::format("%s", text.c_str())), text) << n;
         QelString assigned("old"), appended("ab");
