@@ -60,10 +60,11 @@ RWDateTime::RWDateTime(InitialState s) {
 
 RWDateTime::RWDateTime(const RWTime& t, unsigned ms) {
     if (!t.isValid() || ms > 999) return;
-    // An instant far outside the representable years would overflow the millisecond count.
+    // An instant far outside the representable years would overflow the millisecond count. The
+    // range holds whole seconds, so a second in it keeps every one of its milliseconds in it.
     rwint64 count = 0;
     if (__builtin_mul_overflow(static_cast<rwint64>(t.seconds()), rwint64{1000}, &count) ||
-        !inRange(count) || !inRange(count + ms))
+        !inRange(count))
         return;
     ms_ = count + ms;
     state_ = valid_;
