@@ -40,6 +40,11 @@ void onBusError(int sig, siginfo_t* info, void*) {
 
 std::string reason(int error) { return std::strerror(error); }
 
+std::size_t pageSize() noexcept {
+    static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return size;
+}
+
 }  // namespace
 
 MappedFile::MappedFile(int fd, std::size_t size, const std::string& name) : _size(size) {
@@ -53,7 +58,7 @@ MappedFile::~MappedFile() { ::munmap(const_cast<char*>(_data), _size); }
 
 void MappedFile::populate(std::size_t from, std::size_t to) const noexcept {
 #if defined(MADV_POPULATE_READ)
-    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t page = pageSize();
     from -= from % page;
     to = std::min(to, _size);
     if (from < to) ::madvise(const_cast<char*>(_data) + from, to - from, MADV_POPULATE_READ);
@@ -64,7 +69,7 @@ void MappedFile::populate(std::size_t from, std::size_t to) const noexcept {
 }
 
 void MappedFile::release(std::size_t from, std::size_t to) const noexcept {
-    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t page = pageSize();
     from = (from + page - 1) / page * page;
     to = std::min(to, _size) / page * page;
     if (from < to) ::madvise(const_cast<char*>(_data) + from, to - from, MADV_DONTNEED);
