@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // calendarTruncate against glibc and Hinnant date, one process per TZ (RWZone::os() reads it
-// once): for four times of every day of 2000-2040, the week, week-hour and week-numbering year
-// start by calendar days. The calendar comes from date.h (the week-numbering year is the year
+// once): for four times of every day of 2000-2040 and every start of week, the week, week-hour
+// and week-numbering year start by calendar days. The calendar comes from date.h (the week-numbering year is the year
 // of the Thursday of the row's week); local instants come from mktime. Where the zone has no
 // daylight time, truncate must agree as well.
 #include <date/date.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "qelkit/datetime/nq_time_aggregation.h"
@@ -40,7 +41,7 @@ void checkDays(sys_days from, sys_days to, bool alsoTruncate) {
         for (const int second : {0, 1800, 45296, 86399}) {
             const long long t = localInstant(day, second);
             const RWTime time(static_cast<unsigned long>(t) + RWTime::posixOffset);
-            for (const unsigned sow : {1u, 5u, 6u, 7u}) {
+            for (unsigned sow = 1; sow <= 7; ++sow) {
                 const date::weekday first(sow % 7);
                 const sys_days start = weekStart(day, first);
                 // The Thursday of this week names its year; that year's first Thursday, its week.
@@ -56,7 +57,9 @@ void checkDays(sys_days from, sys_days to, bool alsoTruncate) {
                              {weekHour, localInstant(start, second / 3600 * 3600)},
                              {year, localInstant(yearStart, 0)}};
                 for (const auto& c : cases) {
-                    const long long want = c.want + static_cast<long long>(RWTime::posixOffset);
+                    // A start before the first instant of RWTime is the invalid time, 0.
+                    const long long want =
+                        std::max(0LL, c.want + static_cast<long long>(RWTime::posixOffset));
                     ASSERT_EQ(c.period.calendarTruncate(time, static_cast<int>(sow)).seconds(),
                               want)
                         << c.period.aggregationDesc() << " of " << date::year_month_day(day) << " +"
@@ -75,9 +78,11 @@ TEST(CalendarTruncate, WeeksAndYearsStartAtLocalMidnight) {
     const bool fixed = !RWZone::os().daylightObserved();
     checkDays(sys_days(date::year(2000) / 1 / 1), sys_days(date::year(2040) / 12 / 31), fixed);
     if (!fixed) return;
-    // Under a frozen zone (the fast path of truncate); then the last year of the calendar,
+    // Most of 1901, where instants take the general path and some years start before 1901;
+    // under a frozen zone (the fast path of truncate); then the last year of the calendar,
     // where truncate gives up on the year 10000 (the search for a week-numbering year's
     // start tries the next year first), and calendarTruncate must not.
+    checkDays(sys_days(date::year(1901) / 2 / 1), sys_days(date::year(1901) / 12 / 31), true);
     QelZone frozen;
     checkDays(sys_days(date::year(2026) / 1 / 1), sys_days(date::year(2026) / 12 / 31), true);
     checkDays(sys_days(date::year(9999) / 1 / 1), sys_days(date::year(9999) / 12 / 31), false);

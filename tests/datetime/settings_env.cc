@@ -192,24 +192,11 @@ std::int64_t glibcStart(char code, std::int64_t t, unsigned sow) {
     }
 }
 
-// Hand-checked days around the changes of 2007; then every code and start of week over the
-// eight days either side of changes (1968-71 British Standard Time included), at odd steps so
-// that every minute of the hour comes up, and around each period start found, against glibc.
-// One of the four processes is enough.
+// Every code and start of week over the eight days either side of changes (1968-71 British
+// Standard Time included), at odd steps so that every minute of the hour comes up, and around
+// each period start found, against glibc. One of the four processes is enough.
 TEST(PeriodLondon, DaylightDaysFollowTheWallClock) {
     REQUIRE_SETTING("NQ_TIMEOUTPUTFMT");
-    // clang-format off
-    const std::tuple<char, RWTime, RWTime> cases[] = {
-        {'D', utc(2007, 3, 25, 2, 30), utc(2007, 3, 25)},  // 03:30 BST: the day began in GMT
-        {'H', utc(2007, 3, 25, 2, 30), utc(2007, 3, 25, 2)}, {'M', utc(2007, 10, 15), utc(2007, 9, 30, 23)},
-        {'D', utc(2007, 10, 28, 12), utc(2007, 10, 27, 23)},  // the day began in BST
-        {'W', utc(2007, 10, 30, 0, 30), utc(2007, 10, 27, 23)},  // Tuesday -> Sunday 28 October
-        // Monday 26 March 00:30 BST: the 24-hour step lands on Saturday 23:30 GMT, so the walk
-        // passes Sunday 25 March and goes on to Sunday 18 March.
-        {'W', utc(2007, 3, 25, 23, 30), utc(2007, 3, 18)}};
-    // clang-format on
-    for (const auto& [code, time, start] : cases)
-        EXPECT_EQ(start, period(code).truncate(time, 7)) << code;
     for (const RWTime& change : {utc(1968, 2, 18, 2), utc(1971, 10, 31, 2), utc(2007, 3, 25, 1),
                                  utc(2007, 10, 28, 1), utc(2036, 10, 26, 1)}) {
         for (RWTime t = change - 8 * 86400UL; t < change + 8 * 86400UL; t += 997) {
