@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <sstream>
 #include <string>
-#include <tuple>
 
 #include "qelkit/foundation/rw_cstring.h"
 #include "qelkit/foundation/rw_errors.h"
@@ -83,66 +81,6 @@ std::string asciiLower(std::string s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
 }
-int sign(long v) { return (v > 0) - (v < 0); }
-
-// Seeded random edits of one string and of a copy that shares it, against std::string, over
-// bytes that include NUL, 0xFF and the neighbours of the letters; after each step the searches,
-// comparisons (exact and ignoring case) and hashes must agree with the reference too.
-TEST(RWCString, EditsAndSearchesMatchStdString) {
-    const std::string alphabet("aAzZ@[`{ \0\xff", 11);
-    std::mt19937 rng(7);
-    auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % (n + 1)); };
-    auto text = [&](std::size_t max) {
-        std::string t(pick(max), ' ');
-        for (char& c : t) c = alphabet[pick(alphabet.size() - 1)];
-        return t;
-    };
-    for (int round = 0; round < 200; ++round) {
-        std::string ref = text(20);
-        RWCString s(ref.data(), ref.size());
-        for (int step = 0; step < 30; ++step) {
-            const RWCString before = s;  // shares the bytes until s is written
-            const std::string arg = text(6), beforeRef = ref;
-            const std::size_t pos = pick(ref.size()), n = pick(8);
-            const std::size_t clipped = std::min(n, ref.size() - pos);
-            // clang-format off
-            switch (rng() % 10) {
-                case 0: s.append(arg.data(), arg.size()), ref += arg; break;
-                case 1: s.prepend(arg.data(), arg.size()), ref.insert(0, arg); break;
-                case 2: s.insert(pos, arg.data(), arg.size()), ref.insert(pos, arg); break;
-                case 3: s.remove(pos, n), ref.erase(pos, clipped); break;
-                case 4: s.replace(pos, n, arg.data(), arg.size()), ref.replace(pos, clipped, arg); break;
-                case 5: s.resize(n), ref.resize(n, ' '); break;
-                case 6: s(pos, clipped) = RWCString(arg.data(), arg.size()), ref.replace(pos, clipped, arg); break;
-                case 7: s.toLower(), ref = asciiLower(ref); break;
-                case 8: s(pos, clipped).toLower(), ref.replace(pos, clipped, asciiLower(ref.substr(pos, clipped))); break;
-                default: s = RWCString(s(pos, clipped)), ref = ref.substr(pos, clipped);
-            }
-            // clang-format on
-            ASSERT_EQ(bytes(s), ref) << round << " " << step;
-            ASSERT_EQ(s.data()[s.length()], '\0');
-            ASSERT_EQ(bytes(before), beforeRef) << "a shared copy changed";
-            const RWCString pat(arg.data(), pick(2));
-            for (auto [cmp, a, b] :
-                 {std::tuple{RWCString::exact, ref, std::string(pat.data(), pat.length())},
-                  std::tuple{RWCString::ignoreCase, asciiLower(ref),
-                             asciiLower(std::string(pat.data(), pat.length()))}}) {
-                const std::size_t found = pos > a.size() ? std::string::npos : a.find(b, pos);
-                ASSERT_EQ(s.index(pat, pos, cmp), found == std::string::npos ? RW_NPOS : found);
-                ASSERT_EQ(
-                    sign(s.compareTo(before, cmp)),
-                    sign(a.compare(cmp == RWCString::exact ? beforeRef : asciiLower(beforeRef))));
-                ASSERT_EQ(s.hash(cmp) == before.hash(cmp),
-                          a == (cmp == RWCString::exact ? beforeRef : asciiLower(beforeRef)));
-            }
-            const char c = alphabet[pick(alphabet.size() - 1)];
-            ASSERT_EQ(s.first(c, pos),
-                      ref.find(c, pos) == std::string::npos ? RW_NPOS : ref.find(c, pos));
-            ASSERT_EQ(s.last(c), ref.rfind(c) == std::string::npos ? RW_NPOS : ref.rfind(c));
-        }
-    }
-}
-
 // Case folding of the hash agrees with the exact form byte for byte.
 TEST(RWCString, IgnoreCaseHashIsTheExactHashOfLowerCasedBytes) {
     const std::string base = "MixedCase_Text-With@[`{Edges}]0123456789";

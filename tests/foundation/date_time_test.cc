@@ -23,7 +23,8 @@ std::vector<int> fieldsOf(const struct tm& t) {
 }
 
 // Every day of 1901..2100 against Hinnant's calendar: fields, weekday, day of year, day
-// number round trips, and RWDateTime built from the same fields.
+// number round trips, and RWDateTime built from the same fields (its readings are the next
+// test's).
 TEST(Calendar, EveryDayOf1901To2100MatchesOracle) {
     using namespace date;
     for (sys_days d = sys_days{1901_y / 1 / 1}; d <= sys_days{2100_y / 12 / 31}; d += days{1}) {
@@ -37,13 +38,8 @@ TEST(Calendar, EveryDayOf1901To2100MatchesOracle) {
         ASSERT_EQ(date.weekDay(), weekday{d}.iso_encoding());
         ASSERT_EQ(date.day(), unsigned((d - sys_days{ymd.year() / 1 / 1}).count() + 1));
         ASSERT_EQ(RWDate(date.day(), y), date);
-        const RWDateTime dt(dd, m, y, 13, 5, 7, 250, kUtc);
-        ASSERT_EQ(dt.milliSeconds(), ((n * 86400 + 13 * 3600 + 5 * 60 + 7) + k1901) * 1000 + 250);
-        ASSERT_EQ(dt.year(kUtc) * 10000 + dt.month(kUtc) * 100 + dt.dayOfMonth(kUtc),
-                  y * 10000 + m * 100 + dd);
-        ASSERT_EQ(dt.julian(kUtc), date.julian());
-        ASSERT_EQ(dt.weekDay(kUtc), date.weekDay());
-        ASSERT_EQ(dt.day(kUtc), date.day());
+        ASSERT_EQ(RWDateTime(dd, m, y, 13, 5, 7, 250, kUtc).milliSeconds(),
+                  ((n * 86400 + 13 * 3600 + 5 * 60 + 7) + k1901) * 1000 + 250);
     }
 }
 
