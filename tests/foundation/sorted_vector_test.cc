@@ -35,8 +35,8 @@ TEST(RWBSearch, HitGivesMatchAndMissGivesInsertionPoint) {
     EXPECT_TRUE(rwBSearch(&two, dups, 5, sizeof(int), compareInts, idx) && dups[idx] == 2);
 }
 
-// Order of equal items, index, counts and contents are checked against a model in
-// random_models_test; here find and remove take the first of equal items.
+// Order of equal items, index, counts and contents are checked against a model by the
+// collection models fuzz target; here find and remove take the first of equal items.
 TEST(RWSortedVector, FindAndRemoveTakeTheFirstOfEqualItems) {
     RWCollectableInt a(2), b(1), c(2);
     RWSortedVector v(2);
