@@ -3,7 +3,8 @@
 // std::string. The bytes come from a small alphabet holding NUL, 0xFF and the neighbours of the
 // letters, where case folding and terminators go wrong. After every step the text, its
 // terminator and the untouched copy must agree with the reference, and so must index(),
-// compareTo() and hash() (exact and ignoring case), first() and last().
+// compareTo() with the copy and with the edit's argument, hash() (exact and ignoring case),
+// first() and last().
 //
 // Input: [start length][start bytes...] then edits, each [op][pos][count][argument length]
 // [argument bytes...]; a byte picks a letter of the alphabet by its value modulo 11.
@@ -106,6 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::string a = fold(ref), b = fold(bytes(pattern)), old = fold(beforeRef);
             check(s.index(pattern, pos, cmp) == npos(a.find(b, pos)));
             check(sign(s.compareTo(before, cmp)) == sign(a.compare(old)));
+            check(sign(s.compareTo(RWCString(arg.data(), arg.size()), cmp)) ==
+                  sign(a.compare(fold(arg))));
             check((s.hash(cmp) == before.hash(cmp)) == (a == old));
         }
         const char c = kAlphabet[op % kAlphabet.size()];
