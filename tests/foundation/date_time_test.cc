@@ -201,6 +201,11 @@ TEST(RWDateTimeTest, FieldsAreStrictAndInvalidValuesReadAsZero) {
     EXPECT_FALSE(RWDateTime(1, 1, 10000, 0, 0, 0, 0, kUtc).isValid());
     struct tm zero = {};
     EXPECT_FALSE(RWDateTime(&zero, 0, kUtc).isValid());
+    zero.tm_year = 1 - 1900, zero.tm_mday = 1;  // the first day of the calendar
+    EXPECT_EQ(RWDateTime(&zero, 0, kUtc), RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc));
+    EXPECT_EQ(RWDateTime(RWDate(9, 4, 2007), 14, 9, 43, 5, kUtc),
+              RWDateTime(9, 4, 2007, 14, 9, 43, 5, kUtc));
+    EXPECT_FALSE(RWDateTime(RWDate(0UL), 0, 0, 0, 0, kUtc).isValid());
     EXPECT_FALSE(RWDateTime(static_cast<const struct tm*>(nullptr), 0, kUtc).isValid());
     EXPECT_TRUE(RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc).isValid());
     EXPECT_LT(RWDateTime(1, 1, 1900, 0, 0, 0, 0, kUtc).milliSeconds(), 0);
