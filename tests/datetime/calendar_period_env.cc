@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // calendarTruncate against glibc and Hinnant date, one process per TZ (RWZone::os() reads it
 // once): for four times of every day of 2000-2040 and every start of week, the week, week-hour
-// and week-numbering year start by calendar days. The calendar comes from date.h (the week-numbering year is the year
-// of the Thursday of the row's week); local instants come from mktime. Where the zone has no
-// daylight time, truncate must agree as well.
+// and week-numbering year start by calendar days. The calendar comes from date.h (the
+// week-numbering year is the year of the Thursday of the row's week); local instants come from
+// mktime. Where the zone has no daylight time, truncate must agree as well.
 #include <date/date.h>
 #include <gtest/gtest.h>
 
