@@ -87,11 +87,12 @@ TEST(TimeAggregationTruncate, DefaultStartOfWeekIsSunday) {
 // clang-format on
 
 // Eight years of local days and most of 1901 (where instants take the library's general path),
-// three times of day, under fixed offsets that move the local day across the UTC one: every code
-// but the weeks and years against the date library (calendar_period_env.cc checks those).
+// three times of day, under fixed offsets that move the local day across the UTC one (the last
+// one beyond two days, which only the step-by-step path takes): every code but the weeks and
+// years against the date library (calendar_period_env.cc checks those).
 TEST(TimeAggregationTruncate, EveryCodeMatchesTheCalendarUnderFixedOffsets) {
     using namespace date;
-    for (long offset : {0L, -50400L, 34200L}) {  // seconds west of UTC
+    for (long offset : {0L, -50400L, 34200L, -180000L}) {  // seconds west of UTC
         const FixedZone zone(offset);
         // The instant of `minutes` past local midnight starting `d` (0: before 1901).
         const auto at = [offset](sys_days d, long minutes = 0) {
