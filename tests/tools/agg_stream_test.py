@@ -149,14 +149,19 @@ def check_progress():
     with open("slow.csv", "wb") as f:
         subprocess.run([GEN, "300000", "10", "7"], stdout=f, check=True)
         f.write(b"bad,dev-01,1,2,3,4\n")
-    for quiet in (False, True):
+    for quiet, piped in ((False, False), (True, False), (False, True)):
         # The test keeps its own end of the terminal open until the child has exited and all
         # it wrote has been read: a terminal whose last writer closes may drop unread output.
         primary, secondary = pty.openpty()
         started = time.monotonic()
-        child = subprocess.Popen([AGG, "-j", "1", *(["-q"] if quiet else []), *ARGS, "slow.csv"],
+        feeder = subprocess.Popen(["cat", "slow.csv"], stdout=subprocess.PIPE) if piped else None
+        child = subprocess.Popen([AGG, "-j", "1", *(["-q"] if quiet else []), *ARGS,
+                                  "-" if piped else "slow.csv"],
+                                 stdin=feeder.stdout if piped else None,
                                  stdout=subprocess.DEVNULL, stderr=secondary,
                                  env=dict(os.environ, QELKIT_AGG_CHUNK_SIZE="16384"))
+        if feeder:
+            feeder.stdout.close()
         raw, exited = b"", None
         while exited is None or select.select([primary], [], [], 0.5)[0]:
             if select.select([primary], [], [], 0.2)[0]:
@@ -172,7 +177,15 @@ def check_progress():
         os.close(primary)
         os.close(secondary)
         text = raw.decode()
-        # A regular file has a known size, so its progress lines show the time left.
+        if feeder:
+            feeder.wait()
+        # A regular file has a known size, so its progress lines show the time left; a pipe
+        # has none, so its lines show neither a percentage nor a time left.
+        if piped:
+            shown = re.findall(r"qelkit-agg: \d+ rows, \d+ rows/s", text)
+            if not shown or "%" in text or "s left" in text:
+                fail(f"progress of a pipe: {text[:300]!r}")
+            continue
         shown = re.findall(r"qelkit-agg: \d+%, \d+ rows, \d+ rows/s, \d+ s left", text)
         if quiet:
             if "rows/s" in text:
