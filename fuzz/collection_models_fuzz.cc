@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <iterator>
-#include <memory>
 #include <set>
 #include <vector>
 
@@ -88,11 +87,11 @@ void collect(RWCollectable* item, void* out) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     LivePool pool;  // declared first: deletes what is left after the collections are gone
-    const auto all = std::make_unique<Collections>();
+    Collections all;
     RWCollection* c;
     QelUniqueInsertable* u;
     Kind k;
-    all->pick(data[0], &c, &u, &k);
+    all.pick(data[0], &c, &u, &k);
     auto* seq = dynamic_cast<RWSequenceable*>(c);
     std::vector<RWCollectable*> model;
     std::size_t destroyed = 0;
