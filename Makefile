@@ -2,31 +2,38 @@
 # Thin wrapper over the CMake presets. `make test` and `make demo` are the two README commands.
 .PHONY: demo test sanitize tsan bench fuzz integration coverage lint docs package abi-check abi-baseline deps clean
 
-# A Release build of the tool, run on the bundled sample data.
-demo: deps
+# An optimised build of the library and the tool alone (no tests), run on the bundled sample data.
+# Each target asks .ci/deps only for the Debian packages it needs.
+demo:
+	@.ci/deps build
 	tools/demo.sh
 
-test: deps
+test:
+	@.ci/deps test
 	cmake --preset debug
 	cmake --build --preset debug
 	ctest --preset debug
 
-sanitize: deps
+sanitize:
+	@.ci/deps test
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
 
-tsan: deps
+tsan:
+	@.ci/deps test
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
 
-bench: deps
+bench:
+	@.ci/deps bench
 	cmake --preset release
 	cmake --build --preset release
 	bench/run.sh build/release
 
-fuzz: deps
+fuzz:
+	@.ci/deps fuzz
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 
@@ -36,15 +43,16 @@ integration:
 	tests/integration/run.sh
 
 # The API reference, generated from the header comments.
-docs: deps
-	cmake --preset release
-	cmake --build --preset release --target docs
+docs:
+	@.ci/deps build
+	cmake --preset dist
+	cmake --build --preset dist --target docs
 
 # Line and branch coverage of the library and the tool over the ctest run, in build/coverage;
 # the report per file is build/coverage/html/index.html. The exported-symbols check is left out:
 # a --coverage library also exports gcov's own symbols.
-coverage: deps
-	@.ci/deps gcovr
+coverage:
+	@.ci/deps test gcovr
 	cmake --preset coverage
 	cmake --build --preset coverage
 	find build/coverage -name '*.gcda' -delete
@@ -57,7 +65,7 @@ coverage: deps
 
 # Licence lines, clang-format and clang-tidy (.ci/lint).
 lint:
-	@.ci/deps clang-format clang-tidy-14
+	@.ci/deps lint
 	.ci/lint
 
 # A Debian package of the library, headers, CMake package, pkg-config file and the tool, built
@@ -71,20 +79,23 @@ package: deps
 # The shared library's binary interface against abi/libqelkit.abi (debug build: it needs the
 # debug information; the tool is built too because the check installs the whole project).
 # Added interfaces pass; removed or changed ones fail.
-abi-check: deps
+abi-check:
+	@.ci/deps abi
 	cmake --preset debug
 	cmake --build --preset debug --target qelkit qelkit-agg
 	abi/abi.sh check build/debug
 
 # Rewrites abi/libqelkit.abi from the current sources, for a release that changes the SONAME or
 # once a set of additions is final.
-abi-baseline: deps
+abi-baseline:
+	@.ci/deps abi
 	cmake --preset debug
 	cmake --build --preset debug --target qelkit qelkit-agg
 	abi/abi.sh baseline build/debug
 
+# Every Debian package any target needs (CI's set).
 deps:
-	@.ci/deps
+	@.ci/deps ci
 
 clean:
 	rm -rf build

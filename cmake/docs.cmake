@@ -5,7 +5,7 @@
 #
 # Doxygen is looked for when the target runs, not when the project is configured, so a build
 # tree configured before Doxygen was installed still works. When it is missing and the target
-# runs as root, .ci/deps-docs installs it; otherwise the target fails with the command to use.
+# runs as root, `.ci/deps docs` installs it; otherwise the target fails with the command to use.
 #
 # This file is also the script the target runs (cmake -P, see the end).
 
@@ -21,7 +21,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
 
   add_custom_target(docs
     COMMAND ${CMAKE_COMMAND} -DDOXYFILE=${QELKIT_DOCS_OUTPUT}/Doxyfile
-            -DDEPS_SCRIPT=${PROJECT_SOURCE_DIR}/.ci/deps-docs -P ${CMAKE_CURRENT_LIST_FILE}
+            -DDEPS_SCRIPT=${PROJECT_SOURCE_DIR}/.ci/deps -P ${CMAKE_CURRENT_LIST_FILE}
     WORKING_DIRECTORY ${QELKIT_DOCS_OUTPUT}
     DEPENDS ${PROJECT_SOURCE_DIR}/docs/Doxyfile.in ${PROJECT_SOURCE_DIR}/docs/mainpage.md
             ${PROJECT_SOURCE_DIR}/docs/doxygen_filter.pl ${QELKIT_HEADERS}
@@ -35,7 +35,7 @@ find_program(DOXYGEN_EXECUTABLE doxygen)
 if(NOT DOXYGEN_EXECUTABLE AND EXISTS "${DEPS_SCRIPT}")
   execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(uid STREQUAL "0")
-    execute_process(COMMAND ${DEPS_SCRIPT} RESULT_VARIABLE rc)
+    execute_process(COMMAND ${DEPS_SCRIPT} docs RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
       message(FATAL_ERROR "${DEPS_SCRIPT} failed (${rc})")
     endif()

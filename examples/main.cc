@@ -59,8 +59,11 @@ int main() {
         // Local-time arithmetic at a fixed offset: no daylight-saving jumps inside a run.
         QelZone zone;
         const NqTimeAggregation period(NqTimeAggregation::fromString("15 minute"));
+        // The classic to_char text groups "15 minute" by the minute; NqPeriodSql writes the
+        // expression that groups exactly like truncate, here for PostgreSQL.
+        const NqPeriodSql sql(period.code(), QelDate::startOfWeek());
         std::printf("period: %s, SQL grouping: %s\n", period.aggregationDesc(),
-                    period.oracleToChar("reading_time").data());
+                    sql.periodStart("reading_time", NqPeriodSql::PostgreSql).data());
 
         TempFile file(kReadings);
         NqMappedFileTokenizer fields(file.name(), ',', 0);

@@ -3,6 +3,11 @@
 // shared library is built with hidden visibility, so only what carries the mark is exported;
 // everything else, the internal helpers included, stays private to the library. A static build
 // needs no marks, and the macro then expands to nothing when QELKIT_STATIC is defined.
+//
+// A function defined out of line in the library and called from header code (a template, an
+// inline function, a macro) is part of the interface too: it compiles into the application,
+// so it must carry the mark, or programs linking the shared library fail with an undefined
+// reference.
 #ifndef QELKIT_EXPORT_H
 #define QELKIT_EXPORT_H
 

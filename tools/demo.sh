@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# `make demo`: builds qelkit-agg from the release preset, then groups the bundled sample (three
-# weeks of five-minute readings from four devices) by 15 minutes and device, and shows the Oracle
-# to_char expression the library pairs with that period.
+# `make demo`: builds qelkit-agg from the dist preset (the library and the tool, no tests), then
+# groups the bundled sample (three weeks of five-minute readings from four devices) by 15 minutes
+# and device, and shows the Oracle expression the library pairs with that period.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake --preset release >/dev/null
-cmake --build --preset release --target qelkit-agg
-AGG=build/release/tools/qelkit-agg
+cmake --preset dist >/dev/null
+cmake --build --preset dist --target qelkit-agg
+AGG=build/dist/tools/qelkit-agg
 SAMPLE=data/sample.csv
 
 echo
@@ -16,7 +16,7 @@ echo "== $SAMPLE: $(($(wc -l <"$SAMPLE") - 1)) readings; the first lines:"
 head -4 "$SAMPLE"
 echo
 echo "== qelkit-agg --header --keys 2 --values 3,5 --period \"15 minute\" $SAMPLE | head -15"
-OUT=build/release/demo-15-minute.tsv
+OUT=build/dist/demo-15-minute.tsv
 "$AGG" --header --keys 2 --values 3,5 --period "15 minute" "$SAMPLE" >"$OUT"
 head -15 "$OUT"
 echo

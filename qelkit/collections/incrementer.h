@@ -26,8 +26,9 @@ class QELKIT_API Incrementer {
 // Grows by a fixed step.
 class QELKIT_API BasicIncrementer : public Incrementer {
   public:
-    // `delta` is added to the capacity at every step (a negative step wraps as unsigned).
-    explicit constexpr BasicIncrementer(int delta) noexcept : delta(delta) {}
+    // `step` is added to the capacity at every step (a negative step wraps as unsigned). The
+    // parameters are named apart from the members so that -Wshadow stays quiet for users.
+    explicit constexpr BasicIncrementer(int step) noexcept : delta(step) {}
 
     // The shared policy with a step of 32, created by the first call (safe when first calls
     // race) and kept for the life of the process. Never null; the caller must not delete it.
@@ -42,12 +43,13 @@ class QELKIT_API BasicIncrementer : public Incrementer {
     static std::atomic<Incrementer*> _global;
 };
 
-// Grows by `factor` times the capacity, but by no less than `minIncrement` and, once the
-// product exceeds `minIncrement`, by no more than `maxIncrement`.
+// Grows by `factor` (the constructor's `times`) times the capacity, but by no less than
+// `minIncrement` (`least`) and, once the product exceeds `minIncrement`, by no more than
+// `maxIncrement` (`most`).
 class QELKIT_API MultiplyingIncrementer : public Incrementer {
   public:
-    constexpr MultiplyingIncrementer(float factor, int maxIncrement, int minIncrement) noexcept
-        : factor(factor), maxIncrement(maxIncrement), minIncrement(minIncrement) {}
+    constexpr MultiplyingIncrementer(float times, int most, int least) noexcept
+        : factor(times), maxIncrement(most), minIncrement(least) {}
 
     // The shared policy (factor 2, steps from 4 to 4096), created by the first call (safe when
     // first calls race) and kept for the life of the process. Never null; not to be deleted.

@@ -5,6 +5,7 @@
 #   STAGE_DIR         the install prefix to stage into (wiped first)
 #   WORK_DIR          scratch space for the consumer builds (wiped first)
 #   CONSUMER_DIR      the consumer project; its main.cc must appear verbatim in README
+#   EXAMPLES_DIR      the examples/ project, built against the staged install as its README says
 #   SUBPROJECT_DIR    a project that builds QELKIT_SOURCE_DIR through FetchContent
 #   QELKIT_SOURCE_DIR the library's source tree
 #   LAUNCHER          the compiler launcher of the library build (may be empty)
@@ -15,7 +16,7 @@
 #   LIBDIR            CMAKE_INSTALL_LIBDIR of the library build
 cmake_minimum_required(VERSION 3.25)
 
-foreach(var QELKIT_BUILD_DIR STAGE_DIR WORK_DIR CONSUMER_DIR SUBPROJECT_DIR QELKIT_SOURCE_DIR
+foreach(var QELKIT_BUILD_DIR STAGE_DIR WORK_DIR CONSUMER_DIR EXAMPLES_DIR SUBPROJECT_DIR QELKIT_SOURCE_DIR
             README GENERATOR CXX_COMPILER SOVERSION LIBDIR)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "run_consumer.cmake: ${var} is not set")
@@ -35,7 +36,17 @@ function(run_step what outvar)
 endfunction()
 
 set(lib_dir ${STAGE_DIR}/${LIBDIR})
-set(run_env ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${lib_dir}")
+set(run_env ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${lib_dir}" TZ=UTC)
+# The consumer sums the third field per quarter hour and key; a time it cannot read is skipped.
+set(readings ${WORK_DIR}/readings.csv)
+set(consumer_args ${readings} 0 1 2)
+set(expected "2026-03-02 00:00:00\ta\t3.5\n2026-03-02 00:00:00\tb\t10\n2026-03-02 00:15:00\ta\t4\n")
+# Checks what a consumer printed.
+function(check_consumer_output what out)
+  if(NOT out STREQUAL expected)
+    message(FATAL_ERROR "the ${what} consumer printed\n${out}\nexpected\n${expected}")
+  endif()
+endfunction()
 set(config_args)
 if(QELKIT_CONFIG)
   set(config_args --config ${QELKIT_CONFIG})
@@ -53,6 +64,8 @@ endif()
 
 # ---- Stage the install -------------------------------------------------------------------------
 file(REMOVE_RECURSE ${STAGE_DIR} ${WORK_DIR})
+file(WRITE ${readings} "time,device,value\n2026-03-02 00:00:00,a,1.5\n2026-03-02 00:14:59,a,2\n"
+     "2026-03-02 00:15:00,a,4\n2026-03-02 00:05:00,b,10\nnever,b,7\n")
 run_step("cmake --install" out
   ${CMAKE_COMMAND} --install ${QELKIT_BUILD_DIR} --prefix ${STAGE_DIR} ${config_args})
 
@@ -80,9 +93,23 @@ if(QELKIT_CONFIG AND EXISTS ${cmake_build}/${QELKIT_CONFIG}/qelkit_consumer)
 else()
   set(consumer ${cmake_build}/qelkit_consumer)
 endif()
-run_step("running the find_package consumer" out ${run_env} ${consumer})
-if(NOT out STREQUAL "x=42\n")
-  message(FATAL_ERROR "the find_package consumer printed '${out}', expected 'x=42'")
+run_step("running the find_package consumer" out ${run_env} ${consumer} ${consumer_args})
+check_consumer_output(find_package "${out}")
+
+# ---- The examples/ program, as its README builds it ---------------------------------------------
+set(example_build ${WORK_DIR}/example)
+run_step("configuring examples/" out
+  ${CMAKE_COMMAND} -S ${EXAMPLES_DIR} -B ${example_build} -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_BUILD_TYPE=${QELKIT_CONFIG}
+    -DCMAKE_PREFIX_PATH=${STAGE_DIR} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+run_step("building examples/" out ${CMAKE_COMMAND} --build ${example_build} ${config_args})
+find_program(example_program readings_by_period PATHS ${example_build} ${example_build}/${QELKIT_CONFIG}
+             NO_DEFAULT_PATH REQUIRED)
+run_step("running examples/" out ${run_env} ${example_program})
+# The quarter hours of north: 14:02 and 14:14:59 together, 14:15 apart; the exact SQL form.
+if(NOT out MATCHES "date_trunc" OR NOT out MATCHES "2007-04-11 14:00  north  count 2  mean 12.00"
+   OR NOT out MATCHES "2007-04-11 14:15  north  count 1  mean 12.00")
+  message(FATAL_ERROR "examples/ printed:\n${out}")
 endif()
 
 # ---- Consumer through pkg-config --------------------------------------------------------------
@@ -95,6 +122,10 @@ endif()
 run_step("pkg-config --cflags --libs qelkit" pc_flags
   ${pc_env} ${PKG_CONFIG} --cflags --libs ${pc_static} qelkit)
 string(STRIP "${pc_flags}" pc_flags)
+# The flags must leave the language standard to the user: a -std here would override theirs.
+if(pc_flags MATCHES "-std=")
+  message(FATAL_ERROR "qelkit.pc sets the language standard: ${pc_flags}")
+endif()
 # Every -I and -L directory must lie in the staged prefix: the .pc file has to follow the
 # install wherever it is put.
 separate_arguments(pc_args UNIX_COMMAND "${pc_flags}")
@@ -111,10 +142,8 @@ file(MAKE_DIRECTORY ${WORK_DIR}/pkgconfig)
 set(pc_consumer ${WORK_DIR}/pkgconfig/qelkit_consumer)
 run_step("compiling the consumer with the pkg-config flags" out
   ${CXX_COMPILER} -Wall -Wextra -Werror ${CONSUMER_DIR}/main.cc ${pc_args} -o ${pc_consumer})
-run_step("running the pkg-config consumer" out ${run_env} ${pc_consumer})
-if(NOT out STREQUAL "x=42\n")
-  message(FATAL_ERROR "the pkg-config consumer printed '${out}', expected 'x=42'")
-endif()
+run_step("running the pkg-config consumer" out ${run_env} ${pc_consumer} ${consumer_args})
+check_consumer_output(pkg-config "${out}")
 
 # ---- Consumer through FetchContent (add_subdirectory) ------------------------------------------
 # Only the library and the consumer are built; with GoogleTest and Google Benchmark hidden, the
@@ -137,9 +166,15 @@ run_step("building the FetchContent consumer" out
   ${CMAKE_COMMAND} --build ${sub_build} --target qelkit_consumer ${config_args} -j 2)
 find_program(sub_consumer qelkit_consumer PATHS ${sub_build} ${sub_build}/${QELKIT_CONFIG}
              NO_DEFAULT_PATH REQUIRED)
-run_step("running the FetchContent consumer" out ${sub_consumer})
-if(NOT out STREQUAL "x=42\n")
-  message(FATAL_ERROR "the FetchContent consumer printed '${out}', expected 'x=42'")
+run_step("running the FetchContent consumer" out
+  ${CMAKE_COMMAND} -E env TZ=UTC ${sub_consumer} ${consumer_args})
+check_consumer_output(FetchContent "${out}")
+# The application's install must not install qelkit's files: qelkit's rules are off there.
+run_step("installing the FetchContent consumer" out
+  ${CMAKE_COMMAND} --install ${sub_build} --prefix ${WORK_DIR}/sub_install ${config_args})
+file(GLOB_RECURSE installed ${WORK_DIR}/sub_install/*)
+if(installed)
+  message(FATAL_ERROR "installing the FetchContent consumer installed qelkit's files: ${installed}")
 endif()
 
 # ---- SONAME of the shared library -------------------------------------------------------------
