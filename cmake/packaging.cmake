@@ -13,6 +13,11 @@
 # Runtime dependencies are read from the binaries by dpkg-shlibdeps (libc6, libstdc++6,
 # libgcc-s1, zlib1g, and libqelkit1 for the tool), so they follow whatever the build links.
 
+# Without install rules there is nothing to package.
+if(DEFINED QELKIT_INSTALL AND NOT QELKIT_INSTALL)
+  return()
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qelkit)
 set(CPACK_PACKAGE_VENDOR "qelkit developers")
