@@ -73,8 +73,7 @@ done
 for prog in "$work/cmake/qelkit_consumer" "$work/pkg-config-consumer"; do
   [ "$("$prog")" = x=42 ] || fail "$prog did not print x=42"
 done
-TZ=UTC /usr/bin/qelkit-agg --header -k 2 -p hour -q "$here/agg_sample.csv" >"$work/agg.tsv" \
-  2>"$work/log"
+TZ=UTC /usr/bin/qelkit-agg --header -k 2 -p hour -q "$here/agg_sample.csv" >"$work/agg.tsv"
 diff -u "$here/agg_sample.tsv" "$work/agg.tsv" || fail "qelkit-agg printed other groups"
 
 quiet dpkg --purge "${pkgs[@]}"
