@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: Apache-2.0
 # Thin wrapper over the CMake presets. `make test` and `make demo` are the two README commands.
-.PHONY: demo test sanitize tsan bench fuzz integration coverage lint docs package abi-check abi-baseline deps clean
+.PHONY: demo test sanitize tsan bench fuzz integration coverage lint docs package package-test abi-check abi-baseline deps clean
 
 # An optimised build of the library and the tool alone (no tests), run on the bundled sample data.
 # Each target asks .ci/deps only for the Debian packages it needs.
@@ -68,13 +68,22 @@ lint:
 	@.ci/deps lint
 	.ci/lint
 
-# A Debian package of the library, headers, CMake package, pkg-config file and the tool, built
-# for /usr (library in the multiarch directory), then checked by lintian: any error fails.
-package: deps
+# The Debian packages libqelkit1 (the shared library), libqelkit-dev (headers, CMake package,
+# pkg-config file) and qelkit-tools (qelkit-agg and its man page), built for /usr (library in
+# the multiarch directory), then checked by lintian: any error or warning fails.
+package:
+	@.ci/deps package
 	cmake --preset package
 	cmake --build --preset package
+	rm -f build/package/*.deb
 	cd build/package && cpack -G DEB
-	lintian --fail-on error build/package/qelkit_*.deb
+	lintian --fail-on error,warning build/package/libqelkit1_*.deb \
+	  build/package/libqelkit-dev_*.deb build/package/qelkit-tools_*.deb
+
+# Installs the three packages (as root), builds a program against them with CMake and with
+# pkg-config, runs qelkit-agg, purges them and checks that nothing of them is left.
+package-test: package
+	tests/install/deb_test.sh build/package
 
 # The shared library's binary interface against abi/libqelkit.abi (debug build: it needs the
 # debug information; the tool is built too because the check installs the whole project).

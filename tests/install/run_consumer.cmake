@@ -14,10 +14,11 @@
 #   SHARED            BUILD_SHARED_LIBS of the library build
 #   SOVERSION         the expected SONAME suffix
 #   LIBDIR            CMAKE_INSTALL_LIBDIR of the library build
+#   TOOL, BINDIR      whether qelkit-agg is built, and CMAKE_INSTALL_BINDIR
 cmake_minimum_required(VERSION 3.25)
 
-foreach(var QELKIT_BUILD_DIR STAGE_DIR WORK_DIR CONSUMER_DIR EXAMPLES_DIR SUBPROJECT_DIR QELKIT_SOURCE_DIR
-            README GENERATOR CXX_COMPILER SOVERSION LIBDIR)
+foreach(var QELKIT_BUILD_DIR STAGE_DIR WORK_DIR CONSUMER_DIR EXAMPLES_DIR SUBPROJECT_DIR
+            QELKIT_SOURCE_DIR README GENERATOR CXX_COMPILER SOVERSION LIBDIR BINDIR)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "run_consumer.cmake: ${var} is not set")
   endif()
@@ -43,7 +44,7 @@ set(consumer_args ${readings} 0 1 2)
 set(expected "2026-03-02 00:00:00\ta\t3.5\n2026-03-02 00:00:00\tb\t10\n2026-03-02 00:15:00\ta\t4\n")
 # Checks what a consumer printed.
 function(check_consumer_output what out)
-  if(NOT out STREQUAL expected)
+  if(NOT out STREQUAL expected_agg)
     message(FATAL_ERROR "the ${what} consumer printed\n${out}\nexpected\n${expected}")
   endif()
 endfunction()
@@ -197,6 +198,38 @@ if(SHARED)
   endif()
   if(NOT CMAKE_MATCH_1 STREQUAL soname)
     message(FATAL_ERROR "the installed libqelkit.so has SONAME ${CMAKE_MATCH_1}, expected ${soname}")
+  endif()
+endif()
+
+# ---- The installed tool runs from the staged prefix -------------------------------------------
+# With no LD_LIBRARY_PATH, qelkit-agg must reach the staged library through its run path. The
+# loader's trace names the file it resolved: the staged one, not a copy installed elsewhere.
+# agg_sample.tsv is worked out by hand from agg_sample.csv: hourly groups by key, ordered by
+# period then key, out of rows given out of order.
+if(TOOL)
+  set(tool ${STAGE_DIR}/${BINDIR}/qelkit-agg)
+  set(bare_env ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH TZ=UTC)
+  if(SHARED)
+    run_step("tracing the libraries of the installed qelkit-agg" out
+      ${bare_env} LD_TRACE_LOADED_OBJECTS=1 ${tool})
+    set(loaded_lib)
+    if(out MATCHES "libqelkit\\.so\\.${SOVERSION} => (/[^ \n]+)")
+      set(loaded_lib "${CMAKE_MATCH_1}")
+    endif()
+    if(NOT EXISTS "${loaded_lib}")
+      message(FATAL_ERROR "the installed qelkit-agg does not find its library:\n${out}")
+    endif()
+    file(REAL_PATH "${loaded_lib}" loaded_lib)
+    file(REAL_PATH "${lib_dir}/libqelkit.so.${SOVERSION}" staged_lib)
+    if(NOT loaded_lib STREQUAL staged_lib)
+      message(FATAL_ERROR "the installed qelkit-agg loads ${loaded_lib}, not ${staged_lib}")
+    endif()
+  endif()
+  run_step("running the installed qelkit-agg" out
+    ${bare_env} ${tool} --header -k 2 -p hour -q ${CMAKE_CURRENT_LIST_DIR}/agg_sample.csv)
+  file(READ ${CMAKE_CURRENT_LIST_DIR}/agg_sample.tsv expected_agg)
+  if(NOT out STREQUAL expected_agg)
+    message(FATAL_ERROR "the installed qelkit-agg printed\n${out}expected\n${expected_agg}")
   endif()
 endif()
 
