@@ -44,7 +44,7 @@ set(consumer_args ${readings} 0 1 2)
 set(expected "2026-03-02 00:00:00\ta\t3.5\n2026-03-02 00:00:00\tb\t10\n2026-03-02 00:15:00\ta\t4\n")
 # Checks what a consumer printed.
 function(check_consumer_output what out)
-  if(NOT out STREQUAL expected_agg)
+  if(NOT out STREQUAL expected)
     message(FATAL_ERROR "the ${what} consumer printed\n${out}\nexpected\n${expected}")
   endif()
 endfunction()
