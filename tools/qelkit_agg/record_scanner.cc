@@ -4,18 +4,45 @@
 #include <algorithm>
 #include <cstring>
 
+std::size_t RecordScanner::lineFeedFrom(const char* data, std::size_t size,
+                                        std::size_t from) noexcept {
+    std::size_t searchFrom = from;
+    if (from >= _clearFrom && from <= _clearTo) {
+        if (_clearToLineFeed) return _clearTo;
+        searchFrom = _clearTo;
+    }
+    const void* lineFeed = std::memchr(data + searchFrom, '\n', size - searchFrom);
+    _clearFrom = from;
+    _clearToLineFeed = lineFeed != nullptr;
+    _clearTo = lineFeed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data)
+                                   : size;
+    return _clearToLineFeed ? _clearTo : NONE;
+}
+
+void RecordScanner::passPlain(const char* data, std::size_t from, std::size_t to) noexcept {
+    if (to == from) return;
+    const void* last = ::memrchr(data + from, '\n', to - from);
+    if (last != nullptr)
+        _recordStart = static_cast<std::size_t>(static_cast<const char*>(last) + 1 - data);
+    _state = data[to - 1] == '\n' || data[to - 1] == _delimiter ? State::FieldStart
+                                                               : State::Unquoted;
+    _pos = to;
+}
+
 std::size_t RecordScanner::next(const char* data, std::size_t size, std::size_t target) noexcept {
-    const char* const end = data + size;
+    auto find = [data](char c, std::size_t from, std::size_t to) {
+        return from < to ? static_cast<const char*>(std::memchr(data + from, c, to - from))
+                         : nullptr;
+    };
     while (_pos < size) {
-        const char* p = data + _pos;
         if (_state == State::Quoted) {
-            const auto* quote = static_cast<const char*>(std::memchr(p, '"', end - p));
+            const char* quote = find('"', _pos, size);
             _pos = quote == nullptr ? size : static_cast<std::size_t>(quote + 1 - data);
             if (quote != nullptr) _state = State::QuoteSeen;
             continue;
         }
         if (_state == State::QuoteSeen) {
-            if (*p == '"') {  // a doubled quote: still inside the field
+            if (data[_pos] == '"') {  // a doubled quote: still inside the field
                 _state = State::Quoted;
                 ++_pos;
                 continue;
@@ -23,32 +50,31 @@ std::size_t RecordScanner::next(const char* data, std::size_t size, std::size_t 
             _state = State::Unquoted;  // the field is closed; what follows is plain text
         }
         // Outside quotes every line feed ends a record, and a quote matters only where a field
-        // starts: up to the next quote, the line feeds decide.
-        const char* quote =
-            _quotes ? static_cast<const char*>(std::memchr(p, '"', end - p)) : nullptr;
-        const char* const plainEnd = quote != nullptr ? quote : end;
-        const char* const from = std::max(p, data + target - 1);
-        if (from < plainEnd) {
-            const auto* lineFeed = static_cast<const char*>(std::memchr(from, '\n', plainEnd - from));
-            if (lineFeed != nullptr) {
-                _pos = _recordStart = static_cast<std::size_t>(lineFeed + 1 - data);
+        // starts. Before the target only the quotes count; from there on, the first line feed
+        // or quote.
+        const std::size_t from = std::min(std::max(_pos, target - 1), size);
+        const char* quote = _quotes ? find('"', _pos, from) : nullptr;
+        if (quote == nullptr) {
+            passPlain(data, _pos, from);
+            const std::size_t lineFeed = lineFeedFrom(data, size, from);
+            const std::size_t plainEnd = lineFeed == NONE ? size : lineFeed;
+            quote = _quotes ? find('"', from, plainEnd) : nullptr;
+            if (quote == nullptr) {
+                if (lineFeed == NONE) {
+                    passPlain(data, from, size);
+                    break;
+                }
+                _pos = _recordStart = lineFeed + 1;
                 _state = State::FieldStart;
                 return _pos;
             }
         }
-        const void* last = ::memrchr(p, '\n', static_cast<std::size_t>(plainEnd - p));
-        if (last != nullptr) _recordStart = static_cast<std::size_t>(static_cast<const char*>(last) + 1 - data);
-        if (quote == nullptr) {
-            if (end > p)
-                _state = end[-1] == '\n' || end[-1] == _delimiter ? State::FieldStart
-                                                                  : State::Unquoted;
-            _pos = size;
-            break;
-        }
-        const bool fieldStart = quote == p ? _state == State::FieldStart
+        const std::size_t at = static_cast<std::size_t>(quote - data);
+        const bool fieldStart = at == _pos ? _state == State::FieldStart
                                            : quote[-1] == '\n' || quote[-1] == _delimiter;
+        passPlain(data, _pos, at);
         _state = fieldStart ? State::Quoted : State::Unquoted;
-        _pos = static_cast<std::size_t>(quote + 1 - data);
+        _pos = at + 1;
     }
     return NONE;
 }
@@ -56,6 +82,13 @@ std::size_t RecordScanner::next(const char* data, std::size_t size, std::size_t 
 void RecordScanner::drop(std::size_t n) noexcept {
     _pos -= std::min(n, _pos);
     _recordStart = _recordStart > n ? _recordStart - n : 0;
+    if (_clearFrom >= n) {
+        _clearFrom -= n;
+        _clearTo -= n;
+    } else {
+        _clearFrom = _clearTo = 0;
+        _clearToLineFeed = false;
+    }
 }
 
 std::size_t countLineFeeds(const char* data, std::size_t size) noexcept {

@@ -34,11 +34,21 @@ class RecordScanner {
   private:
     enum class State { FieldStart, Unquoted, Quoted, QuoteSeen };
 
+    // The first line feed at `from` or after, NONE when there is none before `size`. Remembers
+    // how far the bytes are known to hold none, so that no byte is searched twice.
+    std::size_t lineFeedFrom(const char* data, std::size_t size, std::size_t from) noexcept;
+    // Moves over bytes [from, to), which hold no quote.
+    void passPlain(const char* data, std::size_t from, std::size_t to) noexcept;
+
     char _delimiter;
     bool _quotes;
     State _state = State::FieldStart;
     std::size_t _pos = 0;  // the next byte to scan
     std::size_t _recordStart = 0;
+    // Bytes [_clearFrom, _clearTo) hold no line feed; with _clearToLineFeed, _clearTo is one.
+    std::size_t _clearFrom = 0;
+    std::size_t _clearTo = 0;
+    bool _clearToLineFeed = false;
 };
 
 // The line feeds in data[0, size).

@@ -77,10 +77,15 @@ class MappedBytes {
         _size -= n;
         _scanner.drop(n);
     }
+    // The scanner is shown a doubling part of the file, so that it looks no further than the
+    // first record (or the row limit).
     std::size_t firstRecord() noexcept {
-        std::size_t end = _scanner.next(_data, _size, 1);
-        if (end == RecordScanner::NONE) end = _size;
-        return end > MAX_ROW_BYTES ? RecordScanner::NONE : end;
+        for (std::size_t shown = std::min<std::size_t>(_size, 1 << 16);; shown = std::min(_size, 2 * shown)) {
+            std::size_t end = _scanner.next(_data, shown, 1);
+            if (end == RecordScanner::NONE && shown == _size) end = _size;
+            if (end != RecordScanner::NONE) return end > MAX_ROW_BYTES ? RecordScanner::NONE : end;
+            if (shown > MAX_ROW_BYTES) return RecordScanner::NONE;
+        }
     }
 
   private:
@@ -173,7 +178,8 @@ class Run {
 
     void startWorkers(bool mapped);
     void joinWorkers(bool stop);
-    void work(bool mapped);
+    // Groups chunks until there are none left; `index` numbers the thread, from 0 for this one.
+    void work(bool mapped, unsigned index);
     void mergeReady();
     void showProgress();
     ChunkResult groupMapped(std::size_t begin, std::size_t stop) const;
@@ -197,6 +203,7 @@ class Run {
     std::map<std::size_t, ChunkResult> _ready;  // by sequence number
     std::size_t _merged = 0;                    // sequence number of the next to merge
     bool _go = false;                           // the mapped chunks are laid out
+    unsigned _allowed = static_cast<unsigned>(-1);  // threads with a lower index may work
     bool _stop = false;
     int _status = kAggOk;
     std::string _failure;
@@ -296,24 +303,29 @@ void Run::showProgress() {
 }
 
 // groupChunk on the mapped data, where a row longer than the limit is a bad row. Chunks are
-// shorter than the limit, so such a row is the last of its chunk and runs past its end.
+// shorter than the limit, so such a row is the last of its chunk and runs past its end; records
+// are read no further than the limit past the chunk, so that such a row is never read whole.
 ChunkResult Run::groupMapped(std::size_t begin, std::size_t stop) const {
-    ChunkResult result = groupChunk(_layout, _data, 0, begin, stop, _size);
+    const std::size_t readEnd = std::min(_size, stop + MAX_ROW_BYTES + 1);
+    ChunkResult result = groupChunk(_layout, _data, 0, begin, stop, readEnd);
     if (result.end <= stop || result.end - begin <= MAX_ROW_BYTES) return result;
     CsvReader reader(_layout.dialect, 0);
     CsvRecord record;
     std::size_t last = begin;
     for (std::size_t p = begin; p < stop;) {
         last = p;
-        p = static_cast<std::size_t>(reader.read(_data + p, _data + _size, true, record) - _data);
+        p = static_cast<std::size_t>(reader.read(_data + p, _data + readEnd, true, record) - _data);
     }
     if (result.end - last <= MAX_ROW_BYTES) return result;
     ChunkResult before = groupChunk(_layout, _data, 0, begin, last, _size);
     if (before.end != last) return before;  // --strict stopped at an earlier row
+    RecordScanner scanner(_layout.dialect);
+    const std::size_t length = scanner.next(_data + last, _size - last, 1);
+    const std::size_t end = length == RecordScanner::NONE ? _size : last + length;
     ++before.rows;
     before.bad.push_back(BadRow{before.lineBreaks, LONG_ROW});
-    before.lineBreaks += countLineFeeds(_data + last, result.end - last);
-    before.end = result.end;
+    before.lineBreaks += countLineFeeds(_data + last, end - last);
+    before.end = end;
     return before;
 }
 
@@ -338,18 +350,18 @@ void Run::mergeReady() {
     _cv.notify_all();
 }
 
-void Run::work(bool mapped) {
+void Run::work(bool mapped, unsigned index) {
     std::unique_lock<std::mutex> lock(_mutex);
     try {
-        while (true) {
+        while (index < _allowed) {
             std::optional<ChunkResult> result;
             std::size_t seq = 0;
             if (mapped) {
-                _cv.wait(lock, [this] {
-                    return _stop ||
+                _cv.wait(lock, [this, index] {
+                    return _stop || index >= _allowed ||
                            (_go && (_nextSeq >= _chunkCount || _nextSeq < _merged + _window));
                 });
-                if (_stop || _nextSeq >= _chunkCount) return;
+                if (_stop || index >= _allowed || _nextSeq >= _chunkCount) return;
                 seq = _nextSeq++;
                 lock.unlock();
                 // No record starts in a chunk without a line feed: its search ends there.
@@ -363,8 +375,10 @@ void Run::work(bool mapped) {
                 result.emplace(groupMapped(begin, stopAt(seq)));
                 _map->release(_mapOffset + begin, _mapOffset + stopAt(seq));
             } else {
-                _cv.wait(lock, [this] { return _stop || _produced || !_jobsQueue.empty(); });
-                if (_stop || _jobsQueue.empty()) return;
+                _cv.wait(lock, [this, index] {
+                    return _stop || index >= _allowed || _produced || !_jobsQueue.empty();
+                });
+                if (_stop || index >= _allowed || _jobsQueue.empty()) return;
                 StreamSource::Piece job = std::move(_jobsQueue.front());
                 seq = _jobsSeq.front();
                 _jobsQueue.pop_front();
@@ -389,24 +403,35 @@ void Run::work(bool mapped) {
 }
 
 // Starts the threads that group chunks (this one is one of them for a mapped file). When the
-// system refuses some, the run goes on with those it got, and says so.
+// system refuses one, memory or threads are short: the run goes on with half of those it got,
+// leaving room for their work, and says so.
 void Run::startWorkers(bool mapped) {
     const unsigned wanted = _jobs;
+    const unsigned first = mapped ? 1 : 0;
     std::string refusal;
-    for (unsigned i = mapped ? 1 : 0; i < wanted; ++i) {
+    for (unsigned i = first; i < wanted && refusal.empty(); ++i) {
         try {
-            _threads.emplace_back([this, mapped] { work(mapped); });
+            _threads.emplace_back([this, mapped, i] { work(mapped, i); });
         } catch (const std::exception& e) {
             refusal = e.what();
-            break;
         }
     }
-    _jobs = static_cast<unsigned>(_threads.size()) + (mapped ? 1 : 0);
+    _jobs = static_cast<unsigned>(_threads.size()) + first;
     if (_jobs == 0) throw InputError("cannot start a thread: " + refusal);
-    if (_jobs < wanted)
-        _err.message("only " + std::to_string(_jobs) + " of " + std::to_string(wanted) +
-                     " threads could start (" + refusal + "); going on with " +
-                     std::to_string(_jobs));
+    if (!refusal.empty()) {
+        const unsigned started = _jobs;
+        _jobs = std::max(1u, started / 2);
+        {
+            const std::lock_guard<std::mutex> lock(_mutex);
+            _allowed = _jobs;
+            _cv.notify_all();
+        }
+        for (std::size_t i = _jobs - first; i < _threads.size(); ++i) _threads[i].join();
+        _threads.resize(_jobs - first);
+        _err.message("only " + std::to_string(started) + " of " +
+                     std::to_string(wanted) + " threads could start (" + refusal +
+                     "); going on with " + std::to_string(_jobs));
+    }
     _window = std::min<std::size_t>(2 * _jobs + 2, 12);
 }
 
@@ -446,7 +471,7 @@ int Run::runMapped(int fd, const MappedFile& map, std::size_t offset) {
         _go = true;
         _cv.notify_all();
     }
-    work(true);
+    work(true, 0);
     joinWorkers(false);
     struct stat after;
     if (::fstat(fd, &after) == 0 && static_cast<std::size_t>(after.st_size) != map.size())
