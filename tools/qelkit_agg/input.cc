@@ -56,7 +56,8 @@ std::unique_ptr<MappedFile> MappedFile::open(int fd, std::size_t size) noexcept 
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (data == MAP_FAILED) return nullptr;
     ::madvise(data, size, MADV_SEQUENTIAL);
-    std::unique_ptr<MappedFile> map(new (std::nothrow) MappedFile(static_cast<const char*>(data), size));
+    std::unique_ptr<MappedFile> map(new (std::nothrow)
+                                        MappedFile(static_cast<const char*>(data), size));
     if (!map) ::munmap(data, size);
     return map;
 }
@@ -164,7 +165,8 @@ std::size_t StreamInput::read(char* out, std::size_t max) {
     z.avail_out = static_cast<uInt>(wanted);
     while (z.avail_out != 0) {
         if (_memberDone && !nextMember()) break;
-        if (_inStart == _inEnd && !fill()) throw InputError(_name + ": the compressed data ends early");
+        if (_inStart == _inEnd && !fill())
+            throw InputError(_name + ": the compressed data ends early");
         z.next_in = _in.get() + _inStart;
         z.avail_in = static_cast<uInt>(_inEnd - _inStart);
         const int status = inflate(&z, Z_NO_FLUSH);

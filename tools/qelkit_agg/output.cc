@@ -141,8 +141,8 @@ OutputSink::OutputSink() : _fd(STDOUT_FILENO), _ownsFd(false) { _buffer.reserve(
 OutputSink::OutputSink(int fd, bool gzip) : _fd(fd), _ownsFd(true), _zlib(new z_stream{}) {
     _buffer.reserve(BUFFER);
     // 16 more window bits ask zlib for a gzip header and trailer instead of zlib's.
-    if (deflateInit2(_zlib.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + (gzip ? 16 : 0),
-                     8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(_zlib.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + (gzip ? 16 : 0), 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
         _error = "cannot start the zlib stream";
         _zlib.reset();
     }
@@ -228,8 +228,9 @@ int OutputFile::open(const std::string& path, std::string& error) {
         return fd;
     }
     const std::size_t slash = path.rfind('/');
-    std::string temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                            ".qelkit-agg.XXXXXX";
+    std::string temporary =
+        (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+        ".qelkit-agg.XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         error = "cannot open '" + shownName(path) + "': " + std::strerror(errno);

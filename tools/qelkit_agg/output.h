@@ -32,8 +32,8 @@ std::string shownField(std::string_view field);
 // errno of the failure.
 int writeFully(int fd, const char* data, std::size_t size) noexcept;
 
-// A buffered writer to a descriptor, or through zlib (raw zlib or gzip format) into a file. The first failure is kept:
-// later writes do nothing, and finish() reports it.
+// A buffered writer to a descriptor, or through zlib (raw zlib or gzip format) into a file. The
+// first failure is kept: later writes do nothing, and finish() reports it.
 class OutputSink {
   public:
     // Standard output.

@@ -14,8 +14,9 @@ std::size_t RecordScanner::lineFeedFrom(const char* data, std::size_t size,
     const void* lineFeed = std::memchr(data + searchFrom, '\n', size - searchFrom);
     _clearFrom = from;
     _clearToLineFeed = lineFeed != nullptr;
-    _clearTo = lineFeed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data)
-                                   : size;
+    _clearTo = lineFeed != nullptr
+                   ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data)
+                   : size;
     return _clearToLineFeed ? _clearTo : NONE;
 }
 
@@ -24,8 +25,8 @@ void RecordScanner::passPlain(const char* data, std::size_t from, std::size_t to
     const void* last = ::memrchr(data + from, '\n', to - from);
     if (last != nullptr)
         _recordStart = static_cast<std::size_t>(static_cast<const char*>(last) + 1 - data);
-    _state = data[to - 1] == '\n' || data[to - 1] == _delimiter ? State::FieldStart
-                                                               : State::Unquoted;
+    _state =
+        data[to - 1] == '\n' || data[to - 1] == _delimiter ? State::FieldStart : State::Unquoted;
     _pos = to;
 }
 
@@ -70,8 +71,8 @@ std::size_t RecordScanner::next(const char* data, std::size_t size, std::size_t 
             }
         }
         const std::size_t at = static_cast<std::size_t>(quote - data);
-        const bool fieldStart = at == _pos ? _state == State::FieldStart
-                                           : quote[-1] == '\n' || quote[-1] == _delimiter;
+        const bool fieldStart =
+            at == _pos ? _state == State::FieldStart : quote[-1] == '\n' || quote[-1] == _delimiter;
         passPlain(data, _pos, at);
         _state = fieldStart ? State::Quoted : State::Unquoted;
         _pos = at + 1;

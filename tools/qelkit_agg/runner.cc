@@ -80,7 +80,8 @@ class MappedBytes {
     // The scanner is shown a doubling part of the file, so that it looks no further than the
     // first record (or the row limit).
     std::size_t firstRecord() noexcept {
-        for (std::size_t shown = std::min<std::size_t>(_size, 1 << 16);; shown = std::min(_size, 2 * shown)) {
+        for (std::size_t shown = std::min<std::size_t>(_size, 1 << 16);;
+             shown = std::min(_size, 2 * shown)) {
             std::size_t end = _scanner.next(_data, shown, 1);
             if (end == RecordScanner::NONE && shown == _size) end = _size;
             if (end != RecordScanner::NONE) return end > MAX_ROW_BYTES ? RecordScanner::NONE : end;
@@ -200,9 +201,9 @@ class Run {
     // Shared by the threads, under _mutex.
     std::mutex _mutex;
     std::condition_variable _cv;
-    std::map<std::size_t, ChunkResult> _ready;  // by sequence number
-    std::size_t _merged = 0;                    // sequence number of the next to merge
-    bool _go = false;                           // the mapped chunks are laid out
+    std::map<std::size_t, ChunkResult> _ready;      // by sequence number
+    std::size_t _merged = 0;                        // sequence number of the next to merge
+    bool _go = false;                               // the mapped chunks are laid out
     unsigned _allowed = static_cast<unsigned>(-1);  // threads with a lower index may work
     bool _stop = false;
     int _status = kAggOk;
@@ -275,8 +276,8 @@ bool Run::setUp(const Preamble& pre) {
     for (int v : values) _layout.valueFields.push_back(static_cast<std::size_t>(v) - 1);
     std::vector<std::string> names(needed);
     for (std::size_t c = 0; c < needed; ++c)
-        names[c] = _options.header && c < pre.names.size() ? pre.names[c]
-                                                            : "c" + std::to_string(c + 1);
+        names[c] =
+            _options.header && c < pre.names.size() ? pre.names[c] : "c" + std::to_string(c + 1);
     _merger = std::make_unique<Merger>(_options, _layout, std::move(names), _shownName, _out, _err,
                                        pre.lineBreaks + 1, _jobs);
     _merger->addBlankLines(pre.blankLines);
@@ -338,7 +339,8 @@ void Run::mergeReady() {
         _ready.erase(it);
         // A mapped chunk that started inside a quoted field of the chunk before is read again
         // from where that one really ended.
-        if (_data != nullptr && chunk.begin != _trueEnd) chunk = groupMapped(_trueEnd, stopAt(_merged));
+        if (_data != nullptr && chunk.begin != _trueEnd)
+            chunk = groupMapped(_trueEnd, stopAt(_merged));
         if (!_merger->add(chunk)) {
             _stop = true;
             _status = kAggBadRows;
@@ -428,9 +430,9 @@ void Run::startWorkers(bool mapped) {
         }
         for (std::size_t i = _jobs - first; i < _threads.size(); ++i) _threads[i].join();
         _threads.resize(_jobs - first);
-        _err.message("only " + std::to_string(started) + " of " +
-                     std::to_string(wanted) + " threads could start (" + refusal +
-                     "); going on with " + std::to_string(_jobs));
+        _err.message("only " + std::to_string(started) + " of " + std::to_string(wanted) +
+                     " threads could start (" + refusal + "); going on with " +
+                     std::to_string(_jobs));
     }
     _window = std::min<std::size_t>(2 * _jobs + 2, 12);
 }
@@ -447,8 +449,9 @@ void Run::joinWorkers(bool stop) {
 
 int Run::runMapped(int fd, const MappedFile& map, std::size_t offset) {
     const std::string lost =
-        std::string(_err.progressEnabled() ? Reporter::CLEAR_LINE : "") + "qelkit-agg: " +
-        _shownName + ": the file was truncated or could not be read while it was being read\n";
+        std::string(_err.progressEnabled() ? Reporter::CLEAR_LINE : "") +
+        "qelkit-agg: " + _shownName +
+        ": the file was truncated or could not be read while it was being read\n";
     const BusErrorGuard guard(map.data(), map.size(), lost);
     _map = &map;
     _mapOffset = offset;
@@ -459,7 +462,7 @@ int Run::runMapped(int fd, const MappedFile& map, std::size_t offset) {
     MappedBytes bytes(_data, _size, _layout.dialect);
     const bool firstRowRules = _options.header || _options.valueColumns.empty();
     const Preamble pre = readPreamble(bytes, _layout.dialect, _options.header, firstRowRules,
-                                      !_options.header              ? 0
+                                      !_options.header                ? 0
                                       : _options.valueColumns.empty() ? ALL_NAMES
                                                                       : neededColumns(_options));
     if (!setUp(pre)) return kAggFailure;
@@ -489,7 +492,7 @@ int Run::runStream(int fd, const struct stat& info) {
     startWorkers(false);
     const bool firstRowRules = _options.header || _options.valueColumns.empty();
     const Preamble pre = readPreamble(source, _layout.dialect, _options.header, firstRowRules,
-                                      !_options.header              ? 0
+                                      !_options.header                ? 0
                                       : _options.valueColumns.empty() ? ALL_NAMES
                                                                       : neededColumns(_options));
     if (source.size() == 0 && source.ended() && pre.dataStart == 0)

@@ -21,8 +21,8 @@ class StreamSource {
         enum Kind { Chunk, LongRow, End } kind = End;
         std::unique_ptr<char[]> buffer;  // holds `data`, for a chunk
         const char* data = nullptr;
-        std::size_t offset = 0;  // of the first byte in the input
-        std::size_t size = 0;    // bytes of a chunk
+        std::size_t offset = 0;        // of the first byte in the input
+        std::size_t size = 0;          // bytes of a chunk
         std::uint64_t lineBreaks = 0;  // line feeds of a long row
     };
 
