@@ -189,6 +189,10 @@ def outputs():
         expect(option, agg([*args, option], "in.csv", "redirect"), 2, b"",
                f"qelkit-agg: '{option.split('=')[1]}' is the input file: give "
                f"{option.split('=')[0]} another file\n")
+    r = subprocess.run(["sh", "-c", 'cat in.csv | "$0" "$@"', AGG, *args, "--gzip=/dev/stdin",
+                        "-"], capture_output=True, timeout=60)
+    expect("--gzip into the input pipe", r, 2, b"",
+           "qelkit-agg: '/dev/stdin' is the input file: give --gzip another file\n")
     with open("in.csv", "rb") as source, open("in.csv", "ab") as sink:
         r = subprocess.run([AGG, *args, "-"], stdin=source, stdout=sink, stderr=subprocess.PIPE)
     expect("standard output onto standard input", r, 2, None,

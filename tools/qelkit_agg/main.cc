@@ -60,9 +60,12 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& file,
                                        std::string& error) {
     struct stat input {};
-    const bool haveInput = (options.file == "-" ? ::fstat(STDIN_FILENO, &input)
-                                                : ::stat(options.file.c_str(), &input)) == 0 &&
-                           S_ISREG(input.st_mode);
+    const bool inputExists = (options.file == "-" ? ::fstat(STDIN_FILENO, &input)
+                                                  : ::stat(options.file.c_str(), &input)) == 0;
+    // Standard output may well be the terminal or pipe standard input is: only a regular file
+    // counts there. The output file must be no input at all: written into the input's own
+    // pipe, it would keep that pipe from ever ending.
+    const bool haveInput = inputExists && S_ISREG(input.st_mode);
     const std::string inputName = shownName(options.file);
     struct stat output {};
     if (options.zlibFile.empty()) {
@@ -72,7 +75,7 @@ std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& fi
         }
         return std::make_unique<OutputSink>();
     }
-    if (haveInput && ::stat(options.zlibFile.c_str(), &output) == 0 && sameFile(input, output)) {
+    if (inputExists && ::stat(options.zlibFile.c_str(), &output) == 0 && sameFile(input, output)) {
         error = "'" + shownName(options.zlibFile) + "' is the input file: give " +
                 (options.gzip ? "--gzip" : "--zlib") + " another file";
         return nullptr;
