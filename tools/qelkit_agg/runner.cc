@@ -434,6 +434,7 @@ void Run::startWorkers(bool mapped) {
                      " threads could start (" + refusal + "); going on with " +
                      std::to_string(_jobs));
     }
+    const std::lock_guard<std::mutex> lock(_mutex);
     _window = std::min<std::size_t>(2 * _jobs + 2, 12);
 }
 
