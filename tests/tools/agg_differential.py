@@ -7,7 +7,8 @@ line breaks, tabs, backslashes, UTF-8), CRLF and LF lines, blank lines, NUL byte
 rows with too few fields, bad times and bad numbers. The reference reads them with Python's
 csv module, checks the time layouts of the manual page with a regular expression and the
 calendar with datetime, and groups with dict and math.fsum. Each file is run through
-qelkit-agg from a path and from standard input, with random --jobs and small chunks (so
+qelkit-agg as a named file, a pipe, a file redirected to standard input, a FIFO, and a named
+file with standard input, output or error closed, with random --jobs and small chunks (so
 chunk boundaries fall inside quoted fields), and must agree on every group, every --rows
 line, every reported line number and the summary counts.
 
@@ -15,11 +16,13 @@ Usage: agg_differential.py QELKIT_AGG [SEEDS]   (TZ=UTC)
 """
 import csv
 import datetime as dt
+import gzip
 import io
 import math
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -193,17 +196,44 @@ def reference(data, o):
     return table, grouped, bad, rows, blank
 
 
-def run(args, data, stdin, env):
-    with tempfile.NamedTemporaryFile(suffix=".csv", delete=False) as f:
+PATHS = ["file", "pipe", "redirect", "fifo", "0 closed", "1 closed", "2 closed"]
+
+
+def run(args, data, path, env):
+    """Runs qelkit-agg on `data` given by `path`: a named file, a pipe, a file redirected to
+    standard input, a FIFO, or a named file with descriptor 0, 1 or 2 closed (with 1 closed
+    the output goes to a --gzip file). Returns (status, output, messages or None)."""
+    workdir = tempfile.mkdtemp()
+    name = os.path.join(workdir, "in.csv")
+    with open(name, "wb") as f:
         f.write(data)
+    closing = {"0 closed": "0<&-", "1 closed": "1>&-", "2 closed": "2>&-"}.get(path)
+    if path == "1 closed":
+        args = args + ["--gzip", os.path.join(workdir, "out.gz")]
     try:
-        if stdin:
-            result = subprocess.run([AGG, *args, "-"], input=data, capture_output=True, env=env)
+        if path == "pipe":
+            r = subprocess.run([AGG, *args, "-"], input=data, capture_output=True, env=env)
+        elif path == "redirect":
+            with open(name, "rb") as source:
+                r = subprocess.run([AGG, *args, "-"], stdin=source, capture_output=True, env=env)
+        elif path == "fifo":
+            fifo = os.path.join(workdir, "fifo")
+            os.mkfifo(fifo)
+            writer = subprocess.Popen(["sh", "-c", 'cat "$0" > "$1"', name, fifo])
+            r = subprocess.run([AGG, *args, fifo], capture_output=True, env=env)
+            writer.wait()
+        elif closing:
+            r = subprocess.run(["sh", "-c", f'exec "$0" "$@" {closing}', AGG, *args, name],
+                               capture_output=True, env=env)
         else:
-            result = subprocess.run([AGG, *args, f.name], capture_output=True, env=env)
+            r = subprocess.run([AGG, *args, name], capture_output=True, env=env)
+        out = r.stdout
+        if path == "1 closed":
+            packed = os.path.join(workdir, "out.gz")
+            out = gzip.decompress(open(packed, "rb").read()) if os.path.exists(packed) else b""
+        return r.returncode, out, None if path == "2 closed" else r.stderr
     finally:
-        os.unlink(f.name)
-    return result
+        shutil.rmtree(workdir)
 
 
 def check(seed):
@@ -214,26 +244,32 @@ def check(seed):
             "-v", ",".join(map(str, o["values"])), "-p", o["period"], "--week-start", o["day"],
             "--format", "csv"] + (["--header"] if o["header"] else [])
     problems = []
-    for stdin in (False, True):
+    # Every path prints the aggregation; --rows is checked on the file and one other path.
+    other = rng.choice(PATHS[1:])
+    for path in PATHS:
         env = dict(os.environ, QELKIT_AGG_CHUNK_SIZE=str(rng.choice([7, 64, 300, 4096])))
         jobs = ["-j", str(rng.randrange(1, 4))]
-        where = f"seed {seed} ({'stdin' if stdin else 'file'}, {env['QELKIT_AGG_CHUNK_SIZE']})"
-        for rows_mode in (False, True):
-            r = run(args + jobs + (["--rows"] if rows_mode else []), data, stdin, env)
-            err = r.stderr.decode("utf-8", "replace")
+        where = f"seed {seed} ({path}, {env['QELKIT_AGG_CHUNK_SIZE']})"
+        for rows_mode in (False, True) if path in ("file", other) else (False,):
+            status, out, err = run(args + jobs + (["--rows"] if rows_mode else []), data, path,
+                                   env)
+            err = err.decode("utf-8", "replace") if err is not None else None
             if rows == 0:
-                if r.returncode != 2:
-                    problems.append(f"{where}: no rows, exit {r.returncode}: {err}")
+                if status != 2:
+                    problems.append(f"{where}: no rows, exit {status}: {err}")
                 continue
-            status = 1 if len(bad) == rows else 0
-            if r.returncode != status:
-                problems.append(f"{where}: exit {r.returncode}, expected {status}: {err[-300:]}")
-            got = list(csv.reader(io.StringIO(r.stdout.decode("utf-8"), newline="")))
+            expected_status = 1 if len(bad) == rows else 0
+            if status != expected_status:
+                problems.append(f"{where}: exit {status}, expected {expected_status}: "
+                                f"{(err or '')[-300:]}")
+            got = list(csv.reader(io.StringIO(out.decode("utf-8"), newline="")))
             if rows_mode:
                 if got != grouped:
                     problems.append(f"{where}: --rows differ")
             else:
                 problems += compare_table(where, got[1:], table)
+            if err is None:
+                continue
             reported = [int(m[1]) for m in re.finditer(r"^qelkit-agg: [^\n]*?:(\d+): ", err,
                                                        re.M)]
             if reported != bad:

@@ -190,6 +190,14 @@ const OptionEntry OPTIONS[] = {
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v.empty()) return "option '--zlib' needs a file name";
          o.zlibFile = v;
+         o.gzip = false;
+         return "";
+     }},
+    {"gzip", 0, nullptr,
+     [](const std::string& v, AggOptions& o) -> std::string {
+         if (v.empty()) return "option '--gzip' needs a file name";
+         o.zlibFile = v;
+         o.gzip = true;
          return "";
      }},
     {"format", 0, nullptr,
@@ -367,6 +375,7 @@ const char* aggUsageText() {
            "      --format=tsv|csv   output as tab-separated text with \\t, \\n, \\r and \\\\\n"
            "                         escapes (tsv, default) or as RFC 4180 CSV\n"
            "      --zlib=FILE        write the output zlib-compressed to FILE\n"
+           "      --gzip=FILE        write the output gzip-compressed to FILE\n"
            "      --rows             print line number, period start and keys of each grouped\n"
            "                         row instead of the aggregation\n"
            "      --sql=COLUMN       print the SQL expression that groups COLUMN by the period,\n"

@@ -29,6 +29,7 @@ struct AggOptions {
     std::string weekStart;  // empty: leave QelDate's setting alone
     bool dst = false;       // keep the system's daylight-saving rules
     std::string zlibFile;   // empty: plain text on standard output
+    bool gzip = false;      // zlibFile is written in gzip format (--gzip), not raw zlib
     OutputFormat format = OutputFormat::Tsv;
     bool rows = false;  // one line per grouped row instead of the aggregation
     bool sql = false;   // print the SQL grouping expression and exit

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
+#include <new>
 
 namespace {
 
@@ -24,7 +26,8 @@ std::atomic_flag guardFired = ATOMIC_FLAG_INIT;  // lock-free, so usable in a ha
 
 void onBusError(int sig, siginfo_t* info, void*) {
     const auto* address = static_cast<const char*>(info->si_addr);
-    if (address >= guardBegin && address < guardBegin + guardSize) {
+    // si_code > 0: raised by the kernel for a fault, so si_addr is the address that faulted.
+    if (info->si_code > 0 && address >= guardBegin && address < guardBegin + guardSize) {
         // Several threads may fault at once: one writes the message and ends the process,
         // the others wait for that.
         if (guardFired.test_and_set()) {
@@ -34,8 +37,10 @@ void onBusError(int sig, siginfo_t* info, void*) {
         (void)ignored;
         _exit(2);
     }
-    // Not ours: the default action, on return the access faults again.
+    // Not ours: the default action. On return a fault happens again; a signal sent by a
+    // process is sent again, and stays pending until the handler returns.
     ::signal(sig, SIG_DFL);
+    if (info->si_code <= 0) ::raise(sig);
 }
 
 std::string reason(int error) { return std::strerror(error); }
@@ -47,11 +52,14 @@ std::size_t pageSize() noexcept {
 
 }  // namespace
 
-MappedFile::MappedFile(int fd, std::size_t size, const std::string& name) : _size(size) {
+std::unique_ptr<MappedFile> MappedFile::open(int fd, std::size_t size) noexcept {
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (data == MAP_FAILED) throw InputError("cannot read '" + name + "': " + reason(errno));
-    _data = static_cast<const char*>(data);
+    if (data == MAP_FAILED) return nullptr;
     ::madvise(data, size, MADV_SEQUENTIAL);
+    std::unique_ptr<MappedFile> map(new (std::nothrow)
+                                        MappedFile(static_cast<const char*>(data), size));
+    if (!map) ::munmap(data, size);
+    return map;
 }
 
 MappedFile::~MappedFile() { ::munmap(const_cast<char*>(_data), _size); }
@@ -88,6 +96,19 @@ BusErrorGuard::BusErrorGuard(const char* begin, std::size_t size, const std::str
 }
 
 BusErrorGuard::~BusErrorGuard() { ::sigaction(SIGBUS, &previousAction, nullptr); }
+
+const char* unreadableData(const char* text, std::size_t size) noexcept {
+    const auto* data = reinterpret_cast<const unsigned char*>(text);
+    auto starts = [data, size](std::initializer_list<unsigned char> magic) {
+        return size >= magic.size() && std::equal(magic.begin(), magic.end(), data);
+    };
+    if (starts({0xFF, 0xFE, 0, 0}) || starts({0, 0, 0xFE, 0xFF})) return "UTF-32 text";
+    if (starts({0xFF, 0xFE}) || starts({0xFE, 0xFF})) return "UTF-16 text";
+    if (starts({'B', 'Z', 'h'})) return "bzip2-compressed data";
+    if (starts({0xFD, '7', 'z', 'X', 'Z', 0})) return "xz-compressed data";
+    if (starts({0x28, 0xB5, 0x2F, 0xFD})) return "zstd-compressed data";
+    return nullptr;
+}
 
 StreamInput::StreamInput(int fd, const std::string& name)
     : _fd(fd), _name(name), _in(new unsigned char[RAW_BLOCK]) {
@@ -139,22 +160,13 @@ std::size_t StreamInput::read(char* out, std::size_t max) {
         return _ended ? 0 : readRaw(out, max);
     }
     z_stream& z = *_zlib;
+    const std::size_t wanted = std::min<std::size_t>(max, 1u << 30);
     z.next_out = reinterpret_cast<Bytef*>(out);
-    z.avail_out = static_cast<uInt>(std::min<std::size_t>(max, 1u << 30));
+    z.avail_out = static_cast<uInt>(wanted);
     while (z.avail_out != 0) {
-        if (_inStart == _inEnd && !fill()) {
-            if (!_memberDone) throw InputError(_name + ": the compressed data ends early");
-            break;
-        }
-        if (_memberDone) {
-            // Another member may follow; anything else is not gzip data.
-            while (_inEnd - _inStart < 2 && fill()) {
-            }
-            if (_inEnd - _inStart < 2 || _in[_inStart] != 0x1F || _in[_inStart + 1] != 0x8B)
-                throw InputError(_name + ": trailing data after the compressed data");
-            inflateReset(&z);
-            _memberDone = false;
-        }
+        if (_memberDone && !nextMember()) break;
+        if (_inStart == _inEnd && !fill())
+            throw InputError(_name + ": the compressed data ends early");
         z.next_in = _in.get() + _inStart;
         z.avail_in = static_cast<uInt>(_inEnd - _inStart);
         const int status = inflate(&z, Z_NO_FLUSH);
@@ -166,5 +178,24 @@ std::size_t StreamInput::read(char* out, std::size_t max) {
                              (z.msg != nullptr ? std::string(" (") + z.msg + ")" : ""));
         }
     }
-    return max - z.avail_out;
+    return wanted - z.avail_out;
+}
+
+bool StreamInput::nextMember() {
+    while (_inEnd - _inStart < 2 && fill()) {
+    }
+    if (_inStart == _inEnd) return false;
+    if (_in[_inStart] == 0) {
+        do {
+            for (; _inStart < _inEnd; ++_inStart)
+                if (_in[_inStart] != 0)
+                    throw InputError(_name + ": trailing data after the compressed data");
+        } while (fill());
+        return false;
+    }
+    if (_inEnd - _inStart < 2 || _in[_inStart] != 0x1F || _in[_inStart + 1] != 0x8B)
+        throw InputError(_name + ": trailing data after the compressed data");
+    inflateReset(_zlib.get());
+    _memberDone = false;
+    return true;
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
-// The input side of qelkit-agg: a regular file is mapped whole; standard input, pipes, FIFOs
-// and gzip data (recognised by its first two bytes, decoded with zlib's streaming interface)
-// are read as streams, a block at a time.
+// The input side of qelkit-agg: a regular file (named, or redirected to standard input) is
+// mapped whole; pipes, FIFOs, devices, files that cannot be mapped and gzip data (recognised by
+// its first two bytes, decoded with zlib's streaming interface) are read as streams, a block at
+// a time.
 //
-// A mapped file that shrinks while it is read raises SIGBUS on the first access to a page it
-// lost. BusErrorGuard turns that into a message and exit status 2: its handler writes a text
-// prepared beforehand and calls _exit, both async-signal-safe, whichever thread faults.
+// A mapped file that shrinks while it is read, or whose pages cannot be read from the disk,
+// raises SIGBUS on the first access to such a page. BusErrorGuard turns that into a message
+// and exit status 2: its handler writes a text prepared beforehand and calls _exit, both
+// async-signal-safe, whichever thread faults.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_INPUT_H
 #define QELKIT_TOOLS_QELKIT_AGG_INPUT_H
 
@@ -26,8 +28,9 @@ class InputError : public std::runtime_error {
 // A read-only mapping of a whole open file; unmapped by the destructor.
 class MappedFile {
   public:
-    // Maps `size` bytes (more than 0) of `fd`. Throws InputError.
-    MappedFile(int fd, std::size_t size, const std::string& name);
+    // Maps `size` bytes (more than 0) of `fd`; null when the file cannot be mapped (it is then
+    // read as a stream).
+    static std::unique_ptr<MappedFile> open(int fd, std::size_t size) noexcept;
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
@@ -44,13 +47,15 @@ class MappedFile {
     void release(std::size_t from, std::size_t to) const noexcept;
 
   private:
+    MappedFile(const char* data, std::size_t size) noexcept : _data(data), _size(size) {}
+
     const char* _data;
     std::size_t _size;
 };
 
-// While it lives, a SIGBUS raised by an access to [begin, begin + size) writes `message` to
-// standard error and ends the process with status 2; any other SIGBUS keeps its default
-// action. One guard at a time.
+// While it lives, a SIGBUS the kernel raises for an access to [begin, begin + size) writes
+// `message` to standard error and ends the process with status 2; any other SIGBUS, a fault
+// elsewhere or one sent by kill(2), keeps its default action. One guard at a time.
 class BusErrorGuard {
   public:
     BusErrorGuard(const char* begin, std::size_t size, const std::string& message);
@@ -59,8 +64,14 @@ class BusErrorGuard {
     BusErrorGuard& operator=(const BusErrorGuard&) = delete;
 };
 
+// What the first bytes of an input (at least 6 of them, unless the input is shorter) show it
+// to be when it is data qelkit-agg does not read: "UTF-16 text", "xz-compressed data"; else
+// null.
+const char* unreadableData(const char* data, std::size_t size) noexcept;
+
 // The bytes of a descriptor that is read front to back, gunzipped when they start with the
-// gzip magic bytes (several gzip members one after another are one stream, as for gzip -d).
+// gzip magic bytes. As for gzip -d, several gzip members one after another are one stream, and
+// zero bytes after the last member (padding) are ignored.
 class StreamInput {
   public:
     // Reads the first bytes of `fd` to look for the gzip magic. `name` is used in messages.
@@ -79,6 +90,9 @@ class StreamInput {
 
   private:
     bool fill();  // more raw bytes into _in; false at the end of the descriptor
+    // After a gzip member: starts the next one; false at the end of the data (zero padding
+    // read). Throws InputError on anything else.
+    bool nextMember();
     // One read(2) of up to `max` bytes into `out`, again when a signal interrupts it.
     std::size_t readRaw(char* out, std::size_t max);
 

@@ -37,35 +37,52 @@ int print(const std::string& text, Reporter& err) {
     return kAggFailure;
 }
 
+// Opens /dev/null on descriptors 0, 1 and 2 where they are closed, so that no file the tool
+// opens takes their place. Reading a closed standard input and writing a closed standard output
+// then fail (EBADF) as they would have; messages to a closed standard error are dropped.
+// Returns false if /dev/null cannot be opened.
+bool openStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open("/dev/null", fd == 1 ? O_RDONLY : O_WRONLY);
+        if (opened != fd) return false;
+    }
+    return true;
+}
+
 // The same file, when both exist.
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The sink for the result: standard output, or the --zlib file, which must not be the input
-// and is opened (and emptied) before any work. Sets `error` when that fails.
-std::unique_ptr<OutputSink> openOutput(const AggOptions& options, std::string& error) {
+// The sink for the result: standard output, or the --zlib or --gzip file, which must not be
+// the input, named or on standard input. Sets `error` when that fails.
+std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& file,
+                                       std::string& error) {
     struct stat input {};
-    const bool haveInput =
-        options.file != "-" && ::stat(options.file.c_str(), &input) == 0 && S_ISREG(input.st_mode);
+    const bool inputExists = (options.file == "-" ? ::fstat(STDIN_FILENO, &input)
+                                                  : ::stat(options.file.c_str(), &input)) == 0;
+    // Standard output may well be the terminal or pipe standard input is: only a regular file
+    // counts there. The output file must be no input at all: written into the input's own
+    // pipe, it would keep that pipe from ever ending.
+    const bool haveInput = inputExists && S_ISREG(input.st_mode);
+    const std::string inputName = shownName(options.file);
     struct stat output {};
     if (options.zlibFile.empty()) {
         if (haveInput && ::fstat(STDOUT_FILENO, &output) == 0 && sameFile(input, output)) {
-            error = "standard output is the input file '" + options.file + "'";
+            error = "standard output is the input file '" + inputName + "'";
             return nullptr;
         }
         return std::make_unique<OutputSink>();
     }
-    if (haveInput && ::stat(options.zlibFile.c_str(), &output) == 0 && sameFile(input, output)) {
-        error = "'" + options.zlibFile + "' is the input file: give --zlib another file";
+    if (inputExists && ::stat(options.zlibFile.c_str(), &output) == 0 && sameFile(input, output)) {
+        error = "'" + shownName(options.zlibFile) + "' is the input file: give " +
+                (options.gzip ? "--gzip" : "--zlib") + " another file";
         return nullptr;
     }
-    const int fd = ::open(options.zlibFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = "cannot open '" + options.zlibFile + "': " + std::strerror(errno);
-        return nullptr;
-    }
-    return std::make_unique<OutputSink>(fd);
+    const int fd = file.open(options.zlibFile, error);
+    if (fd < 0) return nullptr;
+    return std::make_unique<OutputSink>(fd, options.gzip);
 }
 
 int runTool(const AggOptions& options, Reporter& err) {
@@ -79,7 +96,8 @@ int runTool(const AggOptions& options, Reporter& err) {
         return expressed ? print(text + '\n', err) : kAggFailure;
     }
     std::string error;
-    const std::unique_ptr<OutputSink> out = openOutput(options, error);
+    OutputFile file;
+    const std::unique_ptr<OutputSink> out = openOutput(options, file, error);
     if (!out) {
         err.message(error);
         return kAggFailure;
@@ -89,10 +107,11 @@ int runTool(const AggOptions& options, Reporter& err) {
     if (!options.dst) frozenZone.emplace();
     int status = runAggregation(options, *out, err);
     error = out->finish();
+    if (error.empty() && status == kAggOk) error = file.commit();
     if (!error.empty()) {
         err.message("cannot write " +
                     (options.zlibFile.empty() ? std::string("to standard output")
-                                              : "'" + options.zlibFile + "'") +
+                                              : "'" + shownName(options.zlibFile) + "'") +
                     ": " + error);
         status = kAggFailure;
     }
@@ -102,6 +121,7 @@ int runTool(const AggOptions& options, Reporter& err) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!openStandardDescriptors()) return kAggFailure;
     Reporter err(false);
     AggOptions options;
     const std::string error = parseAggOptions(argc, argv, options);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/qelkit_agg/output.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cstring>
 
 #include "qelkit/internal/calendar.h"
+#include "tools/qelkit_agg/reporter.h"
 
 namespace {
 
@@ -135,9 +138,11 @@ std::string shownField(std::string_view field) {
 
 OutputSink::OutputSink() : _fd(STDOUT_FILENO), _ownsFd(false) { _buffer.reserve(BUFFER); }
 
-OutputSink::OutputSink(int fd) : _fd(fd), _ownsFd(true), _zlib(new z_stream{}) {
+OutputSink::OutputSink(int fd, bool gzip) : _fd(fd), _ownsFd(true), _zlib(new z_stream{}) {
     _buffer.reserve(BUFFER);
-    if (deflateInit(_zlib.get(), Z_DEFAULT_COMPRESSION) != Z_OK) {
+    // 16 more window bits ask zlib for a gzip header and trailer instead of zlib's.
+    if (deflateInit2(_zlib.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + (gzip ? 16 : 0), 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
         _error = "cannot start the zlib stream";
         _zlib.reset();
     }
@@ -181,16 +186,25 @@ void OutputSink::flushBuffer(bool last) {
         return;
     }
     z_stream& z = *_zlib;
+    // zlib counts its input in uInt: a buffer above 4 GiB goes in in parts.
+    constexpr std::size_t PART = std::size_t{1} << 30;
+    std::size_t left = _buffer.size();
     z.next_in = reinterpret_cast<Bytef*>(_buffer.data());
-    z.avail_in = static_cast<uInt>(_buffer.size());
     int status = Z_OK;
     do {
-        _packed.resize(BUFFER);
-        z.next_out = reinterpret_cast<Bytef*>(_packed.data());
-        z.avail_out = static_cast<uInt>(_packed.size());
-        status = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-        writeAll(_packed.data(), _packed.size() - z.avail_out);
-    } while (_error.empty() && (z.avail_out == 0 || (last && status != Z_STREAM_END)));
+        const std::size_t part = std::min(left, PART);
+        z.avail_in = static_cast<uInt>(part);
+        left -= part;
+        const bool finishing = last && left == 0;
+        do {
+            _packed.resize(BUFFER);
+            z.next_out = reinterpret_cast<Bytef*>(_packed.data());
+            z.avail_out = static_cast<uInt>(_packed.size());
+            status = deflate(&z, finishing ? Z_FINISH : Z_NO_FLUSH);
+            writeAll(_packed.data(), _packed.size() - z.avail_out);
+        } while (_error.empty() &&
+                 (z.avail_out == 0 || z.avail_in != 0 || (finishing && status != Z_STREAM_END)));
+    } while (_error.empty() && left != 0);
     _buffer.clear();
 }
 
@@ -202,4 +216,45 @@ std::string OutputSink::finish() {
         _ownsFd = false;
     }
     return _error;
+}
+
+int OutputFile::open(const std::string& path, std::string& error) {
+    _path = path;
+    struct stat old {};
+    const bool exists = ::lstat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) error = "cannot open '" + shownName(path) + "': " + std::strerror(errno);
+        return fd;
+    }
+    const std::size_t slash = path.rfind('/');
+    std::string temporary =
+        (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+        ".qelkit-agg.XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open '" + shownName(path) + "': " + std::strerror(errno);
+        return -1;
+    }
+    _temporary = temporary;
+    // The permissions of the file it replaces, or those a new file gets.
+    mode_t mode = old.st_mode & 07777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    return fd;
+}
+
+OutputFile::~OutputFile() {
+    if (!_temporary.empty()) ::unlink(_temporary.c_str());
+}
+
+std::string OutputFile::commit() {
+    if (_temporary.empty()) return "";
+    if (::rename(_temporary.c_str(), _path.c_str()) != 0) return std::strerror(errno);
+    _temporary.clear();
+    return "";
 }

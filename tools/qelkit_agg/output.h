@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The output side of qelkit-agg: where its lines go (standard output, or one zlib stream into
-// a file), and how fields, numbers, times and quoted input are written.
+// The output side of qelkit-agg: where its lines go (standard output, or one zlib or gzip
+// stream into a file that replaces FILE only when the run succeeds), and how fields, numbers,
+// times and quoted input are written.
 //
 // Fields in the default TSV format are escaped as in PostgreSQL's COPY text format: a
 // backslash as \\, a tab as \t, a line feed as \n, a carriage return as \r; nothing else
@@ -31,14 +32,15 @@ std::string shownField(std::string_view field);
 // errno of the failure.
 int writeFully(int fd, const char* data, std::size_t size) noexcept;
 
-// A buffered writer to a descriptor, or through zlib into a file. The first failure is kept:
-// later writes do nothing, and finish() reports it.
+// A buffered writer to a descriptor, or through zlib (raw zlib or gzip format) into a file. The
+// first failure is kept: later writes do nothing, and finish() reports it.
 class OutputSink {
   public:
     // Standard output.
     OutputSink();
-    // One zlib stream into the open descriptor `fd`, which the sink then owns.
-    explicit OutputSink(int fd);
+    // One zlib stream (a gzip member with `gzip`) into the open descriptor `fd`, which the
+    // sink then owns.
+    OutputSink(int fd, bool gzip);
     ~OutputSink();
     OutputSink(const OutputSink&) = delete;
     OutputSink& operator=(const OutputSink&) = delete;
@@ -58,6 +60,24 @@ class OutputSink {
     std::string _buffer;
     std::string _packed;
     std::string _error;
+};
+
+// The output file of --zlib and --gzip. A regular file, or a name that does not exist yet, is
+// written as a new file beside it, which replaces it only at commit(): a run that fails leaves
+// an earlier file as it was. Anything else (a device, a FIFO, a symbolic link) is written in
+// place. The destructor removes a new file that was not committed.
+class OutputFile {
+  public:
+    // Opens the file for `path`. Returns the descriptor to write to (owned by the caller), or
+    // -1 with `error` set ("cannot open 'x': reason").
+    int open(const std::string& path, std::string& error);
+    ~OutputFile();
+    // Puts the new file in place of the old. Returns "" or the reason of the failure.
+    std::string commit();
+
+  private:
+    std::string _path;
+    std::string _temporary;  // empty when written in place
 };
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_OUTPUT_H

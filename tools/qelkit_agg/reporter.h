@@ -7,6 +7,10 @@
 
 #include <string>
 
+// `name` (of a file) as messages show it, on one line: a backslash as \\, a line feed as \n,
+// a carriage return as \r, a tab as \t, other control bytes as \xHH.
+std::string shownName(const std::string& name);
+
 class Reporter {
   public:
     // The text that clears the progress line.

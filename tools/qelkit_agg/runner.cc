@@ -26,104 +26,126 @@
 #include "qelkit/datetime/qel_date.h"
 #include "tools/qelkit_agg/input.h"
 #include "tools/qelkit_agg/merger.h"
+#include "tools/qelkit_agg/record_scanner.h"
 #include "tools/qelkit_agg/row_grouper.h"
+#include "tools/qelkit_agg/stream_source.h"
 
 namespace {
 
 constexpr std::size_t DEFAULT_CHUNK = std::size_t{4} << 20;
-// A stream keeps a row whole in memory; one longer than this ends the run.
-constexpr std::size_t MAX_STREAM_ROW = std::size_t{64} << 20;
-constexpr std::size_t READ_BLOCK = std::size_t{1} << 18;
+// Chunks are shorter than the longest row, so that a row longer than that always runs past
+// the end of the chunk it starts in.
+constexpr std::size_t MAX_CHUNK = std::size_t{16} << 20;
+constexpr std::size_t ALL_NAMES = static_cast<std::size_t>(-1);
 constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
+const char* const LONG_ROW = "the row is longer than 64 MiB";
 
 using Clock = std::chrono::steady_clock;
 
 // The part of the input before the data: a byte order mark, blank lines, the header row.
 struct Preamble {
-    bool complete = false;  // false: the first row may go on past the data given
-    bool found = false;     // there is a row that is not blank
+    const char* unreadable = nullptr;  // what the input is when it is no text qelkit-agg reads
+    bool found = false;                // there is a row that is not blank
+    bool tooLong = false;
     std::size_t dataStart = 0;
     std::uint64_t lineBreaks = 0;  // before dataStart
     std::uint64_t blankLines = 0;
-    std::vector<std::string> fields;  // of the first row
+    std::size_t fieldCount = 0;      // of the first row
+    std::vector<std::string> names;  // its first fields, as many as the output names
     std::uint64_t firstRowLine = 1;
     CsvProblem problem = CsvProblem::None;
 };
 
-Preamble readPreamble(const CsvDialect& dialect, bool header, const char* data, std::size_t size,
-                      bool final) {
-    Preamble pre;
-    if (size < 3 && !final) return pre;
-    const char* p = data;
-    const char* const end = data + size;
-    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) p += 3;  // UTF-8 BOM
-    CsvReader reader(dialect, 0);
-    reader.keepAll(true);
-    CsvRecord record;
-    while (p < end) {
-        const char* next = reader.read(p, end, final, record);
-        if (next == nullptr) return pre;
-        if (record.blank) {
-            ++pre.blankLines;
-            pre.lineBreaks += record.lineBreaks;
-            p = next;
-            continue;
-        }
-        pre.found = true;
-        pre.firstRowLine = pre.lineBreaks + 1;
-        for (const std::string_view f : reader.fields()) pre.fields.emplace_back(f);
-        pre.problem = record.problem;
-        if (header) {
-            pre.lineBreaks += record.lineBreaks;
-            p = next;
-        }
-        break;
-    }
-    if (!pre.found && !final) return pre;
-    pre.complete = true;
-    pre.dataStart = static_cast<std::size_t>(p - data);
-    return pre;
+// The columns a row must have by the options alone: the highest column number given.
+std::size_t neededColumns(const AggOptions& options) {
+    std::size_t needed = static_cast<std::size_t>(options.timeColumn);
+    for (int k : options.keyColumns) needed = std::max(needed, static_cast<std::size_t>(k));
+    for (int v : options.valueColumns) needed = std::max(needed, static_cast<std::size_t>(v));
+    return needed;
 }
 
-// The bytes read from a stream and not yet handed to a thread, without the zero-filling of
-// std::string::resize on every read.
-class Pending {
+// The bytes of a mapped file as readPreamble takes them from a StreamSource.
+class MappedBytes {
   public:
-    explicit Pending(std::size_t capacity) : _capacity(capacity), _bytes(new char[capacity]) {}
-
-    const char* data() const noexcept { return _bytes.get(); }
+    MappedBytes(const char* data, std::size_t size, const CsvDialect& dialect) noexcept
+        : _data(data), _size(size), _scanner(dialect) {}
+    const char* data() const noexcept { return _data; }
     std::size_t size() const noexcept { return _size; }
-    // Room for `n` more bytes at the end.
-    char* room(std::size_t n) {
-        if (_size + n > _capacity) {
-            _capacity = std::max(_capacity * 2, _size + n);
-            std::unique_ptr<char[]> bigger(new char[_capacity]);
-            std::memcpy(bigger.get(), _bytes.get(), _size);
-            _bytes.swap(bigger);
-        }
-        return _bytes.get() + _size;
-    }
-    void added(std::size_t n) noexcept { _size += n; }
-    // Hands over a buffer that starts with the first `n` bytes, and keeps the rest.
-    std::unique_ptr<char[]> take(std::size_t n) {
-        std::unique_ptr<char[]> rest(new char[_capacity]);
-        std::memcpy(rest.get(), _bytes.get() + n, _size - n);
+    void fillTo(std::size_t) const noexcept {}
+    void drop(std::size_t n) noexcept {
+        _data += n;
         _size -= n;
-        _bytes.swap(rest);
-        return rest;
+        _scanner.drop(n);
+    }
+    // The scanner is shown a doubling part of the file, so that it looks no further than the
+    // first record (or the row limit).
+    std::size_t firstRecord() noexcept {
+        for (std::size_t shown = std::min<std::size_t>(_size, 1 << 16);;
+             shown = std::min(_size, 2 * shown)) {
+            std::size_t end = _scanner.next(_data, shown, 1);
+            if (end == RecordScanner::NONE && shown == _size) end = _size;
+            if (end != RecordScanner::NONE) return end > MAX_ROW_BYTES ? RecordScanner::NONE : end;
+            if (shown > MAX_ROW_BYTES) return RecordScanner::NONE;
+        }
     }
 
   private:
-    std::size_t _capacity;
-    std::size_t _size = 0;
-    std::unique_ptr<char[]> _bytes;
+    const char* _data;
+    std::size_t _size;
+    RecordScanner _scanner;
 };
+
+// Skips a byte order mark, and when the first row matters (`keep` is not 0: the names to keep
+// with --header, ALL_NAMES for all of them) the blank lines before it and, with `header`, the
+// row itself. Looks at the first row only up to the row limit.
+template <typename Bytes>
+Preamble readPreamble(Bytes& bytes, const CsvDialect& dialect, bool header, bool firstRowRules,
+                      std::size_t keep) {
+    Preamble pre;
+    auto drop = [&](std::size_t n) {
+        bytes.drop(n);
+        pre.dataStart += n;
+    };
+    bytes.fillTo(8);
+    pre.unreadable = unreadableData(bytes.data(), bytes.size());
+    if (pre.unreadable != nullptr) return pre;
+    if (bytes.size() >= 3 && std::memcmp(bytes.data(), "\xEF\xBB\xBF", 3) == 0) drop(3);
+    if (!firstRowRules) return pre;
+    CsvReader reader(dialect, keep == ALL_NAMES ? 0 : keep);
+    reader.keepAll(keep == ALL_NAMES);
+    CsvRecord record;
+    std::size_t length = 0;
+    while (true) {
+        length = bytes.firstRecord();
+        if (length == 0) return pre;
+        pre.firstRowLine = pre.lineBreaks + 1;
+        if (length == RecordScanner::NONE) {
+            pre.tooLong = true;
+            return pre;
+        }
+        reader.read(bytes.data(), bytes.data() + length, true, record);
+        if (!record.blank) break;
+        ++pre.blankLines;
+        pre.lineBreaks += record.lineBreaks;
+        drop(length);
+    }
+    pre.found = true;
+    pre.fieldCount = record.fieldCount;
+    pre.problem = record.problem;
+    const std::size_t names = std::min(keep, record.fieldCount);
+    for (std::size_t i = 0; i < names; ++i) pre.names.emplace_back(reader.fields()[i]);
+    if (header) {
+        pre.lineBreaks += record.lineBreaks;
+        drop(length);
+    }
+    return pre;
+}
 
 class Run {
   public:
     Run(const AggOptions& options, OutputSink& out, Reporter& err)
         : _options(options), _out(out), _err(err), _chunk(aggChunkSize()) {
-        _shownName = options.file;
+        _shownName = shownName(options.file);
         _layout.dialect = CsvDialect{options.delimiter, options.collapse, !options.noQuotes};
         _layout.period = NqTimeAggregation(options.period);
         _layout.monthFirst = options.qelDates;
@@ -131,27 +153,37 @@ class Run {
         _layout.stopAtBadRow = options.strict;
         _layout.zone = &RWZone::local();
         _layout.startOfWeek = QelDate::startOfWeek();
-        _jobs =
-            options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-        _window = std::min<std::size_t>(2 * _jobs + 2, 12);
+        _jobs = options.jobs != 0 ? options.jobs
+                                  : std::clamp(std::thread::hardware_concurrency(), 1u, 256u);
     }
 
     int execute();
 
   private:
+    // Stops the threads and waits for them on every way out of a run, before the mapped file
+    // they read is unmapped.
+    struct Joiner {
+        Run& run;
+        ~Joiner() { run.joinWorkers(true); }
+    };
+
     int fail(const std::string& message) {
+        _err.clear();
         _err.message(message);
         return kAggFailure;
     }
     bool setUp(const Preamble& pre);
-    int runMapped(int fd, std::size_t size);
-    int runStream(int fd, std::uint64_t total);
+    int runMapped(int fd, const MappedFile& map, std::size_t offset);
+    int runStream(int fd, const struct stat& info);
     int finish();
 
     void startWorkers(bool mapped);
-    void work(bool mapped);
+    void joinWorkers(bool stop);
+    // Groups chunks until there are none left; `index` numbers the thread, from 0 for this one.
+    void work(bool mapped, unsigned index);
     void mergeReady();
     void showProgress();
+    ChunkResult groupMapped(std::size_t begin, std::size_t stop) const;
     std::size_t stopAt(std::size_t seq) const {
         return std::min((_firstChunk + seq + 1) * _chunk, _size);
     }
@@ -169,13 +201,16 @@ class Run {
     // Shared by the threads, under _mutex.
     std::mutex _mutex;
     std::condition_variable _cv;
-    std::map<std::size_t, ChunkResult> _ready;  // by sequence number
-    std::size_t _merged = 0;                    // sequence number of the next to merge
+    std::map<std::size_t, ChunkResult> _ready;      // by sequence number
+    std::size_t _merged = 0;                        // sequence number of the next to merge
+    bool _go = false;                               // the mapped chunks are laid out
+    unsigned _allowed = static_cast<unsigned>(-1);  // threads with a lower index may work
     bool _stop = false;
     int _status = kAggOk;
     std::string _failure;
-    // The mapped file, cut at offsets k * _chunk from chunk _firstChunk on.
+    // The mapped file, from the data on, cut at offsets k * _chunk from chunk _firstChunk on.
     const MappedFile* _map = nullptr;
+    std::size_t _mapOffset = 0;  // of _data in the mapping
     const char* _data = nullptr;
     std::size_t _size = 0;
     std::size_t _firstChunk = 0;
@@ -184,42 +219,43 @@ class Run {
     std::size_t _nextSeq = 0;
     std::size_t _chunkCount = 0;
     // The stream's chunks waiting for a thread.
-    struct Job {
-        std::size_t seq;
-        std::size_t offset;
-        std::size_t size;
-        std::unique_ptr<char[]> bytes;
-    };
-    std::deque<Job> _jobsQueue;
+    std::deque<StreamSource::Piece> _jobsQueue;
+    std::deque<std::size_t> _jobsSeq;
     bool _produced = false;
     std::atomic<std::uint64_t> _consumed{0};
     std::uint64_t _total = 0;  // bytes of the input for the progress line; 0 when unknown
-    bool _regular = false;     // the input is a regular file, not standard input
+    bool _regular = false;     // the input is a regular file
     std::vector<std::thread> _threads;
     Clock::time_point _started = Clock::now();
     Clock::time_point _shown = Clock::now() - PROGRESS_INTERVAL;  // the first is shown at once
 };
 
 bool Run::setUp(const Preamble& pre) {
-    if (pre.found && _options.header && pre.problem != CsvProblem::None) {
-        _err.message(
-            _shownName + ":" + std::to_string(pre.firstRowLine) +
-            ": the header row cannot be read: " +
-            (pre.problem == CsvProblem::Nul ? "it holds a NUL byte" : "its quoting is broken"));
+    if (pre.unreadable != nullptr) {
+        fail(_shownName + ": looks like " + pre.unreadable + ", which qelkit-agg does not read");
         return false;
     }
-    const std::size_t fieldCount = pre.fields.size();
+    if (pre.tooLong) {
+        fail(_shownName + ":" + std::to_string(pre.firstRowLine) + ": the " +
+             (_options.header ? "header row" : "first row, which sets the value columns,") +
+             " is longer than 64 MiB");
+        return false;
+    }
+    if (pre.found && _options.header && pre.problem != CsvProblem::None) {
+        fail(_shownName + ":" + std::to_string(pre.firstRowLine) +
+             ": the header row cannot be read: " +
+             (pre.problem == CsvProblem::Nul ? "it holds a NUL byte" : "its quoting is broken"));
+        return false;
+    }
+    const std::size_t fieldCount = pre.fieldCount;
     const auto& keys = _options.keyColumns;
-    std::size_t needed = static_cast<std::size_t>(_options.timeColumn);
-    for (int k : keys) needed = std::max(needed, static_cast<std::size_t>(k));
-    for (int v : _options.valueColumns) needed = std::max(needed, static_cast<std::size_t>(v));
+    std::size_t needed = neededColumns(_options);
     // The first row matters when it names the columns or settles the value columns; else a
     // short first row is one bad row like any other.
     const bool firstRowRules = _options.header || _options.valueColumns.empty();
     if (pre.found && firstRowRules && needed > fieldCount) {
-        _err.message("column " + std::to_string(needed) + " is beyond the " +
-                     std::to_string(fieldCount) + " fields of the first row of '" + _shownName +
-                     "'");
+        fail("column " + std::to_string(needed) + " is beyond the " + std::to_string(fieldCount) +
+             " fields of the first row of '" + _shownName + "'");
         return false;
     }
     std::vector<int> values = _options.valueColumns;
@@ -228,8 +264,8 @@ bool Run::setUp(const Preamble& pre) {
             if (c != _options.timeColumn && std::find(keys.begin(), keys.end(), c) == keys.end())
                 values.push_back(c);
         if (pre.found && values.empty()) {
-            _err.message("no value columns: the first row of '" + _shownName + "' has only " +
-                         std::to_string(fieldCount) + (fieldCount == 1 ? " field" : " fields"));
+            fail("no value columns: the first row of '" + _shownName + "' has only " +
+                 std::to_string(fieldCount) + (fieldCount == 1 ? " field" : " fields"));
             return false;
         }
         if (!values.empty()) needed = std::max(needed, static_cast<std::size_t>(values.back()));
@@ -240,7 +276,8 @@ bool Run::setUp(const Preamble& pre) {
     for (int v : values) _layout.valueFields.push_back(static_cast<std::size_t>(v) - 1);
     std::vector<std::string> names(needed);
     for (std::size_t c = 0; c < needed; ++c)
-        names[c] = _options.header ? pre.fields[c] : "c" + std::to_string(c + 1);
+        names[c] =
+            _options.header && c < pre.names.size() ? pre.names[c] : "c" + std::to_string(c + 1);
     _merger = std::make_unique<Merger>(_options, _layout, std::move(names), _shownName, _out, _err,
                                        pre.lineBreaks + 1, _jobs);
     _merger->addBlankLines(pre.blankLines);
@@ -266,6 +303,33 @@ void Run::showProgress() {
     _err.progress(text);
 }
 
+// groupChunk on the mapped data, where a row longer than the limit is a bad row. Chunks are
+// shorter than the limit, so such a row is the last of its chunk and runs past its end; records
+// are read no further than the limit past the chunk, so that such a row is never read whole.
+ChunkResult Run::groupMapped(std::size_t begin, std::size_t stop) const {
+    const std::size_t readEnd = std::min(_size, stop + MAX_ROW_BYTES + 1);
+    ChunkResult result = groupChunk(_layout, _data, 0, begin, stop, readEnd);
+    if (result.end <= stop || result.end - begin <= MAX_ROW_BYTES) return result;
+    CsvReader reader(_layout.dialect, 0);
+    CsvRecord record;
+    std::size_t last = begin;
+    for (std::size_t p = begin; p < stop;) {
+        last = p;
+        p = static_cast<std::size_t>(reader.read(_data + p, _data + readEnd, true, record) - _data);
+    }
+    if (result.end - last <= MAX_ROW_BYTES) return result;
+    ChunkResult before = groupChunk(_layout, _data, 0, begin, last, _size);
+    if (before.end != last) return before;  // --strict stopped at an earlier row
+    RecordScanner scanner(_layout.dialect);
+    const std::size_t length = scanner.next(_data + last, _size - last, 1);
+    const std::size_t end = length == RecordScanner::NONE ? _size : last + length;
+    ++before.rows;
+    before.bad.push_back(BadRow{before.lineBreaks, LONG_ROW});
+    before.lineBreaks += countLineFeeds(_data + last, end - last);
+    before.end = end;
+    return before;
+}
+
 // Under _mutex: merges the results that are next in order.
 void Run::mergeReady() {
     while (!_stop) {
@@ -276,7 +340,7 @@ void Run::mergeReady() {
         // A mapped chunk that started inside a quoted field of the chunk before is read again
         // from where that one really ended.
         if (_data != nullptr && chunk.begin != _trueEnd)
-            chunk = groupChunk(_layout, _data, 0, _trueEnd, stopAt(_merged), _size);
+            chunk = groupMapped(_trueEnd, stopAt(_merged));
         if (!_merger->add(chunk)) {
             _stop = true;
             _status = kAggBadRows;
@@ -288,39 +352,43 @@ void Run::mergeReady() {
     _cv.notify_all();
 }
 
-void Run::work(bool mapped) {
+void Run::work(bool mapped, unsigned index) {
     std::unique_lock<std::mutex> lock(_mutex);
     try {
-        while (true) {
+        while (index < _allowed) {
             std::optional<ChunkResult> result;
             std::size_t seq = 0;
             if (mapped) {
-                _cv.wait(lock, [this] {
-                    return _stop || _nextSeq >= _chunkCount || _nextSeq < _merged + _window;
+                _cv.wait(lock, [this, index] {
+                    return _stop || index >= _allowed ||
+                           (_go && (_nextSeq >= _chunkCount || _nextSeq < _merged + _window));
                 });
-                if (_stop || _nextSeq >= _chunkCount) return;
+                if (_stop || index >= _allowed || _nextSeq >= _chunkCount) return;
                 seq = _nextSeq++;
                 lock.unlock();
+                // No record starts in a chunk without a line feed: its search ends there.
                 const std::size_t begin =
                     seq == 0 ? _dataStart
                              : static_cast<std::size_t>(
                                    nextLineStart(_data, _data + (_firstChunk + seq) * _chunk,
-                                                 _data + _size) -
+                                                 _data + stopAt(seq)) -
                                    _data);
-                _map->populate(begin, stopAt(seq));
-                result.emplace(groupChunk(_layout, _data, 0, begin, stopAt(seq), _size));
-                _map->release(begin, stopAt(seq));
+                _map->populate(_mapOffset + begin, _mapOffset + stopAt(seq));
+                result.emplace(groupMapped(begin, stopAt(seq)));
+                _map->release(_mapOffset + begin, _mapOffset + stopAt(seq));
             } else {
-                _cv.wait(lock, [this] { return _stop || _produced || !_jobsQueue.empty(); });
-                if (_stop || _jobsQueue.empty()) return;
-                Job job = std::move(_jobsQueue.front());
+                _cv.wait(lock, [this, index] {
+                    return _stop || index >= _allowed || _produced || !_jobsQueue.empty();
+                });
+                if (_stop || index >= _allowed || _jobsQueue.empty()) return;
+                StreamSource::Piece job = std::move(_jobsQueue.front());
+                seq = _jobsSeq.front();
                 _jobsQueue.pop_front();
+                _jobsSeq.pop_front();
                 _cv.notify_all();
-                seq = job.seq;
                 lock.unlock();
                 const std::size_t end = job.offset + job.size;
-                result.emplace(
-                    groupChunk(_layout, job.bytes.get(), job.offset, job.offset, end, end));
+                result.emplace(groupChunk(_layout, job.data, job.offset, job.offset, end, end));
             }
             lock.lock();
             _ready.emplace(seq, std::move(*result));
@@ -336,124 +404,134 @@ void Run::work(bool mapped) {
     }
 }
 
+// Starts the threads that group chunks (this one is one of them for a mapped file). When the
+// system refuses one, memory or threads are short: the run goes on with half of those it got,
+// leaving room for their work, and says so.
 void Run::startWorkers(bool mapped) {
-    for (unsigned i = mapped ? 1 : 0; i < _jobs; ++i)
-        _threads.emplace_back([this, mapped] { work(mapped); });
+    const unsigned wanted = _jobs;
+    const unsigned first = mapped ? 1 : 0;
+    std::string refusal;
+    for (unsigned i = first; i < wanted && refusal.empty(); ++i) {
+        try {
+            _threads.emplace_back([this, mapped, i] { work(mapped, i); });
+        } catch (const std::exception& e) {
+            refusal = e.what();
+        }
+    }
+    _jobs = static_cast<unsigned>(_threads.size()) + first;
+    if (_jobs == 0) throw InputError("cannot start a thread: " + refusal);
+    if (!refusal.empty()) {
+        const unsigned started = _jobs;
+        _jobs = std::max(1u, started / 2);
+        {
+            const std::lock_guard<std::mutex> lock(_mutex);
+            _allowed = _jobs;
+            _cv.notify_all();
+        }
+        for (std::size_t i = _jobs - first; i < _threads.size(); ++i) _threads[i].join();
+        _threads.resize(_jobs - first);
+        _err.message("only " + std::to_string(started) + " of " + std::to_string(wanted) +
+                     " threads could start (" + refusal + "); going on with " +
+                     std::to_string(_jobs));
+    }
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _window = std::min<std::size_t>(2 * _jobs + 2, 12);
 }
 
-int Run::runMapped(int fd, std::size_t size) {
-    MappedFile map(fd, size, _shownName);
-    const BusErrorGuard guard(map.data(), size,
-                              std::string(_err.progressEnabled() ? Reporter::CLEAR_LINE : "") +
-                                  "qelkit-agg: " + _shownName +
-                                  ": the file changed size while it was being read\n");
-    _map = &map;
-    _data = map.data();
-    _size = size;
-    _total = size;
-    const Preamble pre = readPreamble(_layout.dialect, _options.header, _data, size, true);
-    if (!setUp(pre)) return kAggFailure;
-    _dataStart = _trueEnd = pre.dataStart;
-    _firstChunk = pre.dataStart / _chunk;
-    _chunkCount = pre.dataStart < size ? (size - 1) / _chunk + 1 - _firstChunk : 0;
-    startWorkers(true);
-    work(true);
+void Run::joinWorkers(bool stop) {
+    if (stop) {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        _stop = true;
+        _cv.notify_all();
+    }
     for (std::thread& t : _threads) t.join();
     _threads.clear();
+}
+
+int Run::runMapped(int fd, const MappedFile& map, std::size_t offset) {
+    const std::string lost =
+        std::string(_err.progressEnabled() ? Reporter::CLEAR_LINE : "") +
+        "qelkit-agg: " + _shownName +
+        ": the file was truncated or could not be read while it was being read\n";
+    const BusErrorGuard guard(map.data(), map.size(), lost);
+    _map = &map;
+    _mapOffset = offset;
+    _data = map.data() + offset;
+    _size = _total = map.size() - offset;
+    const Joiner joiner{*this};
+    startWorkers(true);
+    MappedBytes bytes(_data, _size, _layout.dialect);
+    const bool firstRowRules = _options.header || _options.valueColumns.empty();
+    const Preamble pre = readPreamble(bytes, _layout.dialect, _options.header, firstRowRules,
+                                      !_options.header                ? 0
+                                      : _options.valueColumns.empty() ? ALL_NAMES
+                                                                      : neededColumns(_options));
+    if (!setUp(pre)) return kAggFailure;
+    {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        _dataStart = _trueEnd = pre.dataStart;
+        _firstChunk = pre.dataStart / _chunk;
+        _chunkCount = pre.dataStart < _size ? (_size - 1) / _chunk + 1 - _firstChunk : 0;
+        _go = true;
+        _cv.notify_all();
+    }
+    work(true, 0);
+    joinWorkers(false);
     struct stat after;
-    if (::fstat(fd, &after) == 0 && static_cast<std::size_t>(after.st_size) != size)
+    if (::fstat(fd, &after) == 0 && static_cast<std::size_t>(after.st_size) != map.size())
         return fail(_shownName + ": the file changed size while it was being read");
+    ::lseek(fd, static_cast<off_t>(map.size()), SEEK_SET);  // as if read to its end
     _data = nullptr;
     return finish();
 }
 
-int Run::runStream(int fd, std::uint64_t total) {
-    StreamInput input(fd, _shownName);
-    _total = total;
-    Pending pending(_chunk + 2 * READ_BLOCK);
-    bool ended = false;
-    // Reads more of the stream onto `pending`; false at its end.
-    auto more = [&]() {
-        const std::size_t n = input.read(pending.room(READ_BLOCK), READ_BLOCK);
-        pending.added(n);
-        _consumed.store(input.consumed());
-        ended = n == 0;
-        return n != 0;
-    };
-    Preamble pre;
-    while (!(pre = readPreamble(_layout.dialect, _options.header, pending.data(), pending.size(),
-                                ended))
-                .complete)
-        more();
-    if (pending.size() == 0)
+int Run::runStream(int fd, const struct stat& info) {
+    const off_t start = _regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    _total = _regular ? static_cast<std::uint64_t>(info.st_size - std::max<off_t>(start, 0)) : 0;
+    StreamSource source(fd, _shownName, _layout.dialect, _chunk);
+    const Joiner joiner{*this};
+    startWorkers(false);
+    const bool firstRowRules = _options.header || _options.valueColumns.empty();
+    const Preamble pre = readPreamble(source, _layout.dialect, _options.header, firstRowRules,
+                                      !_options.header                ? 0
+                                      : _options.valueColumns.empty() ? ALL_NAMES
+                                                                      : neededColumns(_options));
+    if (source.size() == 0 && source.ended() && pre.dataStart == 0)
         return fail(_shownName + (_regular ? ": the file is empty" : ": the input is empty"));
     if (!setUp(pre)) return kAggFailure;
-    pending.take(pre.dataStart);
-    std::size_t offset = pre.dataStart;  // of pending's first byte, a record start
     std::size_t seq = 0;
-    std::size_t scanned = 0;  // a record start up to which the quote-aware scan got
-    CsvReader scanner(_layout.dialect, 0);
-    startWorkers(false);
-    auto push = [&](std::size_t cut) {
-        Job job{seq++, offset, cut, pending.take(cut)};
-        offset += cut;
-        scanned = 0;
+    while (true) {
+        StreamSource::Piece piece = source.next();
+        _consumed.store(source.consumed());
+        if (piece.kind == StreamSource::Piece::End) break;
         std::unique_lock<std::mutex> lock(_mutex);
-        _cv.wait(lock, [&] { return _stop || job.seq < _merged + _window; });
-        _jobsQueue.push_back(std::move(job));
-        _cv.notify_all();
-        return !_stop;
-    };
-    try {
-        bool going = true;
-        while (going && (pending.size() != 0 || !ended)) {
-            // The chunk ends at the first record start at or after the next multiple of the
-            // chunk size; quoted fields are followed only if a quote is in sight.
-            const std::size_t nominal = (offset / _chunk + 1) * _chunk - offset;
-            while (pending.size() <= nominal && more()) {
-            }
-            const char* begin = pending.data();
-            const char* end = begin + pending.size();
-            const char* cut = nextLineStart(begin, begin + std::min(nominal, pending.size()), end);
-            bool exact = ended || cut < end || (cut > begin && end[-1] == '\n');
-            if (_layout.dialect.quotes && std::memchr(begin, '"', cut - begin) != nullptr) {
-                const char* p = begin + scanned;
-                CsvRecord record;
-                while (p < begin + nominal && p < end) {
-                    const char* next = scanner.read(p, end, ended, record);
-                    if (next == nullptr) break;
-                    p = next;
-                }
-                scanned = static_cast<std::size_t>(p - begin);
-                cut = p;
-                exact = ended || p >= begin + nominal;
-            }
-            if (!exact) {
-                if (pending.size() > _chunk + MAX_STREAM_ROW)
-                    throw InputError(_shownName + ": a row near byte " + std::to_string(offset) +
-                                     " is longer than 64 MiB");
-                more();
-                continue;
-            }
-            if (cut == begin) break;  // nothing left
-            going = push(static_cast<std::size_t>(cut - begin));
-        }
-    } catch (...) {
-        {
-            std::lock_guard<std::mutex> lock(_mutex);
-            _stop = true;
+        if (piece.kind == StreamSource::Piece::LongRow) {
+            ChunkResult result(_layout.valueFields.size());
+            result.begin = piece.offset;
+            result.rows = 1;
+            result.lineBreaks = piece.lineBreaks;
+            result.bad.push_back(BadRow{0, LONG_ROW});
+            _ready.emplace(seq++, std::move(result));
+            mergeReady();
+        } else {
+            _cv.wait(lock, [&] { return _stop || seq < _merged + _window; });
+            _jobsQueue.push_back(std::move(piece));
+            _jobsSeq.push_back(seq++);
             _cv.notify_all();
         }
-        for (std::thread& t : _threads) t.join();
-        throw;
+        if (_stop) break;
     }
     {
-        std::lock_guard<std::mutex> lock(_mutex);
+        const std::lock_guard<std::mutex> lock(_mutex);
         _produced = true;
         _cv.notify_all();
     }
-    for (std::thread& t : _threads) t.join();
-    _threads.clear();
+    joinWorkers(false);
+    // A regular file read to its end must have kept its size.
+    struct stat after;
+    if (_regular && info.st_size != 0 && source.ended() && _failure.empty() &&
+        (source.consumed() != _total || ::fstat(fd, &after) != 0 || after.st_size != info.st_size))
+        return fail(_shownName + ": the file changed size while it was being read");
     return finish();
 }
 
@@ -474,7 +552,7 @@ int Run::execute() {
     const bool standardInput = _options.file == "-";
     const int fd =
         standardInput ? STDIN_FILENO : ::open(_options.file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail("cannot open '" + _options.file + "': " + std::strerror(errno));
+    if (fd < 0) return fail("cannot open '" + _shownName + "': " + std::strerror(errno));
     struct Closer {
         int fd;
         ~Closer() {
@@ -483,19 +561,24 @@ int Run::execute() {
     } closer{fd};
     struct stat info;
     if (::fstat(fd, &info) != 0)
-        return fail("cannot read '" + _options.file + "': " + std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) return fail("cannot read '" + _options.file + "': Is a directory");
+        return fail("cannot read '" + _shownName + "': " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return fail("cannot read '" + _shownName + "': Is a directory");
     try {
-        // A regular file that reports no size (as /proc files do) is read as a stream.
-        _regular = S_ISREG(info.st_mode) && !standardInput;
-        if (_regular && info.st_size != 0) {
+        // A regular file, named or on standard input, is mapped from where its reading starts;
+        // one that reports no size (as /proc files do), holds gzip data or cannot be mapped is
+        // read as a stream.
+        _regular = S_ISREG(info.st_mode);
+        const off_t start = _regular ? ::lseek(fd, 0, SEEK_CUR) : -1;
+        if (_regular && start >= 0 && start < info.st_size) {
             unsigned char magic[2] = {0, 0};
-            const bool gzip = ::pread(fd, magic, 2, 0) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
-            if (!gzip) return runMapped(fd, static_cast<std::size_t>(info.st_size));
+            const bool gzip =
+                ::pread(fd, magic, 2, start) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
+            const std::unique_ptr<MappedFile> map =
+                gzip ? nullptr : MappedFile::open(fd, static_cast<std::size_t>(info.st_size));
+            if (map) return runMapped(fd, *map, static_cast<std::size_t>(start));
         }
-        return runStream(fd, _regular ? static_cast<std::uint64_t>(info.st_size) : 0);
+        return runStream(fd, info);
     } catch (const InputError& e) {
-        _err.clear();
         return fail(e.what());
     }
 }
@@ -506,7 +589,7 @@ std::size_t aggChunkSize() {
     const char* text = std::getenv("QELKIT_AGG_CHUNK_SIZE");
     if (text == nullptr) return DEFAULT_CHUNK;
     const unsigned long long value = std::strtoull(text, nullptr, 10);
-    return value >= 1 ? static_cast<std::size_t>(value) : DEFAULT_CHUNK;
+    return value >= 1 && value <= MAX_CHUNK ? static_cast<std::size_t>(value) : DEFAULT_CHUNK;
 }
 
 int runAggregation(const AggOptions& options, OutputSink& out, Reporter& err) {

@@ -5,7 +5,8 @@
 // results are merged in chunk order, so the output is the same byte for byte whatever the
 // number of threads. A mapped file is cut where a line starts, and a chunk whose start turns
 // out to lie inside a quoted field is read again from its true start when it is merged; a
-// stream is cut exactly by its reader. Bad rows are reported in input order at the merge.
+// stream is cut exactly by its reader (StreamSource). A row longer than MAX_ROW_BYTES is a bad
+// row on every path. Bad rows are reported in input order at the merge.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_RUNNER_H
 #define QELKIT_TOOLS_QELKIT_AGG_RUNNER_H
 
@@ -18,8 +19,9 @@
 // Exit statuses of the tool.
 enum AggStatus { kAggOk = 0, kAggBadRows = 1, kAggFailure = 2 };
 
-// The chunk size in bytes: 4 MiB, or QELKIT_AGG_CHUNK_SIZE when it holds a number from 1
-// (for tests that need many chunks from a small file; sums may then differ in the last bits).
+// The chunk size in bytes: 4 MiB, or QELKIT_AGG_CHUNK_SIZE when it holds a number from 1 to
+// 16 MiB (for tests that need many chunks from a small file; sums may then differ in the last
+// bits). Chunks stay shorter than the longest row.
 std::size_t aggChunkSize();
 
 // Reads the input of `options` (which passed parseAggOptions and names a file) and writes
