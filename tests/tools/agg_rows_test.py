@@ -147,12 +147,14 @@ def check_sums():
         ("two up, three down", [[1e308, 1e308, -1e308, -1e308, -1e308]]),
         ("partial sums overflow both ways", [[1e308] * 2000 + [-1e308] * 4000]),
         ("cancellation", [[1e20, 3.25, -1e20, 0.1, 1e-310, -1e-310, 2.0 ** -1074]]),
+        # Values 2^64 times the first: their sum outgrows 127 bits, and may come back.
+        ("128 bits overflow", [[1.0] + [1.5 * 2.0 ** 56] * 1500,
+                               [1.0] + [1.5 * 2.0 ** 56] * 1500 + [-1.5 * 2.0 ** 56] * 1500]),
         ("mixed magnitudes", [random_values(rng, 150) for _ in range(3)]),
     ]
     for name, per_key in cases:
         lines = [f"2024-01-01 00:00,k{k},{v!r}" for k, values in enumerate(per_key)
                  for v in values]
-        rng.shuffle(lines)
         write("sums.csv", lines)
         expected = []
         for k, values in enumerate(per_key):
@@ -249,6 +251,9 @@ def check_names_and_messages():
                     "qelkit-agg: odd\\nname\\x1B.csv:4: column 2 is not a number: 'x\\x0C'",
                     "qelkit-agg: 3 rows read, 1 grouped, 2 skipped; period Hour"],
           f"messages of odd fields: {lines}")
+    r = agg(["--header", "-t", "9", "-p", "hour", name])
+    check(r.stderr == "qelkit-agg: column 9 is beyond the 2 fields of the first row of "
+          "'odd\\nname\\x1B.csv'\n", f"first row of an odd name: {r.stderr!r}")
     r = agg(["-p", "hour\nday", "two.csv"])
     check(r.stderr.startswith("qelkit-agg: invalid period 'hour\\nday'"), f"usage: {r.stderr!r}")
 

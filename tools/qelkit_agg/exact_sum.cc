@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 using Int128 = ExactSum::Int128;
@@ -82,8 +83,35 @@ ExactSum::ExactSum(ExactSum&&) noexcept = default;
 ExactSum& ExactSum::operator=(ExactSum&&) noexcept = default;
 ExactSum::~ExactSum() = default;
 
+void ExactSum::addOther(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+    const std::int64_t sign = static_cast<std::int64_t>(bits) >> 63;  // 0 or -1
+    const std::int64_t magnitude =
+        static_cast<std::int64_t>(bits & MANTISSA_MASK) | std::int64_t{biased != 0} << 52;
+    const std::int64_t mantissa = (magnitude ^ sign) - sign;
+    const int exponent = biased - 1075 + (biased == 0 ? 1 : 0);
+    // Out of range for an empty or a wide sum: their exponents lie far from any value's.
+    const auto shift = static_cast<unsigned>(exponent - _exponent);
+    Int128 sum;
+    if (shift <= 64 &&
+        !__builtin_add_overflow(
+            _small, static_cast<Int128>(static_cast<UInt128>(Int128{mantissa}) << shift), &sum)) {
+        _small = sum;
+        return;
+    }
+    addSlow(mantissa, exponent);
+}
+
+void ExactSum::setExponent(int exponent) noexcept {
+    _exponent = exponent;
+    _scale = exponent >= -1023 && exponent <= 0 ? std::ldexp(1.0, -exponent)
+                                                : std::numeric_limits<double>::quiet_NaN();
+}
+
 void ExactSum::addSlow(std::int64_t mantissa, int exponent) {
-    if (!_wide && addSmall(mantissa, exponent)) return;
+    if (mantissa == 0 || (!_wide && addSmall(mantissa, exponent))) return;
     if (!_wide) widen();
     const bool negative = mantissa < 0;
     _wide->add(static_cast<UInt128>(negative ? -mantissa : mantissa), exponent, negative);
@@ -91,8 +119,12 @@ void ExactSum::addSlow(std::int64_t mantissa, int exponent) {
 
 bool ExactSum::addSmall(Int128 value, int exponent) noexcept {
     if (_exponent == EMPTY) {
-        _small = value;
-        _exponent = exponent;
+        // A first value (a mantissa, below 2^53) starts with a margin; a sum merged into an
+        // empty one is taken as it is.
+        const bool mantissa = value == static_cast<std::int64_t>(value);
+        const int margin = mantissa ? std::min(MARGIN, exponent - Wide::LOW) : 0;
+        _small = static_cast<Int128>(static_cast<UInt128>(value) << margin);
+        setExponent(exponent - margin);
         return true;
     }
     // Brings the term with the larger exponent down to the smaller one, if it fits.
@@ -107,7 +139,7 @@ bool ExactSum::addSmall(Int128 value, int exponent) noexcept {
         __builtin_add_overflow(a, b, &sum))
         return false;
     _small = sum;
-    _exponent = low;
+    if (low != _exponent) setExponent(low);
     return true;
 }
 
@@ -119,6 +151,7 @@ void ExactSum::widen() {
                    _exponent, negative);
     }
     _small = 0;
+    setExponent(WIDE);
 }
 
 void ExactSum::merge(const ExactSum& other) {

@@ -4,16 +4,18 @@
 // merged, and it is finite whenever the exact sum is: partial sums that overflow in opposite
 // directions cancel as they would on paper.
 //
-// The sum is kept as a 128-bit integer times a power of two, the exponent being that of the
-// smallest value added so far. Readings of similar size, the common case, are added with one
-// shift and one 128-bit addition. A value that does not fit (magnitudes too far apart, or a sum
-// that outgrows 127 bits) moves the sum into a fixed-point integer wide enough for every double
-// and 2^64 of them, where every later value goes.
+// The sum is kept as a 128-bit integer times a power of two, the exponent being (a little
+// below) that of the smallest value added so far. Readings within a factor of about 2^8 of each
+// other, the common case (values of one column, not their sum), are added with a multiplication,
+// two conversions and one 128-bit addition; values further apart take a shift. A value that does
+// not fit (magnitudes too far apart, or a sum that outgrows 127 bits) moves the sum into a
+// fixed-point integer wide enough for every double and 2^64 of them, where every later value goes.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_EXACT_SUM_H
 #define QELKIT_TOOLS_QELKIT_AGG_EXACT_SUM_H
 
+#include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <limits>
 #include <memory>
 
 class ExactSum {
@@ -26,21 +28,19 @@ class ExactSum {
     ExactSum& operator=(ExactSum&&) noexcept;
     ~ExactSum();
 
-    // Adds the finite `value`.
+    // Adds the finite `value`. The common case, a value that is a multiple of 2^exponent
+    // below 2^(exponent + 63), is a scaling, two conversions and a 128-bit addition.
     void add(double value) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        const int biased = static_cast<int>(bits >> 52 & 0x7FF);
-        std::int64_t mantissa = static_cast<std::int64_t>(bits & MANTISSA_MASK);
-        if (biased != 0) mantissa |= std::int64_t{1} << 52;
-        if (mantissa == 0) return;  // a zero adds nothing
-        if (bits >> 63 != 0) mantissa = -mantissa;
-        const int exponent = (biased != 0 ? biased : 1) - 1075;
-        const unsigned shift = static_cast<unsigned>(exponent - _exponent);
-        if (!_wide && shift <= 64 &&
-            !__builtin_add_overflow(_small, shifted(mantissa, shift), &_small))
-            return;
-        addSlow(mantissa, exponent);
+        const double scaled = value * _scale;  // exact: _scale is a power of two from 1
+        if (std::fabs(scaled) < 0x1p63) {
+            const auto n = static_cast<std::int64_t>(scaled);
+            Int128 sum;
+            if (static_cast<double>(n) == scaled && !__builtin_add_overflow(_small, n, &sum)) {
+                _small = sum;
+                return;
+            }
+        }
+        addOther(value);
     }
     // Adds everything added to `other`.
     void merge(const ExactSum& other);
@@ -51,16 +51,21 @@ class ExactSum {
 
   private:
     static constexpr std::uint64_t MANTISSA_MASK = (std::uint64_t{1} << 52) - 1;
-    // The exponent while nothing was added: every value takes the slow path first.
+    // The exponent while nothing was added, and once the sum is wide: every value then takes
+    // the slow path.
     static constexpr int EMPTY = 1 << 20;
+    static constexpr int WIDE = -(1 << 20);
+    // Bits below the first value's lowest that the sum starts with: smaller values that come
+    // later need no rescaling.
+    static constexpr int MARGIN = 2;
 
     struct Wide;
 
-    // `mantissa` * 2^shift, for shift <= 64 (no overflow: |mantissa| < 2^53).
-    static Int128 shifted(std::int64_t mantissa, unsigned shift) noexcept {
-        return static_cast<Int128>(static_cast<UInt128>(static_cast<Int128>(mantissa)) << shift);
-    }
+    // add() for the values the common case leaves.
+    void addOther(double value);
     void addSlow(std::int64_t mantissa, int exponent);
+    // Sets _exponent and the _scale that goes with it.
+    void setExponent(int exponent) noexcept;
     // Adds `value` * 2^exponent in the 128-bit form; false when it does not fit.
     bool addSmall(Int128 value, int exponent) noexcept;
     void widen();
@@ -68,7 +73,10 @@ class ExactSum {
     // [0, 1), f > 0 exactly when `sticky`; `top` has its bit 127 set unless it is exact.
     void parts(UInt128& top, std::int64_t& exponent, bool& sticky, bool& negative) const noexcept;
 
-    Int128 _small = 0;  // the sum is _small * 2^_exponent while _wide is null
+    Int128 _small = 0;  // the sum is _small * 2^_exponent while _wide is null, else 0
+    // 2^-_exponent while _exponent lies in [-1023, 0], else NaN: a value times it is the
+    // integer to add when the product is one below 2^63. The bound 0 keeps the product exact.
+    double _scale = std::numeric_limits<double>::quiet_NaN();
     int _exponent = EMPTY;
     std::unique_ptr<Wide> _wide;
 };

@@ -83,14 +83,13 @@ std::string oneLine(std::string text) {
     return line;
 }
 
-// The input's name as messages show it: escaped as a TSV field.
-std::string escapedName(const std::string& name) {
+}  // namespace
+
+std::string messageName(const std::string& name) {
     std::string shown;
     appendField(shown, name, OutputFormat::Tsv);
-    return shown;
+    return oneLine(std::move(shown));
 }
-
-}  // namespace
 
 Merger::Merger(const AggOptions& options, const RowLayout& layout,
                std::vector<std::string> keyNames, std::vector<std::string> valueNames,
@@ -101,7 +100,7 @@ Merger::Merger(const AggOptions& options, const RowLayout& layout,
       _keyNames(std::move(keyNames)),
       _valueNames(std::move(valueNames)),
       _givenValueNames(_valueNames),
-      _shownName(escapedName(shownName)),
+      _shownName(messageName(shownName)),
       _out(out),
       _err(err),
       _line(firstLine),

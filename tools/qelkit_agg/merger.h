@@ -18,6 +18,10 @@
 #include "tools/qelkit_agg/reporter.h"
 #include "tools/qelkit_agg/row_grouper.h"
 
+// The input's name as messages show it, whole: escaped as a TSV field, and any other control
+// byte as \xHH, so that it cannot break the message's line.
+std::string messageName(const std::string& name);
+
 class Merger {
   public:
     // `keyNames`, `valueNames`: the names of the key and value columns, in the order of the

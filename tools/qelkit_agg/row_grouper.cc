@@ -104,7 +104,10 @@ bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& 
     }
     const RWZone& zone = *_layout.zone;
     std::int64_t utc = time.wall - time.offsetEast;
-    if (!time.hasOffset) {
+    std::int64_t wall = time.wall;
+    if (time.hasOffset) {
+        wall = utc - zone.offsetAt(utc);
+    } else {
         // A reading skipped when the clocks go forward maps to an instant that reads otherwise.
         utc = zone.utcFromLocal(time.wall);
         if (utc - zone.offsetAt(utc) != time.wall) {
@@ -113,7 +116,6 @@ bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& 
             return false;
         }
     }
-    const std::int64_t wall = utc - zone.offsetAt(utc);
     bool inRange = utc >= FIRST_UTC && wall <= LAST_WALL;
     if (inRange) {
         // An hour of the first day of the week or month is a label that need not exist on that

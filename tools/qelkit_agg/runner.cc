@@ -203,7 +203,7 @@ class Run {
 bool Run::setUp(const Preamble& pre) {
     if (pre.found && _options.header && pre.problem != CsvProblem::None) {
         _err.message(
-            _shownName + ":" + std::to_string(pre.firstRowLine) +
+            messageName(_shownName) + ":" + std::to_string(pre.firstRowLine) +
             ": the header row cannot be read: " +
             (pre.problem == CsvProblem::Nul ? "it holds a NUL byte" : "its quoting is broken"));
         return false;
@@ -218,8 +218,8 @@ bool Run::setUp(const Preamble& pre) {
     const bool firstRowRules = _options.header || _options.valueColumns.empty();
     if (pre.found && firstRowRules && needed > fieldCount) {
         _err.message("column " + std::to_string(needed) + " is beyond the " +
-                     std::to_string(fieldCount) + " fields of the first row of '" + _shownName +
-                     "'");
+                     std::to_string(fieldCount) + " fields of the first row of '" +
+                     messageName(_shownName) + "'");
         return false;
     }
     std::vector<int> values = _options.valueColumns;
@@ -228,8 +228,9 @@ bool Run::setUp(const Preamble& pre) {
             if (c != _options.timeColumn && std::find(keys.begin(), keys.end(), c) == keys.end())
                 values.push_back(c);
         if (pre.found && values.empty()) {
-            _err.message("no value columns: the first row of '" + _shownName + "' has only " +
-                         std::to_string(fieldCount) + (fieldCount == 1 ? " field" : " fields"));
+            _err.message("no value columns: the first row of '" + messageName(_shownName) +
+                         "' has only " + std::to_string(fieldCount) +
+                         (fieldCount == 1 ? " field" : " fields"));
             return false;
         }
         if (!values.empty()) needed = std::max(needed, static_cast<std::size_t>(values.back()));
