@@ -5,7 +5,7 @@
 // directions cancel as they would on paper.
 //
 // The sum is kept as a 128-bit integer times a power of two, the exponent being (a little
-// below) that of the smallest value added so far. Readings within a factor of about 2^8 of each
+// below) that of the smallest value added so far. Readings within a factor of about 2^10 of each
 // other, the common case (values of one column, not their sum), are added with a multiplication,
 // two conversions and one 128-bit addition; values further apart take a shift. A value that does
 // not fit (magnitudes too far apart, or a sum that outgrows 127 bits) moves the sum into a
