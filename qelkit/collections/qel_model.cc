@@ -76,10 +76,14 @@ struct Running {
 
 // The callbacks running on this thread, innermost last (one slot per notification in progress).
 // A deque: adding a slot for a nested notification leaves the references to earlier slots valid.
-// The thread that calls exit() destroys its thread-local objects before the static ones; from
-// then on it uses a list that is never destroyed, so that a static object may still notify,
-// or destroy a client, in its destructor.
+// A thread destroys its thread-local objects in the reverse order of their construction, so a
+// thread-local (or, on the thread that calls exit(), a static) object destroyed after
+// `runningList` may still notify or destroy a client. From then on the thread keeps its slots in
+// a list of its own on the heap, reached through a pointer that is trivially destructible and so
+// readable to the end; the list is freed when its last slot goes. Each thread has its own: two
+// threads may notify from late destructors at the same time.
 thread_local bool runningListGone = false;  // trivially destructible: readable to the end
+thread_local std::deque<Running>* lateList = nullptr;
 struct RunningList {
     std::deque<Running> slots;
     ~RunningList() { runningListGone = true; }
@@ -87,16 +91,29 @@ struct RunningList {
 // NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, as from any first use.
 thread_local RunningList runningList;
 
+// The list for a new slot, made when the thread needs a late one.
 std::deque<Running>& runningCallbacks() {
-    if (runningListGone) {
-        static std::deque<Running>& afterExit = *new std::deque<Running>;
-        return afterExit;
+    if (!runningListGone) return runningList.slots;
+    if (lateList == nullptr) lateList = new std::deque<Running>;
+    return *lateList;
+}
+
+// The thread's slots, or null when it has none (none is made for a look).
+std::deque<Running>* runningSlots() { return runningListGone ? lateList : &runningList.slots; }
+
+// Drops the innermost slot; frees the late list once it is empty.
+void dropSlot(std::deque<Running>& running) {
+    running.pop_back();
+    if (&running == lateList && running.empty()) {
+        delete lateList;
+        lateList = nullptr;
     }
-    return runningList.slots;
 }
 
 void pinIfRunning(QelModelClient* client, std::atomic<int>& count) {
-    for (Running& r : runningCallbacks()) {
+    std::deque<Running>* running = runningSlots();
+    if (running == nullptr) return;
+    for (Running& r : *running) {
         if (r.client == client && !r.pinned) {
             count.fetch_add(1, std::memory_order_relaxed);
             r.pinned = true;
@@ -106,7 +123,9 @@ void pinIfRunning(QelModelClient* client, std::atomic<int>& count) {
 
 int forgetOnThisThread(QelModelClient* client) {
     int own = 0;
-    for (Running& r : runningCallbacks()) {
+    std::deque<Running>* running = runningSlots();
+    if (running == nullptr) return 0;
+    for (Running& r : *running) {
         if (r.client == client) {
             own += r.pinned;
             r = Running{nullptr, false};
@@ -140,7 +159,7 @@ void QelModel::changed(QelModelChangeType type) {
         }
         ~SlotGuard() {
             release();
-            running.pop_back();
+            qelkit_internal::dropSlot(running);
         }
     } slotGuard{running, running.back()};
 

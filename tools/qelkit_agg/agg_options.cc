@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "qelkit/internal/ascii.h"
+#include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/sql_expression.h"
 
 namespace {
@@ -24,7 +25,7 @@ bool parsePositive(const std::string& text, long max, long& value) {
 
 bool parseColumn(const std::string& text, int& column) {
     long value = 0;
-    if (!parsePositive(text, 2147483647L, value)) return false;
+    if (!parsePositive(text, kAggMaxColumn, value)) return false;
     column = static_cast<int>(value);
     return true;
 }
@@ -141,7 +142,8 @@ const OptionEntry OPTIONS[] = {
              return "";
          }
          if (v.size() != 1 || v[0] == '\n' || v[0] == '\r')
-             return "invalid delimiter '" + v + "': give one character, or \\t or tab for a tab";
+             return "invalid delimiter '" + shownField(v) +
+                    "': give one character, or \\t or tab for a tab";
          o.delimiter = v[0];
          return "";
      }},
@@ -151,37 +153,41 @@ const OptionEntry OPTIONS[] = {
     {"time", 't', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (parseColumn(v, o.timeColumn)) return "";
-         return "invalid time column '" + v + "': give a column number from 1";
+         return "invalid time column '" + shownField(v) + "': give a column number from 1 to " +
+                std::to_string(kAggMaxColumn);
      }},
     {"keys", 'k', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (parseColumnList(v, o.keyColumns)) return "";
-         return "invalid key columns '" + v +
-                "': give distinct column numbers from 1, separated by commas";
+         return "invalid key columns '" + shownField(v) +
+                "': give distinct column numbers from 1 to " + std::to_string(kAggMaxColumn) +
+                ", separated by commas";
      }},
     {"values", 'v', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (parseColumnList(v, o.valueColumns)) return "";
-         return "invalid value columns '" + v +
-                "': give distinct column numbers from 1, separated by commas";
+         return "invalid value columns '" + shownField(v) +
+                "': give distinct column numbers from 1 to " + std::to_string(kAggMaxColumn) +
+                ", separated by commas";
      }},
     {"period", 'p', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          o.periodGiven = true;
          if (periodFromName(v, o.period)) return "";
-         return "invalid period '" + v + "': give one of " + PERIOD_LIST;
+         return "invalid period '" + shownField(v) + "': give one of " + PERIOD_LIST;
      }},
     {"dates", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v != "nq" && v != "qel")
-             return "invalid argument '" + v + "' for '--dates': give nq or qel";
+             return "invalid argument '" + shownField(v) + "' for '--dates': give nq or qel";
          o.qelDates = v == "qel";
          return "";
      }},
     {"week-start", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (v != "Sunday" && v != "Monday" && v != "Friday" && v != "Saturday")
-             return "invalid week start '" + v + "': give Sunday, Monday, Friday or Saturday";
+             return "invalid week start '" + shownField(v) +
+                    "': give Sunday, Monday, Friday or Saturday";
          o.weekStart = v;
          return "";
      }},
@@ -202,7 +208,8 @@ const OptionEntry OPTIONS[] = {
      }},
     {"format", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
-         if (v != "tsv" && v != "csv") return "invalid format '" + v + "': give tsv or csv";
+         if (v != "tsv" && v != "csv")
+             return "invalid format '" + shownField(v) + "': give tsv or csv";
          o.format = v == "csv" ? OutputFormat::Csv : OutputFormat::Tsv;
          return "";
      }},
@@ -217,7 +224,7 @@ const OptionEntry OPTIONS[] = {
     {"dialect", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (!isSqlDialect(v))
-             return "invalid dialect '" + v +
+             return "invalid dialect '" + shownField(v) +
                     "': give oracle, postgresql, clickhouse, duckdb or to_char";
          o.dialect = v;
          return "";
@@ -226,7 +233,8 @@ const OptionEntry OPTIONS[] = {
     {"jobs", 'j', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          long jobs = 0;
-         if (!parsePositive(v, 256, jobs)) return "invalid job count '" + v + "': give 1 to 256";
+         if (!parsePositive(v, 256, jobs))
+             return "invalid job count '" + shownField(v) + "': give 1 to 256";
          o.jobs = static_cast<unsigned>(jobs);
          return "";
      }},
@@ -248,8 +256,8 @@ const OptionEntry* findLong(const std::string& name, std::string& error) {
         }
     }
     if (matches == 1) return found;
-    error = matches == 0 ? "unrecognized option '--" + name + "'"
-                         : "option '--" + name + "' is ambiguous";
+    error = matches == 0 ? "unrecognized option '--" + shownField(name) + "'"
+                         : "option '--" + shownField(name) + "' is ambiguous";
     return nullptr;
 }
 
@@ -266,11 +274,12 @@ std::string checkCombination(const std::vector<std::string>& operands, AggOption
         return "the delimiter '\"' needs --no-quotes: it is the quote character";
     if (!o.dialect.empty() && !o.sql) return "option '--dialect' goes with '--sql'";
     if (o.sql) {
-        if (!operands.empty()) return "extra operand '" + operands[0] + "' with '--sql'";
+        if (!operands.empty())
+            return "extra operand '" + shownField(operands[0]) + "' with '--sql'";
         return "";
     }
     if (operands.empty()) return "missing FILE operand";
-    if (operands.size() > 1) return "extra operand '" + operands[1] + "'";
+    if (operands.size() > 1) return "extra operand '" + shownField(operands[1]) + "'";
     o.file = operands[0];
     if (std::find(o.keyColumns.begin(), o.keyColumns.end(), o.timeColumn) != o.keyColumns.end())
         return "column " + std::to_string(o.timeColumn) + " is both the time and a key";
@@ -327,10 +336,11 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
             }
         } else {
             entry = findShort(arg[1]);
-            if (entry == nullptr) return std::string("invalid option -- '") + arg[1] + "'";
+            if (entry == nullptr) return "invalid option -- '" + shownField(arg.substr(1, 1)) + "'";
             shown = std::string("-") + arg[1];
             if (arg.size() > 2) {
-                if (!entry->takesValue()) return std::string("invalid option -- '") + arg[2] + "'";
+                if (!entry->takesValue())
+                    return "invalid option -- '" + shownField(arg.substr(2, 1)) + "'";
                 value = arg.substr(2);
                 hasValue = true;
             }

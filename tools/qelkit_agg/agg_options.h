@@ -15,6 +15,10 @@
 
 enum class OutputFormat { Tsv, Csv };
 
+// The largest column number accepted: far beyond any real row, small enough that the per-column
+// bookkeeping of a reader stays a few megabytes.
+constexpr int kAggMaxColumn = 1000000;
+
 struct AggOptions {
     char delimiter = ',';
     bool collapse = false;          // a run of delimiters separates like one

@@ -12,13 +12,6 @@ namespace {
 
 constexpr std::uint32_t NO_GROUP = 0xFFFFFFFFu;
 
-// Neumaier's step: `sum` + `value`, with the rounding error of the addition kept in `comp`.
-void compensatedAdd(double& sum, double& comp, double value) noexcept {
-    const double t = sum + value;
-    comp += std::fabs(sum) >= std::fabs(value) ? (sum - t) + value : (value - t) + sum;
-    sum = t;
-}
-
 // A hash of a short key, eight bytes at a time, each step a multiply and a shift (the
 // finaliser of splitmix64): keys are a few bytes long, where the standard hash spends most of
 // its time on setup.
@@ -96,38 +89,31 @@ std::uint32_t GroupTable::find(std::int64_t period, std::uint32_t key) {
     if (added) {
         _groups.push_back(Group{period, key, 0});
         for (std::size_t v = 0; v < _values; ++v) {
-            _stats.insert(_stats.end(), {0.0, 0.0, std::numeric_limits<double>::infinity(),
-                                         -std::numeric_limits<double>::infinity()});
+            _stats.push_back(Stat{ExactSum(), std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity()});
         }
     }
     last = it->second;
     return last;
 }
 
-void GroupTable::add(std::uint32_t g, const double* values) noexcept {
+void GroupTable::add(std::uint32_t g, const double* values) {
     ++_groups[g].count;
-    double* s = _stats.data() + std::size_t{g} * _values * 4;
-    for (std::size_t v = 0; v < _values; ++v, s += 4) {
-        compensatedAdd(s[0], s[1], values[v]);
-        s[2] = std::min(s[2], values[v]);
-        s[3] = std::max(s[3], values[v]);
+    Stat* s = _stats.data() + std::size_t{g} * _values;
+    for (std::size_t v = 0; v < _values; ++v, ++s) {
+        s->sum.add(values[v]);
+        s->min = std::min(s->min, values[v]);
+        s->max = std::max(s->max, values[v]);
     }
 }
 
-void GroupTable::merge(std::uint32_t g, const GroupTable& other, std::uint32_t from) noexcept {
+void GroupTable::merge(std::uint32_t g, const GroupTable& other, std::uint32_t from) {
     _groups[g].count += other._groups[from].count;
-    double* s = _stats.data() + std::size_t{g} * _values * 4;
-    const double* o = other.stat(from, 0);
-    for (std::size_t v = 0; v < _values; ++v, s += 4, o += 4) {
-        compensatedAdd(s[0], s[1], o[0]);
-        s[1] += o[1];
-        s[2] = std::min(s[2], o[2]);
-        s[3] = std::max(s[3], o[3]);
+    Stat* s = _stats.data() + std::size_t{g} * _values;
+    const Stat* o = &other.stat(from, 0);
+    for (std::size_t v = 0; v < _values; ++v, ++s, ++o) {
+        s->sum.merge(o->sum);
+        s->min = std::min(s->min, o->min);
+        s->max = std::max(s->max, o->max);
     }
-}
-
-double GroupTable::sum(std::uint32_t g, std::size_t v) const noexcept {
-    const double* s = stat(g, v);
-    // Once the running sum overflowed, its compensation means nothing.
-    return std::isfinite(s[0]) ? s[0] + s[1] : s[0];
 }

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The groups of qelkit-agg: KeyTable numbers the distinct key tuples, GroupTable keeps per
-// (period start, key) the row count and per value column a compensated sum, the minimum and
-// the maximum. Each reading thread fills its own pair for one chunk of the input; merging
-// them in chunk order gives the same sums, to the last bit, however the chunks were shared
-// among threads.
+// (period, key) the row count and per value column the exact sum, the minimum and the maximum.
+// Each reading thread fills its own pair for one chunk of the input; the sums are exact, so
+// the merged result is the same, to the last bit, wherever the chunks were cut.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_GROUPS_H
 #define QELKIT_TOOLS_QELKIT_AGG_GROUPS_H
 
@@ -14,6 +13,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "tools/qelkit_agg/exact_sum.h"
 
 // Key tuples, each stored once as its fields joined by NUL bytes (no field holds one: rows
 // with a NUL are never grouped), so comparing two stored keys compares the tuples field by
@@ -41,31 +42,39 @@ class KeyTable {
 class GroupTable {
   public:
     struct Group {
-        std::int64_t period;  // POSIX seconds of the period start
+        std::int64_t period;  // the period's wall-clock start, in seconds as if UTC
         std::uint32_t key;    // KeyTable id
         std::uint64_t count;
     };
 
-    // Per group, `values` statistics of four doubles: sum, its compensation, min, max.
+    // Per group, statistics of `values` value columns.
     explicit GroupTable(std::size_t values) : _values(values) {}
 
     // The index of group (period, key), added empty when new.
     std::uint32_t find(std::int64_t period, std::uint32_t key);
     // Counts one row with its `values` numbers into group `g`.
-    void add(std::uint32_t g, const double* values) noexcept;
-    // Adds group `from` of `other` (counts, sums with their compensations, extremes) into `g`.
-    void merge(std::uint32_t g, const GroupTable& other, std::uint32_t from) noexcept;
+    void add(std::uint32_t g, const double* values);
+    // Adds group `from` of `other` (count, sums, extremes) into `g`.
+    void merge(std::uint32_t g, const GroupTable& other, std::uint32_t from);
 
     const std::vector<Group>& groups() const noexcept { return _groups; }
-    // The compensated sum, min and max of value column `v` of group `g`. A sum that left the
-    // range of double is an infinity (or NaN after infinities of both signs).
-    double sum(std::uint32_t g, std::size_t v) const noexcept;
-    double min(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v)[2]; }
-    double max(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v)[3]; }
+    // The sum of value column `v` of group `g`, correctly rounded: an infinity only when the
+    // exact sum overflows. Its mean likewise, and its extremes.
+    double sum(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v).sum.value(); }
+    double mean(std::uint32_t g, std::size_t v) const noexcept {
+        return stat(g, v).sum.mean(_groups[g].count);
+    }
+    double min(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v).min; }
+    double max(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v).max; }
 
   private:
-    const double* stat(std::uint32_t g, std::size_t v) const noexcept {
-        return _stats.data() + (std::size_t{g} * _values + v) * 4;
+    struct Stat {
+        ExactSum sum;
+        double min;
+        double max;
+    };
+    const Stat& stat(std::uint32_t g, std::size_t v) const noexcept {
+        return _stats[std::size_t{g} * _values + v];
     }
 
     struct PairHash {
@@ -77,7 +86,7 @@ class GroupTable {
 
     std::size_t _values;
     std::vector<Group> _groups;
-    std::vector<double> _stats;
+    std::vector<Stat> _stats;
     std::unordered_map<std::pair<std::int64_t, std::uint32_t>, std::uint32_t, PairHash> _index;
     // The group each key went to last: rows sorted by time hit it almost always.
     std::vector<std::uint32_t> _lastOfKey;

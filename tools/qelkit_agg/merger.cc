@@ -8,24 +8,105 @@
 #include <mutex>
 #include <numeric>
 #include <thread>
+#include <unordered_map>
 
-Merger::Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> names,
+namespace {
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Makes the output names of `keys` (named as they are) and `values` (named sum_X, min_X, max_X,
+// mean_X for each X) unique among themselves and against "period" and "count", ignoring ASCII
+// case. An empty name becomes cN; a name that collides takes "_N" after it, N its column number
+// (`keyColumns`, `valueColumns`), until nothing collides.
+void makeUnique(std::vector<std::string>& keys, std::vector<std::string>& values,
+                const std::vector<std::size_t>& keyColumns,
+                const std::vector<std::size_t>& valueColumns) {
+    static const char* const STATS[] = {"sum_", "min_", "max_", "mean_"};
+    const std::size_t n = keys.size() + values.size();
+    auto base = [&](std::size_t i) -> std::string& {
+        return i < keys.size() ? keys[i] : values[i - keys.size()];
+    };
+    auto column = [&](std::size_t i) {
+        return (i < keys.size() ? keyColumns[i] : valueColumns[i - keys.size()]) + 1;
+    };
+    for (std::size_t i = 0; i < n; ++i)
+        if (base(i).empty()) base(i) = "c" + std::to_string(column(i));
+    for (int round = 0;; ++round) {
+        std::unordered_map<std::string, std::vector<std::size_t>> owners;  // n: a fixed name
+        owners["period"].push_back(n);
+        owners["count"].push_back(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i < keys.size()) {
+                owners[lowerAscii(base(i))].push_back(i);
+            } else {
+                for (const char* stat : STATS) owners[lowerAscii(stat + base(i))].push_back(i);
+            }
+        }
+        std::vector<bool> clash(n, false);
+        bool any = false;
+        for (const auto& entry : owners) {
+            if (entry.second.size() < 2) continue;
+            for (std::size_t i : entry.second)
+                if (i < n) clash[i] = any = true;
+        }
+        if (!any) return;
+        for (std::size_t i = 0; i < n; ++i) {
+            // Past a few rounds (only names built to collide get there) every column takes a
+            // name of its number alone, which nothing else can hold.
+            if (round >= 8)
+                base(i) = "column_" + std::to_string(column(i));
+            else if (clash[i])
+                base(i) += "_" + std::to_string(column(i));
+        }
+    }
+}
+
+// `text` with every control byte left in it written as \xHH, so that a message stays one line
+// whatever the input held (the fields it quotes have their tabs and line breaks escaped).
+std::string oneLine(std::string text) {
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string line;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            line.push_back(c);
+            continue;
+        }
+        line += "\\x";
+        line.push_back(HEX[u >> 4]);
+        line.push_back(HEX[u & 15]);
+    }
+    return line;
+}
+
+}  // namespace
+
+Merger::Merger(const AggOptions& options, const RowLayout& layout,
+               std::vector<std::string> keyNames, std::vector<std::string> valueNames,
                std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine,
                unsigned jobs)
     : _options(options),
       _layout(layout),
-      _names(std::move(names)),
+      _keyNames(std::move(keyNames)),
+      _valueNames(std::move(valueNames)),
+      _givenValueNames(_valueNames),
       _shownName(std::move(shownName)),
       _out(out),
       _err(err),
       _line(firstLine),
       _jobs(jobs),
-      _groups(layout.valueFields.size()) {}
+      _groups(layout.valueFields.size()) {
+    makeUnique(_keyNames, _valueNames, layout.keyFields, layout.valueFields);
+}
 
 std::string Merger::periodLabel(std::int64_t period) {
     if (_label.empty() || period != _labelPeriod) {
         _label.clear();
-        appendLocalTime(_label, period, *_layout.zone);
+        appendLocalTime(_label, period, RWZone::utc());
         _labelPeriod = period;
     }
     return _label;
@@ -60,16 +141,19 @@ bool Merger::add(const ChunkResult& chunk) {
     }
     for (const BadRow& bad : chunk.bad) {
         ++_skipped;
-        _err.message(_shownName + ":" + std::to_string(_line + bad.line) + ": " + bad.reason);
+        _err.message(
+            oneLine(_shownName + ":" + std::to_string(_line + bad.line) + ": " + bad.reason));
     }
     if (stopping) return false;
+    _line += chunk.lineBreaks;
+    // --rows wrote its lines: the chunk's keys are not kept, so memory does not grow with them.
+    if (_options.rows) return true;
     // Each chunk key is looked up once, then each of its groups merged.
     std::vector<std::uint32_t> keyIds(chunk.keys.size());
     for (std::uint32_t k = 0; k < keyIds.size(); ++k) keyIds[k] = _keys.intern(chunk.keys.key(k));
     const auto& groups = chunk.groups.groups();
     for (std::uint32_t g = 0; g < groups.size(); ++g)
         _groups.merge(_groups.find(groups[g].period, keyIds[groups[g].key]), chunk.groups, g);
-    _line += chunk.lineBreaks;
     return true;
 }
 
@@ -77,15 +161,15 @@ void Merger::writeAggregation() {
     const OutputFormat format = _options.format;
     const char separator = format == OutputFormat::Csv ? ',' : '\t';
     _text = "period";
-    auto name = [this, separator, format](const std::string& prefix, std::size_t field) {
+    auto name = [this, separator, format](const std::string& text) {
         _text.push_back(separator);
-        appendField(_text, prefix + _names[field], format);
+        appendField(_text, text, format);
     };
-    for (std::size_t k : _layout.keyFields) name("", k);
+    for (const std::string& key : _keyNames) name(key);
     _text += separator;
     _text += "count";
-    for (std::size_t v : _layout.valueFields)
-        for (const char* stat : {"sum_", "min_", "max_", "mean_"}) name(stat, v);
+    for (const std::string& value : _valueNames)
+        for (const char* stat : {"sum_", "min_", "max_", "mean_"}) name(stat + value);
     _text.push_back('\n');
     _out.write(_text);
 
@@ -105,9 +189,9 @@ void Merger::writeAggregation() {
         const std::uint64_t n = overflows[v];
         if (n == 0) continue;
         const std::size_t field = _layout.valueFields[v];
-        _err.message("the sum of column " + std::to_string(field + 1) + " ('" +
-                     shownField(_names[field]) + "') overflowed to infinity in " +
-                     std::to_string(n) + (n == 1 ? " group" : " groups"));
+        _err.message(oneLine("the sum of column " + std::to_string(field + 1) + " ('" +
+                             shownField(_givenValueNames[v]) + "') overflowed to infinity in " +
+                             std::to_string(n) + (n == 1 ? " group" : " groups")));
     }
 }
 
@@ -211,7 +295,7 @@ void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last,
         const std::uint32_t g = *first;
         if (label.empty() || groups[g].period != labelPeriod) {
             label.clear();
-            appendLocalTime(label, groups[g].period, *_layout.zone);
+            appendLocalTime(label, groups[g].period, RWZone::utc());
             labelPeriod = groups[g].period;
         }
         text += label;
@@ -221,8 +305,7 @@ void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last,
         for (std::size_t v = 0; v < _layout.valueFields.size(); ++v) {
             const double sum = _groups.sum(g, v);
             if (!std::isfinite(sum)) ++overflows[v];
-            for (const double x : {sum, _groups.min(g, v), _groups.max(g, v),
-                                   sum / static_cast<double>(groups[g].count)}) {
+            for (const double x : {sum, _groups.min(g, v), _groups.max(g, v), _groups.mean(g, v)}) {
                 text.push_back(separator);
                 appendNumber(text, x);
             }

@@ -2,7 +2,9 @@
 // Merger: the result of qelkit-agg so far, built from the chunk results taken in input
 // order. It reports each bad row as "FILE:LINE: reason" with its physical line number, writes
 // the --rows lines, adds up the groups, and at the end writes the aggregation: a header line,
-// then one line per group in the order of period start, then key tuple.
+// then one line per group in the order of period start, then key tuple. The header's names are
+// unique (ignoring ASCII case) and never empty, so that the output loads as it is: a name that
+// would repeat another, or "period" or "count", takes "_N" after it, N its column number.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_MERGER_H
 #define QELKIT_TOOLS_QELKIT_AGG_MERGER_H
 
@@ -18,12 +20,12 @@
 
 class Merger {
   public:
-    // `names`: the column names, by 0-based column; `shownName`: the input as messages name
-    // it; `firstLine`: the line number of the first data byte; `jobs`: threads that may
-    // format the output.
-    Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> names,
-           std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine,
-           unsigned jobs);
+    // `keyNames`, `valueNames`: the names of the key and value columns, in the order of the
+    // layout; `shownName`: the input as messages name it (escaped by shownName()); `firstLine`: the line number of the
+    // first data byte; `jobs`: threads that may format the output.
+    Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> keyNames,
+           std::vector<std::string> valueNames, std::string shownName, OutputSink& out,
+           Reporter& err, std::uint64_t firstLine, unsigned jobs);
 
     // Takes the next chunk result in input order. Returns false once --strict has stopped
     // at a bad row (that row reported, nothing after it).
@@ -50,7 +52,9 @@ class Merger {
 
     const AggOptions& _options;
     const RowLayout& _layout;
-    std::vector<std::string> _names;
+    std::vector<std::string> _keyNames;         // as the header writes them: unique, never empty
+    std::vector<std::string> _valueNames;       // the X of sum_X and the others, likewise
+    std::vector<std::string> _givenValueNames;  // as the input names them, for messages
     std::string _shownName;
     OutputSink& _out;
     Reporter& _err;

@@ -103,15 +103,37 @@ bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& 
         return false;
     }
     const RWZone& zone = *_layout.zone;
-    const std::int64_t utc =
-        time.hasOffset ? time.wall - time.offsetEast : zone.utcFromLocal(time.wall);
-    bool inRange = utc >= FIRST_UTC && utc - zone.offsetAt(utc) <= LAST_WALL;
+    std::int64_t utc = time.wall - time.offsetEast;
+    std::int64_t wall = time.wall;
+    if (time.hasOffset) {
+        wall = utc - zone.offsetAt(utc);
+    } else {
+        // A reading skipped when the clocks go forward maps to an instant that reads otherwise.
+        utc = zone.utcFromLocal(time.wall);
+        if (utc - zone.offsetAt(utc) != time.wall) {
+            reason = "time does not exist in the local zone (the clocks skip it): '" +
+                     shownField(text) + "'";
+            return false;
+        }
+    }
+    bool inRange = utc >= FIRST_UTC && wall <= LAST_WALL;
     if (inRange) {
-        const RWTime begin = _layout.period.calendarTruncate(
+        // An hour of the first day of the week or month is a label that need not exist on that
+        // day: it is built from the day and the row's hour, never read back from an instant.
+        const TimeAggregationType code = _layout.period.code();
+        const NqTimeAggregation period(code == WeekHour ? Week : code == MonthHour ? Month : code);
+        const RWTime begin = period.calendarTruncate(
             RWTime(static_cast<unsigned long>(utc + std::int64_t{RWTime::posixOffset})),
             _layout.startOfWeek);
         inRange = begin.isValid();
-        start = static_cast<std::int64_t>(begin.seconds()) - std::int64_t{RWTime::posixOffset};
+        const std::int64_t startUtc =
+            static_cast<std::int64_t>(begin.seconds()) - std::int64_t{RWTime::posixOffset};
+        start = startUtc - zone.offsetAt(startUtc);
+        if (code == WeekHour || code == MonthHour) {
+            using qelkit_internal::kSecondsPerDay;
+            start = qelkit_internal::floorDiv(start, kSecondsPerDay) * kSecondsPerDay +
+                    qelkit_internal::floorMod(wall, kSecondsPerDay) / 3600 * 3600;
+        }
     }
     if (!inRange) reason = "time outside the calendar: '" + shownField(text) + "'";
     return inRange;

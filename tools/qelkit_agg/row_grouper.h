@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // groupChunk: the work of one reading thread on one chunk of the input. It reads the records
 // whose first byte lies in the chunk, reports what is wrong with each bad row, and groups the
-// others by period start and key into a ChunkResult of its own. Line numbers in the result
-// count from the chunk's first byte; the merge adds the lines before it.
+// others by period and key into a ChunkResult of its own. A period is named by the wall-clock
+// reading of its start in the working zone, as seconds since 1970-01-01 counted as if UTC, so
+// two instants that read alike (the hour repeated when the clocks go back) share it. Line numbers
+// in the result count from the chunk's first byte; the merge adds the lines before it.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_ROW_GROUPER_H
 #define QELKIT_TOOLS_QELKIT_AGG_ROW_GROUPER_H
 
@@ -38,7 +40,7 @@ struct BadRow {
 
 struct GroupedRow {
     std::uint64_t line;
-    std::int64_t period;
+    std::int64_t period;  // wall-clock seconds, as in GroupTable
     std::uint32_t key;
 };
 

@@ -274,12 +274,17 @@ bool Run::setUp(const Preamble& pre) {
     _layout.timeField = static_cast<std::size_t>(_options.timeColumn) - 1;
     for (int k : keys) _layout.keyFields.push_back(static_cast<std::size_t>(k) - 1);
     for (int v : values) _layout.valueFields.push_back(static_cast<std::size_t>(v) - 1);
-    std::vector<std::string> names(needed);
-    for (std::size_t c = 0; c < needed; ++c)
-        names[c] =
-            _options.header && c < pre.names.size() ? pre.names[c] : "c" + std::to_string(c + 1);
-    _merger = std::make_unique<Merger>(_options, _layout, std::move(names), _shownName, _out, _err,
-                                       pre.lineBreaks + 1, _jobs);
+    // Names only for the columns used: a column number may be far beyond the others.
+    auto nameOf = [&](std::size_t field) {
+        return _options.header && field < pre.names.size() ? pre.names[field]
+                                                           : "c" + std::to_string(field + 1);
+    };
+    std::vector<std::string> keyNames, valueNames;
+    for (std::size_t k : _layout.keyFields) keyNames.push_back(nameOf(k));
+    for (std::size_t v : _layout.valueFields) valueNames.push_back(nameOf(v));
+    _merger =
+        std::make_unique<Merger>(_options, _layout, std::move(keyNames), std::move(valueNames),
+                                 _shownName, _out, _err, pre.lineBreaks + 1, _jobs);
     _merger->addBlankLines(pre.blankLines);
     return true;
 }

@@ -20,8 +20,8 @@
 enum AggStatus { kAggOk = 0, kAggBadRows = 1, kAggFailure = 2 };
 
 // The chunk size in bytes: 4 MiB, or QELKIT_AGG_CHUNK_SIZE when it holds a number from 1 to
-// 16 MiB (for tests that need many chunks from a small file; sums may then differ in the last
-// bits). Chunks stay shorter than the longest row.
+// 16 MiB (for tests that need many chunks from a small file; the output is the same, sums
+// included). Chunks stay shorter than the longest row.
 std::size_t aggChunkSize();
 
 // Reads the input of `options` (which passed parseAggOptions and names a file) and writes

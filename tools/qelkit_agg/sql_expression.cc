@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/qelkit_agg/sql_expression.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "qelkit/datetime/nq_period_sql.h"
+#include "qelkit/internal/ascii.h"
+#include "tools/qelkit_agg/output.h"
 
 namespace {
 
@@ -18,7 +23,61 @@ const DialectName DIALECTS[] = {{"oracle", NqPeriodSql::Oracle},
 const char* const DAY_NAMES[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                  "Friday", "Saturday", "Sunday"};
 
+bool plainPart(std::string_view part) {
+    if (part.empty() || qelkit_internal::isDigit(part[0])) return false;
+    for (const char c : part)
+        if (!qelkit_internal::isDigit(c) && c != '_' && !((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))
+            return false;
+    return true;
+}
+
+// A part that is quoted: not empty, and without a quote, backslash or control character, which
+// the dialects escape each in their own way or not at all.
+bool quotablePart(std::string_view part) {
+    if (part.empty()) return false;
+    for (const char c : part) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || c == '"' || c == '`' || c == '\\') return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool sqlIdentifier(const std::string& column, const std::string& dialect, std::string& text) {
+    const char quote = dialect == "clickhouse" ? '`' : '"';
+    text.clear();
+    std::size_t i = 0;
+    while (true) {
+        std::string_view part;
+        bool quoted = false;
+        if (i < column.size() && column[i] == '"') {
+            // A part the user quoted: its text up to the closing quote, which a dot or the end
+            // must follow.
+            const std::size_t close = column.find('"', i + 1);
+            if (close == std::string::npos) return false;
+            part = std::string_view(column).substr(i + 1, close - i - 1);
+            quoted = true;
+            i = close + 1;
+            if (i < column.size() && column[i] != '.') return false;
+        } else {
+            const std::size_t dot = std::min(column.find('.', i), column.size());
+            part = std::string_view(column).substr(i, dot - i);
+            i = dot;
+        }
+        if (!quoted && plainPart(part)) {
+            text.append(part);
+        } else {
+            if (!quotablePart(part)) return false;
+            text.push_back(quote);
+            text.append(part);
+            text.push_back(quote);
+        }
+        if (i == column.size()) return true;
+        text.push_back('.');
+        if (++i == column.size()) return false;
+    }
+}
 
 bool isSqlDialect(const std::string& name) {
     if (name == "to_char") return true;
@@ -31,12 +90,21 @@ bool sqlExpression(const std::string& column, TimeAggregationType period, int st
                    const std::string& dialect, std::string& text, std::string& note) {
     const NqTimeAggregation aggregation(period);
     const NqPeriodSql sql(period, startOfWeek);
-    const QelString qelColumn(column.c_str());
+    std::string identifier;
+    if (!sqlIdentifier(column, dialect, identifier)) {
+        text.clear();
+        note = "invalid column '" + shownField(column) +
+               "' for --sql: give a name or table.name whose parts are letters, digits and '_', "
+               "or quoted, without quotes, backslashes or control characters";
+        return false;
+    }
+    const QelString qelColumn(identifier.c_str());
     QelString expression;
     if (dialect == "to_char") {
-        // The classic text has no format for All Hours: "Unrecognized Frequency" is none.
+        // The classic text has no format for All Hours: "Unrecognized Frequency" is none. The
+        // column is parenthesised as the other dialects do it.
         if (aggregation.oracleDateFormat() != "'Unrecognized Frequency'")
-            expression = aggregation.oracleToChar(qelColumn);
+            expression = aggregation.oracleToChar(QelString(("(" + identifier + ")").c_str()));
     } else {
         for (const DialectName& d : DIALECTS)
             if (dialect == d.name) expression = sql.periodStart(qelColumn, d.dialect);

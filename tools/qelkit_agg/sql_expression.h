@@ -13,10 +13,18 @@
 // classic text of NqTimeAggregation::oracleToChar.
 bool isSqlDialect(const std::string& name);
 
-// Sets `text` to the expression for `column`, `period` and weeks starting on `startOfWeek`
-// (1 Monday .. 7 Sunday) in `dialect`, and `note` to a warning (without the program name) when
-// the text groups otherwise than the tool, else to "". Returns false, with the reason in `note`
-// and `text` empty, when the dialect cannot express the period.
+// Sets `text` to `column` as an SQL identifier of `dialect`: a name, or names joined by '.'
+// (table.column). A part made of ASCII letters, digits and '_' that does not start with a digit
+// is written as it is (the database folds its case as usual); any other part, or one the user
+// enclosed in '"', is quoted ("part", or `part` for clickhouse). Returns false for an empty
+// part, an unclosed quote, or a quoted part holding '"', '`', a backslash or a control character.
+bool sqlIdentifier(const std::string& column, const std::string& dialect, std::string& text);
+
+// Sets `text` to the expression for `column` (as sqlIdentifier writes it), `period` and weeks
+// starting on `startOfWeek` (1 Monday .. 7 Sunday) in `dialect`, and `note` to a warning (without
+// the program name) when the text groups otherwise than the tool, else to "". Returns false, with
+// the reason in `note` and `text` empty, when the dialect cannot express the period or `column` is
+// no identifier.
 bool sqlExpression(const std::string& column, TimeAggregationType period, int startOfWeek,
                    const std::string& dialect, std::string& text, std::string& note);
 

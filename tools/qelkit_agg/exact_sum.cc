@@ -1,0 +1,230 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "tools/qelkit_agg/exact_sum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+using Int128 = ExactSum::Int128;
+using UInt128 = ExactSum::UInt128;
+
+// A two's complement fixed-point integer whose bit 0 weighs 2^-1074, the smallest double: 35
+// words hold 2^64 values of magnitude below 2^1024 with room to spare.
+struct ExactSum::Wide {
+    static constexpr int LOW = -1074;
+    static constexpr std::size_t WORDS = 35;
+    std::uint64_t word[WORDS] = {};
+
+    // Adds magnitude * 2^exponent (exponent >= LOW), or subtracts it when `negative`; the
+    // carry or borrow runs only as far as it must.
+    void add(UInt128 magnitude, std::int64_t exponent, bool negative) noexcept {
+        const auto bit = static_cast<std::size_t>(exponent - LOW);
+        const unsigned s = bit % 64;
+        const auto lo = static_cast<std::uint64_t>(magnitude);
+        const auto hi = static_cast<std::uint64_t>(magnitude >> 64);
+        const std::uint64_t part[3] = {lo << s, s == 0 ? hi : hi << s | lo >> (64 - s),
+                                       s == 0 ? 0 : hi >> (64 - s)};
+        std::uint64_t carry = 0;
+        for (std::size_t j = 0, i = bit / 64; i < WORDS && (j < 3 || carry != 0); ++j, ++i) {
+            const std::uint64_t p = j < 3 ? part[j] : 0;
+            const std::uint64_t w = word[i];
+            if (negative) {
+                word[i] = w - p - carry;
+                carry = (w < p || w - p < carry) ? 1 : 0;
+            } else {
+                word[i] = w + p + carry;
+                carry = (word[i] < w || (carry != 0 && word[i] == w)) ? 1 : 0;
+            }
+        }
+    }
+    void add(const Wide& other) noexcept {
+        std::uint64_t carry = 0;
+        for (std::size_t i = 0; i < WORDS; ++i) {
+            const std::uint64_t w = word[i];
+            word[i] = w + other.word[i] + carry;
+            carry = (word[i] < w || (carry != 0 && word[i] == w)) ? 1 : 0;
+        }
+    }
+};
+
+namespace {
+
+int leadingZeros(UInt128 x) noexcept {
+    const auto hi = static_cast<std::uint64_t>(x >> 64);
+    return hi != 0 ? __builtin_clzll(hi) : 64 + __builtin_clzll(static_cast<std::uint64_t>(x));
+}
+
+// (magnitude + f) * 2^exponent with f in [0, 1) and f > 0 exactly when `sticky`, rounded to
+// the nearest double, ties to even. When `sticky`, `magnitude` must have at least 55 bits.
+double roundScaled(UInt128 magnitude, std::int64_t exponent, bool sticky, bool negative) noexcept {
+    const double sign = negative ? -1.0 : 1.0;
+    if (magnitude == 0) return 0.0;
+    const int top = 127 - leadingZeros(magnitude);
+    if (top + exponent > 1023) return sign * std::numeric_limits<double>::infinity();
+    // The lowest bit kept: 53 bits, fewer where the result is subnormal.
+    const std::int64_t cut = std::max<std::int64_t>(top - 52, -1074 - exponent);
+    if (cut <= 0)
+        return sign * std::ldexp(static_cast<double>(static_cast<std::uint64_t>(magnitude)),
+                                 static_cast<int>(exponent));
+    const UInt128 kept = cut >= 128 ? 0 : magnitude >> cut;
+    const bool half = cut <= 128 && ((magnitude >> (cut - 1)) & 1) != 0;
+    const bool below =
+        sticky || (cut > 128 ? true : (magnitude & ((UInt128{1} << (cut - 1)) - 1)) != 0);
+    const auto rounded =
+        static_cast<std::uint64_t>(kept) + (half && (below || (kept & 1) != 0) ? 1 : 0);
+    return sign * std::ldexp(static_cast<double>(rounded), static_cast<int>(cut + exponent));
+}
+
+}  // namespace
+
+ExactSum::ExactSum() noexcept = default;
+ExactSum::ExactSum(ExactSum&&) noexcept = default;
+ExactSum& ExactSum::operator=(ExactSum&&) noexcept = default;
+ExactSum::~ExactSum() = default;
+
+void ExactSum::addOther(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+    const std::int64_t sign = static_cast<std::int64_t>(bits) >> 63;  // 0 or -1
+    const std::int64_t magnitude =
+        static_cast<std::int64_t>(bits & MANTISSA_MASK) | std::int64_t{biased != 0} << 52;
+    const std::int64_t mantissa = (magnitude ^ sign) - sign;
+    const int exponent = biased - 1075 + (biased == 0 ? 1 : 0);
+    // Out of range for an empty or a wide sum: their exponents lie far from any value's.
+    const auto shift = static_cast<unsigned>(exponent - _exponent);
+    Int128 sum;
+    if (shift <= 64 &&
+        !__builtin_add_overflow(
+            _small, static_cast<Int128>(static_cast<UInt128>(Int128{mantissa}) << shift), &sum)) {
+        _small = sum;
+        return;
+    }
+    addSlow(mantissa, exponent);
+}
+
+void ExactSum::setExponent(int exponent) noexcept {
+    _exponent = exponent;
+    _scale = exponent >= -1023 && exponent <= 0 ? std::ldexp(1.0, -exponent)
+                                                : std::numeric_limits<double>::quiet_NaN();
+}
+
+void ExactSum::addSlow(std::int64_t mantissa, int exponent) {
+    if (mantissa == 0 || (!_wide && addSmall(mantissa, exponent))) return;
+    if (!_wide) widen();
+    const bool negative = mantissa < 0;
+    _wide->add(static_cast<UInt128>(negative ? -mantissa : mantissa), exponent, negative);
+}
+
+bool ExactSum::addSmall(Int128 value, int exponent) noexcept {
+    if (_exponent == EMPTY) {
+        // A first value (a mantissa, below 2^53) starts with a margin; a sum merged into an
+        // empty one is taken as it is.
+        const bool mantissa = value == static_cast<std::int64_t>(value);
+        const int margin = mantissa ? std::min(MARGIN, exponent - Wide::LOW) : 0;
+        _small = static_cast<Int128>(static_cast<UInt128>(value) << margin);
+        setExponent(exponent - margin);
+        return true;
+    }
+    // Brings the term with the larger exponent down to the smaller one, if it fits.
+    auto scaled = [](Int128 x, int by, Int128& out) {
+        if (by >= 127) return x == 0 ? (out = 0, true) : false;
+        out = static_cast<Int128>(static_cast<UInt128>(x) << by);
+        return (out >> by) == x;
+    };
+    Int128 a = 0, b = 0, sum = 0;
+    const int low = std::min(exponent, _exponent);
+    if (!scaled(_small, _exponent - low, a) || !scaled(value, exponent - low, b) ||
+        __builtin_add_overflow(a, b, &sum))
+        return false;
+    _small = sum;
+    if (low != _exponent) setExponent(low);
+    return true;
+}
+
+void ExactSum::widen() {
+    _wide = std::make_unique<Wide>();
+    if (_exponent != EMPTY) {
+        const bool negative = _small < 0;
+        _wide->add(negative ? -static_cast<UInt128>(_small) : static_cast<UInt128>(_small),
+                   _exponent, negative);
+    }
+    _small = 0;
+    setExponent(WIDE);
+}
+
+void ExactSum::merge(const ExactSum& other) {
+    if (!other._wide) {
+        if (other._exponent == EMPTY || (!_wide && addSmall(other._small, other._exponent))) return;
+        if (!_wide) widen();
+        const bool negative = other._small < 0;
+        _wide->add(
+            negative ? -static_cast<UInt128>(other._small) : static_cast<UInt128>(other._small),
+            other._exponent, negative);
+        return;
+    }
+    if (!_wide) widen();
+    _wide->add(*other._wide);
+}
+
+void ExactSum::parts(UInt128& top, std::int64_t& exponent, bool& sticky,
+                     bool& negative) const noexcept {
+    sticky = false;
+    if (!_wide) {
+        negative = _small < 0;
+        top = negative ? -static_cast<UInt128>(_small) : static_cast<UInt128>(_small);
+        exponent = _exponent;
+        return;
+    }
+    constexpr std::size_t WORDS = Wide::WORDS;
+    std::uint64_t w[WORDS];
+    negative = _wide->word[WORDS - 1] >> 63 != 0;
+    std::uint64_t carry = 1;
+    for (std::size_t i = 0; i < WORDS; ++i) {
+        w[i] = negative ? ~_wide->word[i] + carry : _wide->word[i];
+        if (negative) carry = carry != 0 && w[i] == 0 ? 1 : 0;
+    }
+    std::size_t t = WORDS;
+    while (t > 0 && w[t - 1] == 0) --t;
+    exponent = Wide::LOW;
+    if (t <= 2) {
+        top = UInt128{t >= 2 ? w[1] : 0} << 64 | (t >= 1 ? w[0] : 0);
+        return;
+    }
+    const std::size_t highest =
+        64 * (t - 1) + 63 - static_cast<std::size_t>(__builtin_clzll(w[t - 1]));
+    const std::size_t lowest = highest - 127;
+    const std::size_t i = lowest / 64;
+    const unsigned s = lowest % 64;
+    auto at = [&w](std::size_t k) { return k < WORDS ? w[k] : 0; };
+    const std::uint64_t lo = s == 0 ? at(i) : at(i) >> s | at(i + 1) << (64 - s);
+    const std::uint64_t hi = s == 0 ? at(i + 1) : at(i + 1) >> s | at(i + 2) << (64 - s);
+    top = UInt128{hi} << 64 | lo;
+    exponent += static_cast<std::int64_t>(lowest);
+    sticky = s != 0 && (w[i] & ((std::uint64_t{1} << s) - 1)) != 0;
+    for (std::size_t k = 0; k < i && !sticky; ++k) sticky = w[k] != 0;
+}
+
+double ExactSum::value() const noexcept {
+    UInt128 top = 0;
+    std::int64_t exponent = 0;
+    bool sticky = false, negative = false;
+    parts(top, exponent, sticky, negative);
+    return roundScaled(top, exponent, sticky, negative);
+}
+
+double ExactSum::mean(std::uint64_t count) const noexcept {
+    UInt128 top = 0;
+    std::int64_t exponent = 0;
+    bool sticky = false, negative = false;
+    parts(top, exponent, sticky, negative);
+    if (top == 0) return 0.0;
+    // With the dividend's top bit at 127 the quotient has at least 64 bits, more than the 53
+    // kept and the rounding bit; the remainder and the dropped bits only tell above from equal.
+    const int z = leadingZeros(top);
+    top <<= z;
+    exponent -= z;
+    const UInt128 quotient = top / count;
+    return roundScaled(quotient, exponent, sticky || quotient * count != top, negative);
+}
