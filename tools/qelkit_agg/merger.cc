@@ -65,24 +65,6 @@ void makeUnique(std::vector<std::string>& keys, std::vector<std::string>& values
     }
 }
 
-// `text` with every control byte left in it written as \xHH, so that a message stays one line
-// whatever the input held (the fields it quotes have their tabs and line breaks escaped).
-std::string oneLine(std::string text) {
-    static const char HEX[] = "0123456789ABCDEF";
-    std::string line;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F) {
-            line.push_back(c);
-            continue;
-        }
-        line += "\\x";
-        line.push_back(HEX[u >> 4]);
-        line.push_back(HEX[u & 15]);
-    }
-    return line;
-}
-
 }  // namespace
 
 Merger::Merger(const AggOptions& options, const RowLayout& layout,

@@ -21,8 +21,8 @@
 class Merger {
   public:
     // `keyNames`, `valueNames`: the names of the key and value columns, in the order of the
-    // layout; `shownName`: the input as messages name it (escaped by shownName()); `firstLine`: the line number of the
-    // first data byte; `jobs`: threads that may format the output.
+    // layout; `shownName`: the input as messages name it (escaped by shownName()); `firstLine`: the
+    // line number of the first data byte; `jobs`: threads that may format the output.
     Merger(const AggOptions& options, const RowLayout& layout, std::vector<std::string> keyNames,
            std::vector<std::string> valueNames, std::string shownName, OutputSink& out,
            Reporter& err, std::uint64_t firstLine, unsigned jobs);

@@ -3,30 +3,30 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 #include "tools/qelkit_agg/output.h"
 
-std::string shownName(const std::string& name) {
-    static const char HEX[] = "0123456789abcdef";
-    std::string shown;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            shown += "\\\\";
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            shown += "\\x";
-            shown.push_back(HEX[byte >> 4]);
-            shown.push_back(HEX[byte & 15]);
-        } else {
-            shown.push_back(c);
+std::string oneLine(std::string text) {
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string line;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            line.push_back(c);
+            continue;
         }
+        line += "\\x";
+        line.push_back(HEX[u >> 4]);
+        line.push_back(HEX[u & 15]);
     }
-    return shown;
+    return line;
+}
+
+std::string shownName(const std::string& name) {
+    std::string shown;
+    appendField(shown, name, OutputFormat::Tsv);
+    return oneLine(std::move(shown));
 }
 
 void Reporter::write(const std::string& text) noexcept {

@@ -10,6 +10,9 @@
 // `name` (of a file) as messages show it, on one line: a backslash as \\, a line feed as \n,
 // a carriage return as \r, a tab as \t, other control bytes as \xHH.
 std::string shownName(const std::string& name);
+// `text` with every control byte left in it written as \xHH, so that a message stays one line
+// whatever the input held (the fields it quotes have their tabs and line breaks escaped).
+std::string oneLine(std::string text);
 
 class Reporter {
   public:
