@@ -74,13 +74,13 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
                        "in.csv:2: a quoted field is not closed at the end of the data"]),
     # The classic text keeps Sunday weeks and whole minutes: other weeks and 2-30 minute periods
     # are printed with a warning; All Hours has no format. The other dialects group every period.
-    "sql_day": ("agg --sql=ts --period=day", None, 0, "to_char(ts, 'YYYY-MM-DD')\n", []),
+    "sql_day": ("agg --sql=ts --period=day", None, 0, "to_char((ts), 'YYYY-MM-DD')\n", []),
     "sql_week_warning": (
-        "agg --sql=ts -p week --week-start=Monday", None, 0, "to_char(ts+1, 'IYYY-IW')\n",
+        "agg --sql=ts -p week --week-start=Monday", None, 0, "to_char((ts)+1, 'IYYY-IW')\n",
         ["warning: this to_char expression does not group rows as the Week periods of qelkit-agg"
          " with weeks starting on Monday do; --dialect oracle writes one that does"]),
     "sql_minutes_warning": (
-        "agg --sql=ts -p '15 minute'", None, 0, "to_char(ts, 'YYYY-MM-DD HH24:MI')\n",
+        "agg --sql=ts -p '15 minute'", None, 0, "to_char((ts), 'YYYY-MM-DD HH24:MI')\n",
         ["warning: this to_char expression does not group rows as the Fifteen Minute periods of"
          " qelkit-agg do; --dialect oracle writes one that does"]),
     "sql_all_hours_refused": ("agg --sql=ts -p 'all hours'", None, 2, "",
@@ -121,7 +121,7 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
         f"2026-03-02 10:00:00,{v}\n" for v in ("1", "1e100", "1", "-1e100")), 0,
         H2 + "2026-03-02 10:00:00\t4\t2\t-1e+100\t1e+100\t0.5\n", []),
     "sum_overflow": ("agg -p hour in.csv", "2026-03-02 10:00:00,1e308\n" * 2, 0,
-                     H2 + "2026-03-02 10:00:00\t2\tinf\t1e+308\t1e+308\tinf\n",
+                     H2 + "2026-03-02 10:00:00\t2\tinf\t1e+308\t1e+308\t1e+308\n",
                      ["the sum of column 2 ('c2') overflowed to infinity in 1 group"]),
     "sum_overflow_many_groups": (
         "agg -j 1 -k 2 -p hour in.csv >/dev/null && agg -j 2 -k 2 -p hour in.csv >/dev/null",

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/qelkit_agg/agg_options.h"
+#include "tools/qelkit_agg/output.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -45,11 +48,13 @@ TEST(AggOptions, ReadsEveryFormAndNamesTheFirstProblem) {
         {"--delim=| --ti 2 --ke=1 --val=3 --per=month f", "| t2 k1 v3 Month f"},
         {"f -p none -t 4", ", t4 k v None f"},
         {"-p year -- -odd-name", ", t1 k v Year -odd-name"},
-        {"-t 2147483647 -p day f", ", t2147483647 k v Day f"},
+        {"-t 1000000 -p day f", ", t1000000 k v Day f"},
+        {"-t 1000001 -p day f",
+         "invalid time column '1000001': give a column number from 1 to 1000000"},
         {"-p hour -", ", t1 k v Hour -"},
         {"-d ~ -p hour f", "invalid delimiter ''"},
-        {"-d \n -p hour f", "invalid delimiter '\n'"},
-        {"-d \r -p hour f", "invalid delimiter '\r': give one character, or \\t or tab for a tab"},
+        {"-d \n -p hour f", "invalid delimiter '\\n'"},
+        {"-d \r -p hour f", "invalid delimiter '\\r': give one character, or \\t or tab for a tab"},
         {"-d \" -p hour f", "the delimiter '\"' needs --no-quotes"},
         {"-t 0 -p hour f", "invalid time column '0'"},
         {"-t -1 -p hour f", "invalid time column '-1'"},
@@ -113,6 +118,22 @@ TEST(AggOptions, PeriodNamesAreExact) {
         TimeAggregationType got = Year;
         EXPECT_FALSE(periodFromName(text, got)) << text;
     }
+}
+
+// Every byte arrives through a pipe, down to a single one (no output of the tool is one byte
+// long); a bad descriptor gives its errno.
+TEST(WriteFully, WritesEveryByteOrGivesTheError) {
+    for (const std::string text : {"x", "two\nlines\n"}) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        EXPECT_EQ(writeFully(fds[1], text.data(), text.size()), 0);
+        ::close(fds[1]);
+        char got[16];
+        const ssize_t n = ::read(fds[0], got, sizeof got);
+        ::close(fds[0]);
+        EXPECT_EQ(std::string(got, n > 0 ? static_cast<std::size_t>(n) : 0), text);
+    }
+    EXPECT_EQ(writeFully(-1, "x", 1), EBADF);
 }
 
 }  // namespace
