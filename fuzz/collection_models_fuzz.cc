@@ -15,6 +15,7 @@
 #include <set>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/collections/incrementer.h"
 #include "qelkit/collections/qel_ordered.h"
 #include "qelkit/collections/qel_resize_hash_table.h"
@@ -25,10 +26,6 @@
 #include "tests/collections/live_item.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 enum Order { kAtTheEnd, kByValue, kByAddress, kUnordered };
 

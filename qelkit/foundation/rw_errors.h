@@ -65,14 +65,14 @@ class QELKIT_API RWExternalErr : public RWxmsg {
 };
 
 // Throw a copy of the argument with its static type.
-[[noreturn]] void RWThrow(const RWInternalErr& err);
-[[noreturn]] void RWThrow(const RWBoundsErr& err);
-[[noreturn]] void RWThrow(const RWExternalErr& err);
+[[noreturn]] QELKIT_API void RWThrow(const RWInternalErr& err);
+[[noreturn]] QELKIT_API void RWThrow(const RWBoundsErr& err);
+[[noreturn]] QELKIT_API void RWThrow(const RWExternalErr& err);
 
 #define RWTHROW(a) RWThrow(a)
 
 // Throws RWBoundsErr for `index` against a valid range of `length` elements; `what` names the
 // operation in the message.
-[[noreturn]] void rwThrowBounds(const char* what, std::size_t index, std::size_t length);
+[[noreturn]] QELKIT_API void rwThrowBounds(const char* what, std::size_t index, std::size_t length);
 
 #endif  // QELKIT_FOUNDATION_RW_ERRORS_H

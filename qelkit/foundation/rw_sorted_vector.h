@@ -59,7 +59,7 @@ typedef RWOrderedIterator RWSortedVectorIterator;
 // Binary search for `key` among `nelem` elements of `width` bytes at `base`, sorted by `cmp`,
 // called as cmp(key, element). Hit: true and `idx` of some element comparing 0 (not necessarily
 // the first). Miss: false and `idx` = number of elements less than key (the insertion point).
-bool rwBSearch(const void* key, const void* base, std::size_t nelem, std::size_t width,
-               int (*cmp)(const void*, const void*), std::size_t& idx);
+QELKIT_API bool rwBSearch(const void* key, const void* base, std::size_t nelem, std::size_t width,
+                          int (*cmp)(const void*, const void*), std::size_t& idx);
 
 #endif  // QELKIT_FOUNDATION_RW_SORTED_VECTOR_H
