@@ -14,15 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "tools/qelkit_agg/csv_reader.h"
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, std::size_t size) {
     if (size < 1) return 0;

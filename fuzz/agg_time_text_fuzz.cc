@@ -7,16 +7,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/internal/calendar.h"
 #include "tools/qelkit_agg/time_text.h"
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(input), size);

@@ -13,30 +13,19 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/foundation/rw_cstring.h"
 
 namespace {
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
 const std::string kAlphabet("aAzZ@[`{ \0\xff", 11);
 
-struct Reader {
-    const std::uint8_t* p;
-    std::size_t n;
-    std::uint8_t next() {
-        if (n == 0) return 0;
-        --n;
-        return *p++;
-    }
-    std::string text(std::size_t max) {
-        std::string t(next() % (max + 1), ' ');
-        for (char& c : t) c = kAlphabet[next() % kAlphabet.size()];
-        return t;
-    }
-};
+// Up to max bytes of the alphabet, the count first.
+std::string text(Input& in, std::size_t max) {
+    std::string t(in.next() % (max + 1), ' ');
+    for (char& c : t) c = kAlphabet[in.next() % kAlphabet.size()];
+    return t;
+}
 
 std::string bytes(const RWCString& s) { return std::string(s.data(), s.length()); }
 
@@ -53,15 +42,15 @@ std::size_t npos(std::size_t found) { return found == std::string::npos ? RW_NPO
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Reader in{data, size};
-    std::string ref = in.text(20);
+    Input in{data, size};
+    std::string ref = text(in, 20);
     RWCString s(ref.data(), ref.size());
     while (in.n > 0) {
         const RWCString before = s;  // shares the bytes until s is written
         const std::string beforeRef = ref;
         const std::uint8_t op = in.next();
         const std::size_t pos = in.next() % (ref.size() + 1), n = in.next() % 9;
-        const std::string arg = in.text(6);
+        const std::string arg = text(in, 6);
         const std::size_t clipped = std::min(n, ref.size() - pos);
         switch (op % 10) {
             case 0:

@@ -14,15 +14,12 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
 #include "tests/records/reference_splitter.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 // An in-memory file reachable by path, so no temporary files pile up.
 int memoryFile(const uint8_t* data, std::size_t size) {

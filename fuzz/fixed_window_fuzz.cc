@@ -9,13 +9,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/datetime/qel_locale_snapshot.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 unsigned referenceValue(const char* text) {
     char* end = nullptr;

@@ -11,14 +11,11 @@
 #include <ctime>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/datetime/get_date.h"
 #include "qelkit/foundation/nq_trace.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 void checkConsistent(const GetDate& g) {
     const RWTime t = g.time();

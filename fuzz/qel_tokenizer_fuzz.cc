@@ -14,14 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/foundation/rw_ctokenizer.h"
 #include "qelkit/strings/etoken.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 std::string bytes(const RWCSubString& s) {
     return std::string(RWCConstSubString(s).data(), s.length());

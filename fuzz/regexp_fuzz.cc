@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/foundation/rw_cregexp.h"
 #include "qelkit/foundation/rw_cstring.h"
 
@@ -120,10 +121,6 @@ std::vector<long> referenceEnds(const RefPattern& pat, const unsigned char* s, s
         later.swap(here);
     }
     return result;
-}
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
 }
 
 }  // namespace

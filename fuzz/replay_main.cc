@@ -3,17 +3,14 @@
 //
 //   <target>_replay [--seeded N] <file or directory>...
 //
-// Each file is passed to LLVMFuzzerTestOneInput once (a directory: its regular files in name
-// order). --seeded N then adds N inputs derived from those files by a fixed-seed generator (bit
-// flips, inserted and erased bytes, truncations, splices), so every run sees the same inputs.
-// The input under test is kept where a fatal-signal handler and the sanitizers' death callback
-// can print it, so a failing run names the input that broke it. Exit status: 0 when every input
-// passed, 2 on a bad command line or an unreadable file.
+// Each file (a directory: its regular files in name order) is passed to LLVMFuzzerTestOneInput
+// once; then N inputs derived from them by a fixed-seed generator (bit flips, inserted and
+// erased bytes, truncations, splices), the same in every run. A fatal signal or a sanitizer's
+// report first prints the name of the input under test. Exit status 2: unreadable arguments.
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,36 +21,27 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
-
-// UBSan's runtime keeps its own death callbacks: have it abort instead of exiting quietly, so
-// the SIGABRT handler below names the input. UBSAN_OPTIONS still overrides this.
+// UBSan aborts instead of exiting quietly, so the SIGABRT handler names the input.
 extern "C" const char* __ubsan_default_options() { return "abort_on_error=1"; }
 
 namespace {
 
-// The name of the input under test, written before each call and read by the handlers.
-char gCurrent[512];
+char gCurrent[512];  // "replay: failing input: <name>\n", written before each call
 std::size_t gCurrentLength = 0;
-
 constexpr int kFatalSignals[] = {SIGILL, SIGABRT, SIGSEGV, SIGBUS, SIGFPE};
 struct sigaction gPrevious[std::size(kFatalSignals)];
 
 void printCurrent() {
-    static const char prefix[] = "replay: failing input: ";
-    if (write(STDERR_FILENO, prefix, sizeof prefix - 1) < 0) return;
     if (write(STDERR_FILENO, gCurrent, gCurrentLength) < 0) return;
-    if (write(STDERR_FILENO, "\n", 1) < 0) return;
 }
 
-// Prints the input, puts back the handler that was there before (a sanitizer's, or the
-// default) and lets it act: a fault re-executes the faulting instruction, anything else is
-// raised again.
+// Names the input, puts back the handler that was there before and lets it act: a fault
+// re-executes the faulting instruction, an abort is raised again.
 void onFatalSignal(int sig) {
     printCurrent();
     for (std::size_t i = 0; i < std::size(kFatalSignals); ++i)
@@ -61,13 +49,10 @@ void onFatalSignal(int sig) {
     if (sig == SIGABRT) raise(sig);
 }
 
-void setCurrent(const std::string& name) {
-    gCurrentLength = std::min(name.size(), sizeof gCurrent - 1);
-    std::memcpy(gCurrent, name.data(), gCurrentLength);
-}
-
 void run(const std::string& name, const std::string& bytes) {
-    setCurrent(name);
+    const std::string line = "replay: failing input: " + name.substr(0, 400) + "\n";
+    gCurrentLength = line.size();
+    std::memcpy(gCurrent, line.data(), line.size());
     // A buffer of exactly the input's size, so a sanitizer sees any read past its end.
     const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[bytes.size()]);
     std::memcpy(copy.get(), bytes.data(), bytes.size());
@@ -80,80 +65,44 @@ std::string derive(std::mt19937& rng, const std::vector<std::string>& corpus) {
     std::string s = corpus.empty() ? std::string() : corpus[below(corpus.size())];
     for (std::size_t edits = 1 + below(4); edits > 0; --edits) {
         const char byte = static_cast<char>(rng());
-        switch (rng() % 5) {
-            case 0:
-                if (!s.empty()) s[below(s.size())] ^= static_cast<char>(1u << below(8));
-                break;
-            case 1:
-                s.insert(below(s.size() + 1), 1, byte);
-                break;
-            case 2:
-                if (!s.empty()) s.erase(below(s.size()), 1 + below(4));
-                break;
-            case 3:
-                s.resize(below(s.size() + 1));
-                break;
-            default:
-                if (!corpus.empty()) {
-                    const std::string& other = corpus[below(corpus.size())];
-                    const std::size_t from = below(other.size() + 1);
-                    s.insert(below(s.size() + 1), other, from, 1 + below(16));
-                }
+        const unsigned kind = rng() % 5;
+        if (kind == 0 && !s.empty()) s[below(s.size())] ^= static_cast<char>(1u << below(8));
+        if (kind == 1) s.insert(below(s.size() + 1), 1, byte);
+        if (kind == 2 && !s.empty()) s.erase(below(s.size()), 1 + below(4));
+        if (kind == 3) s.resize(below(s.size() + 1));
+        if (kind == 4 && !corpus.empty()) {
+            const std::string& other = corpus[below(corpus.size())];
+            const std::size_t from = below(other.size() + 1);
+            s.insert(below(s.size() + 1), other, from, 1 + below(16));
         }
     }
-    if (s.size() > 4096) s.resize(4096);
+    s.resize(std::min<std::size_t>(s.size(), 4096));
     return s;
-}
-
-bool readFile(const std::filesystem::path& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad() && in.is_open();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string program = std::filesystem::path(argv[0]).filename().string();
     std::size_t seeded = 0;
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--seeded" && i + 1 < argc) {
-            char* end = nullptr;
-            seeded = std::strtoul(argv[++i], &end, 10);
-            if (*end != '\0' || argv[i][0] == '-') {
-                std::fprintf(stderr, "%s: --seeded needs a count, not \"%s\"\n", program.c_str(),
-                             argv[i]);
-                return 2;
-            }
-            continue;
-        }
         std::error_code error;
-        if (std::filesystem::is_directory(arg, error)) {
+        if (std::strcmp(argv[i], "--seeded") == 0 && i + 1 < argc) {
+            seeded = std::strtoul(argv[++i], nullptr, 10);
+        } else if (std::filesystem::is_directory(argv[i], error)) {
             std::vector<std::filesystem::path> entries;
-            for (const auto& entry : std::filesystem::directory_iterator(arg, error))
+            for (const auto& entry : std::filesystem::directory_iterator(argv[i], error))
                 if (entry.is_regular_file()) entries.push_back(entry.path());
             std::sort(entries.begin(), entries.end());
             files.insert(files.end(), entries.begin(), entries.end());
         } else {
-            files.emplace_back(arg);
+            files.emplace_back(argv[i]);
         }
-        if (error) {
-            std::fprintf(stderr, "%s: %s: %s\n", program.c_str(), arg.c_str(),
-                         error.message().c_str());
-            return 2;
-        }
+        if (error) return std::fprintf(stderr, "%s: %s\n", argv[i], error.message().c_str()), 2;
     }
-    if (files.empty() && seeded == 0) {
-        std::fprintf(stderr, "usage: %s [--seeded N] <file or directory>...\n", program.c_str());
-        return 2;
-    }
-
     for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
         struct sigaction action {};
         action.sa_handler = onFatalSignal;
-        sigemptyset(&action.sa_mask);
         sigaction(kFatalSignals[i], &action, &gPrevious[i]);
     }
     if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(printCurrent);
@@ -161,17 +110,14 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> corpus;
     for (const auto& path : files) {
-        std::string bytes;
-        if (!readFile(path, bytes)) {
-            std::fprintf(stderr, "%s: cannot read %s\n", program.c_str(), path.c_str());
-            return 2;
-        }
-        run(path.string(), bytes);
-        corpus.push_back(std::move(bytes));
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return std::fprintf(stderr, "cannot read %s\n", path.c_str()), 2;
+        corpus.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        run(path.string(), corpus.back());
     }
     std::mt19937 rng(20261206);
     for (std::size_t i = 0; i < seeded; ++i)
         run("seeded #" + std::to_string(i), derive(rng, corpus));
-    std::printf("%s: %zu inputs passed\n", program.c_str(), files.size() + seeded);
+    std::printf("%zu inputs passed\n", files.size() + seeded);
     return 0;
 }

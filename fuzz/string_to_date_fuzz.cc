@@ -12,16 +12,13 @@
 #include <ctime>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/datetime/nq_string_to_date.h"
 #include "qelkit/foundation/nq_trace.h"
 #include "qelkit/foundation/rw_ctokenizer.h"
 #include "qelkit/records/nq_exception.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 void discard(const char*, const char*) {}
 

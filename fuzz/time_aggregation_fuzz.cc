@@ -10,15 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/foundation/nq_trace.h"
 #include "qelkit/foundation/rw_zone.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 // Reads n little-endian bytes from the input, zero past its end.
 std::uint64_t take(const std::uint8_t*& data, std::size_t& size, std::size_t n) {

@@ -13,14 +13,11 @@
 #include <map>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/foundation/rw_errors.h"
 #include "qelkit/foundation/rw_tval_hash_map.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 // Keys 50 apart share a hash code, so the map must tell them apart by equality alone.
 struct Colliding {

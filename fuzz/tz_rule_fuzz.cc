@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "qelkit/foundation/internal/tz_rule.h"
 #include "qelkit/foundation/internal/tz_zone.h"
 #include "qelkit/internal/calendar.h"
@@ -20,10 +21,6 @@ using qelkit_internal::daysFromCivil;
 using qelkit_internal::TzRule;
 using qelkit_internal::TzSpan;
 using qelkit_internal::TzZone;
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 void compareAt(const TzZone& zone, std::int64_t t) {
     const std::time_t tt = static_cast<std::time_t>(t);

@@ -13,20 +13,15 @@
 namespace {
 
 using Found = std::pair<std::size_t, std::size_t>;  // position, length
-const Found kNone{RW_NPOS, 0};
-
 Found search(const RWCRegexp& re, const std::string& subject, std::size_t start = 0) {
     std::size_t len = 99;
     const std::size_t pos = re.index(RWCString(subject.data(), subject.size()), &len, start);
     return {pos, len};
 }
 
-TEST(RWCRegexp, MalformedOrOverlongPatternsFindNothing) {
-    for (const char* pattern : {"[abc", "[]", "*a", "^*", "a**", "abc\\", "[z-a]", "[a\\"}) {
-        const RWCRegexp re(pattern);
-        EXPECT_EQ(re.status(), RWCRegexp::ILLEGAL) << pattern;
-        EXPECT_EQ(search(re, "abc[]*+?\\"), kNone) << pattern;
-    }
+// Which patterns are legal, and what a search finds, is the regexp fuzz target's (its corpus
+// holds the malformed patterns); the length limit lies beyond its inputs.
+TEST(RWCRegexp, PatternsBeyondMaxAtomsAreTooLong) {
     EXPECT_EQ(RWCRegexp(RWCString('a', RWCRegexp::maxAtoms)).status(), RWCRegexp::OK);
     EXPECT_EQ(RWCRegexp(RWCString('a', RWCRegexp::maxAtoms + 1)).status(), RWCRegexp::TOOLONG);
 }

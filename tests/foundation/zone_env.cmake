@@ -2,7 +2,7 @@
 # RWZone::os() reads TZ once per process: one executable per zone checks it against glibc.
 # Lord Howe shifts by 30 minutes, Kathmandu sits at +05:45 with no daylight time; then a POSIX
 # rule, and two values that name a daylight time without rules, which glibc applies to the
-# "posixrules" file (the in-process comparisons leave those out: see tz_glibc_test.cc).
+# "posixrules" file (the in-process comparisons leave those out: see tz_glibc_internal_test.cc).
 foreach(entry
     "new_york|America/New_York"
     "london|Europe/London"

@@ -6,11 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "qelkit/foundation/internal/tz_rule.h"
-#include "qelkit/foundation/internal/tz_zone.h"
-
-using namespace qelkit_internal;
-
 namespace {
 
 // 2024-03-10 and 2024-11-03 00:00:00 UTC, the days of the US changes that year.
@@ -89,14 +84,6 @@ TEST(Zone, DefaultConversionsFollowIsDaylight) {
     }
     EXPECT_EQ(kApr1 - 7200, zone.utcFromLocal(kApr1));
     EXPECT_EQ(kApr1 - 1 - 3600, zone.utcFromLocal(kApr1 - 1));
-}
-
-// A month outside 1..12 has no days to count: glibc reads past its table there, so the zone
-// comparisons leave such rules out.
-TEST(TzRule, MonthsOutsideTheYearAreNotWellDefined) {
-    for (const char* tz : {"AAA0BBB,M0.1.0,M3.1.0", "AAA0BBB,M1.1.0,M13.1.0"})
-        EXPECT_FALSE(TzRule::parse(tz).wellDefined()) << tz;
-    EXPECT_TRUE(TzRule::parse("AAA0BBB,M1.1.0,M12.5.6").wellDefined());
 }
 
 }  // namespace
