@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "qelkit/foundation/rw_errors.h"
+#include "qelkit/strings/etoken.h"
 #include "qelkit/strings/qel_string.h"
 
 namespace {
@@ -100,6 +101,14 @@ TEST(QelStringTransform, EncryptFlipsTheTopBitOfAnUnsharedCopy) {
     EXPECT_EQ(bytes(original), "A");   // the shared buffer was not touched
     twice.decrypt();
     EXPECT_EQ(bytes(twice), "A");
+}
+
+TEST(QelTokenizer, TokensReferToOwnCopyOfText) {
+    RWCString text("first-token-is-long second");
+    QelTokenizer tok(text);
+    RWCSubString first = tok();
+    text.toUpper();
+    EXPECT_EQ(first, "first-token-is-long");
 }
 
 // Threads copy, append to and write into copies of the shared empty string and of a shared
