@@ -40,13 +40,6 @@ int entriesOf(QelModel& m, QelModelClient* c) {
     return n;
 }
 
-TEST(ModelTest, TypeNamesHoldTheExactTexts) {
-    std::string all;
-    for (int i = PRE_CLEAR; i <= DESTROYING; ++i)
-        all += QelModel::typeNames()[i] + std::string(" ");
-    EXPECT_EQ(all, "PRE_CLEAR CLEARED PRE_CHANGE LOADED CHANGED POST_CHANGE DESTROYING ");
-}
-
 TEST(ModelTest, RegistrationsAreCountedPerModelUntilDestroying) {
     QelModel m1, m2;
     QelModelClient c, stranger;

@@ -1,72 +1,43 @@
 // SPDX-License-Identifier: Apache-2.0
-// calendarTruncate against glibc and Hinnant date, one process per TZ (RWZone::os() reads it
-// once): for four times of every day of 2000-2040 and every start of week, the week, week-hour
-// and week-numbering year start by calendar days. The calendar comes from date.h (the
-// week-numbering year is the year of the Thursday of the row's week); local instants come from
-// mktime. Where the zone has no daylight time, truncate must agree as well.
-#include <date/date.h>
+// Period starts in the process zone against period_reference.h (Hinnant's date library for the
+// calendar, glibc for the zone), one process per TZ, since RWZone::os() reads it once:
+// calendarTruncate of weeks, week-hours and week-numbering years for four times of every day of
+// 2000-2040 and every start of week, and, where the zone has no daylight time, truncate as well;
+// truncate of every code around each change of the zone's offset in 1968, 1971, 2007 and 2036.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <ctime>
+#include <cstdint>
+#include <vector>
 
-#include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/datetime/qel_zone.h"
 #include "qelkit/foundation/rw_zone.h"
+#include "tests/datetime/period_reference.h"
 
 namespace {
 
 using date::days;
 using date::sys_days;
+using namespace period_reference;
 
-// The POSIX instant of local `day` at `second` past midnight, by glibc.
-long long localInstant(sys_days day, int second) {
-    const date::year_month_day ymd(day);
-    std::tm tm{};
-    tm.tm_year = static_cast<int>(ymd.year()) - 1900;
-    tm.tm_mon = static_cast<int>(static_cast<unsigned>(ymd.month())) - 1;
-    tm.tm_mday = static_cast<int>(static_cast<unsigned>(ymd.day()));
-    tm.tm_hour = second / 3600;
-    tm.tm_min = second / 60 % 60;
-    tm.tm_sec = second % 60;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
-sys_days weekStart(sys_days day, date::weekday first) { return day - (date::weekday(day) - first); }
+const WallClock zone;
 
 void checkDays(sys_days from, sys_days to, bool alsoTruncate) {
-    const NqTimeAggregation week(Week), weekHour(WeekHour), year(Year);
     for (sys_days day = from; day <= to; day += days(1)) {
         for (const int second : {0, 1800, 45296, 86399}) {
-            const long long t = localInstant(day, second);
-            const RWTime time(static_cast<unsigned long>(t) + RWTime::posixOffset);
+            const std::int64_t t = zone.instant(secondsOf(day) + second);
             for (unsigned sow = 1; sow <= 7; ++sow) {
-                const date::weekday first(sow % 7);
-                const sys_days start = weekStart(day, first);
-                // The Thursday of this week names its year; that year's first Thursday, its week.
-                const sys_days thursday = start + (date::Thursday - first);
-                const date::year y = date::year_month_day(thursday).year();
-                const sys_days jan1 = y / date::January / 1;
-                const sys_days yearStart =
-                    weekStart(jan1 + (date::Thursday - date::weekday(jan1)), first);
-                const struct {
-                    const NqTimeAggregation& period;
-                    long long want;
-                } cases[] = {{week, localInstant(start, 0)},
-                             {weekHour, localInstant(start, second / 3600 * 3600)},
-                             {year, localInstant(yearStart, 0)}};
-                for (const auto& c : cases) {
-                    // A start before the first instant of RWTime is the invalid time, 0.
-                    const long long want =
-                        std::max(0LL, c.want + static_cast<long long>(RWTime::posixOffset));
-                    ASSERT_EQ(c.period.calendarTruncate(time, static_cast<int>(sow)).seconds(),
-                              want)
-                        << c.period.aggregationDesc() << " of " << date::year_month_day(day) << " +"
-                        << second << "s, week from " << sow;
+                for (const char code : {'W', 'U', 'Y'}) {
+                    const std::int64_t want = zone.instant(wallStart(code, zone.wall(t), sow));
+                    if (t == -1 || want == -1) continue;
+                    const RWTime time = fromPosix(t);
+                    ASSERT_EQ(period(code).calendarTruncate(time, int(sow)).seconds(),
+                              fromPosix(want).seconds())
+                        << code << " of " << date::year_month_day(day) << " +" << second
+                        << "s, week from " << sow;
                     if (alsoTruncate) {
-                        ASSERT_EQ(c.period.truncate(time, static_cast<int>(sow)).seconds(), want)
-                            << c.period.aggregationDesc() << " of " << date::year_month_day(day);
+                        ASSERT_EQ(period(code).truncate(time, int(sow)).seconds(),
+                                  fromPosix(want).seconds())
+                            << code << " of " << date::year_month_day(day);
                     }
                 }
             }
@@ -88,18 +59,42 @@ TEST(CalendarTruncate, WeeksAndYearsStartAtLocalMidnight) {
     checkDays(sys_days(date::year(9999) / 1 / 1), sys_days(date::year(9999) / 12 / 31), false);
 }
 
-TEST(CalendarTruncate, OtherCodesAndBadStartsAreTruncate) {
-    const RWTime time(
-        static_cast<unsigned long>(localInstant(sys_days(date::year(2026) / 3 / 30), 1800)) +
-        RWTime::posixOffset);
-    for (const char code : {'O', 'H', 'D', 'M', 'V', 'A', 'N'}) {
-        const NqTimeAggregation p(static_cast<TimeAggregationType>(code));
-        EXPECT_EQ(p.calendarTruncate(time, 7).seconds(), p.truncate(time, 7).seconds()) << code;
+// From two days before each change to eight after (so that week walks cross it from every
+// weekday), at odd steps that meet every minute of the hour, and around each start found.
+TEST(Truncate, EveryCodeFollowsTheWallClockAcrossOffsetChanges) {
+    std::vector<std::int64_t> changes;
+    for (const int year : {1968, 1971, 2007, 2036})
+        for (std::int64_t t = secondsOf(date::year(year) / 1 / 1);
+             t < secondsOf(date::year(year + 1) / 1 / 1); t += 3600)
+            if (zone.wall(t) - t != zone.wall(t + 3600) - (t + 3600)) changes.push_back(t);
+    EXPECT_EQ(changes.empty(), !RWZone::os().daylightObserved());
+    for (const std::int64_t change : changes) {
+        for (std::int64_t t = change - 2 * 86400; t < change + 8 * 86400; t += 997) {
+            for (const char* code = ALL_CODES; *code; ++code) {
+                const unsigned sow = 1 + unsigned(t % 7 + 7) % 7;
+                const std::int64_t start =
+                    std::int64_t(period(*code).truncate(fromPosix(t), int(sow)).seconds()) -
+                    std::int64_t(RWTime::posixOffset);
+                for (const std::int64_t u : {t, start - 1, start, start + 1}) {
+                    const std::int64_t want = truncateStart(zone, *code, u, sow);
+                    if (want == -1) continue;
+                    ASSERT_EQ(period(*code).truncate(fromPosix(u), int(sow)).seconds(),
+                              fromPosix(want).seconds())
+                        << *code << " at " << u << ", week from " << sow;
+                }
+            }
+        }
     }
-    EXPECT_FALSE(NqTimeAggregation(Week).calendarTruncate(time, 0).isValid());
-    EXPECT_FALSE(NqTimeAggregation(Week).calendarTruncate(RWTime(0UL), 7).isValid());
+}
+
+TEST(CalendarTruncate, OtherCodesAndBadStartsAreTruncate) {
+    const RWTime time = fromPosix(zone.instant(secondsOf(date::year(2026) / 3 / 30) + 1800));
+    for (const char code : {'O', 'H', 'D', 'M', 'V', 'A', 'N'})
+        EXPECT_EQ(period(code).calendarTruncate(time, 7), period(code).truncate(time, 7)) << code;
+    EXPECT_FALSE(period('W').calendarTruncate(time, 0).isValid());
+    EXPECT_FALSE(period('W').calendarTruncate(RWTime(0UL), 7).isValid());
     // 1901-01-01 is a Tuesday: its Sunday week starts before the first instant of RWTime.
-    EXPECT_FALSE(NqTimeAggregation(Week).calendarTruncate(RWTime(86400UL * 2), 7).isValid());
+    EXPECT_FALSE(period('W').calendarTruncate(RWTime(86400UL * 2), 7).isValid());
 }
 
 }  // namespace

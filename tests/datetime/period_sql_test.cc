@@ -129,16 +129,6 @@ TEST(PeriodSql, EveryDialectWritesEveryPeriodAndRefusesWhatItCannot) {
     }
 }
 
-// The classic format keeps minutes, hours, days and months whole, takes ISO weeks of the day
-// after (Sunday weeks) for Week and ISO weeks (Monday weeks) for Week-Hour, calendar years.
-TEST(PeriodSql, ToCharGroupsExactlyOnlyWhereItsFormatFollowsThePeriod) {
-    for (const char* code = "OBFTQPHAUVDWMYNZ"; *code; ++code) {
-        for (int sow = 0; sow <= 8; ++sow) {
-            const bool exact = sow >= 1 && sow <= 7 && (std::strchr("OHDMVN", *code) || (*code == 'W' && sow == 7) || (*code == 'U' && sow == 1));
-            EXPECT_EQ(exact, NqPeriodSql(static_cast<TimeAggregationType>(*code), sow).toCharGroupsExactly() != 0) << *code << sow;
-        }
-    }
-}
 // clang-format on
 
 }  // namespace

@@ -3,8 +3,8 @@
 // NQ_TRACE_GETDATE, NQ_TRACE_DATECONVERT, NQ_DATEOUTPUTFMT, NQ_TIMEOUTPUTFMT set; a test whose
 // setting is not on skips): GetDate reading through a DATEMSK template file written here, with
 // the trace of each step; the trace of NqStringToDate's field parsers; the output formats after
-// the first locale guard; period truncation across daylight-saving changes with and without the
-// zone guard, which freezes the offset in force now (whatever today's date is).
+// the first locale guard; the zone guard, which freezes the offset in force now (whatever today's
+// date is).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,7 +12,6 @@
 #include <ctime>
 #include <fstream>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -118,101 +117,6 @@ TEST(OutputFormats, SetFormatsSurviveTheFirstGuard) {
     const QelLocaleSnapshot guard("de");
     EXPECT_STREQ(date ? date : "%m/%d/%Y", QelLocaleSnapshot::dateOutputFormat().data());
     EXPECT_STREQ(time ? time : "%H:%M:%S", QelLocaleSnapshot::timeOutputFormat().data());
-}
-
-// The instant of a London wall-clock time by glibc's mktime, or -1 inside a daylight gap or
-// overlap, where the reading has no single instant.
-std::int64_t glibcInstant(date::sys_days day, int hour, int minute) {
-    const date::year_month_day ymd{day};
-    std::int64_t found = -1;
-    for (int dst : {0, 1}) {
-        struct tm x = {};
-        x.tm_year = int(ymd.year()) - 1900, x.tm_mon = int(unsigned(ymd.month())) - 1;
-        x.tm_mday = int(unsigned(ymd.day())), x.tm_hour = hour, x.tm_min = minute;
-        x.tm_isdst = dst;
-        const std::time_t t = std::mktime(&x);
-        struct tm back;
-        localtime_r(&t, &back);
-        if (back.tm_mday != int(unsigned(ymd.day())) || back.tm_hour != hour ||
-            back.tm_min != minute)
-            continue;  // mktime moved a reading that does not exist with this flag
-        if (found != -1 && found != t) return -1;
-        found = t;
-    }
-    return found;
-}
-
-// glibc's London reading of an instant: its local day and weekday (1 Monday .. 7 Sunday).
-date::sys_days localDay(std::int64_t t, struct tm* w) {
-    const std::time_t tt = static_cast<std::time_t>(t);
-    localtime_r(&tt, w);
-    return date::sys_days{date::year(w->tm_year + 1900) / (w->tm_mon + 1) / w->tm_mday};
-}
-unsigned weekDay(std::int64_t t) {
-    struct tm w;
-    localDay(t, &w);
-    return w.tm_wday == 0 ? 7 : unsigned(w.tm_wday);
-}
-
-// The period start the truncation rules give, computed with glibc's London time (POSIX seconds;
-// -1 where the wall-clock start has no single instant). The weekday walks step 24 hours.
-std::int64_t glibcStart(char code, std::int64_t t, unsigned sow) {
-    struct tm w;
-    const date::sys_days day = localDay(t, &w);
-    const date::year_month_day ymd{day};
-    const int hour = w.tm_hour;
-    const std::string_view subHour = "OBFTQPH";
-    static const int step[] = {1, 2, 5, 10, 15, 30, 60};
-    if (const std::size_t i = subHour.find(code); i != std::string_view::npos)
-        return glibcInstant(day, hour, w.tm_min / step[i] * step[i]);
-    std::int64_t s = t;
-    switch (code) {
-        case 'D':
-            return glibcInstant(day, 0, 0);
-        case 'M':
-        case 'V':
-            return glibcInstant(date::sys_days{ymd.year() / ymd.month() / 1},
-                                code == 'V' ? hour : 0, 0);
-        case 'A':
-            return glibcInstant(date::sys_days{date::year(1970) / 1 / 1}, 0, 0);
-        case 'W':
-        case 'U':
-            while (weekDay(s) != sow) s -= 86400;
-            return glibcInstant(localDay(s, &w), code == 'U' ? hour : 0, 0);
-        case 'Y':
-            // The week holding the year's first Thursday starts the year.
-            for (int y = int(ymd.year()) + 1;; --y) {
-                s = glibcInstant(date::sys_days{date::year(y) / 1 / 1}, 0, 0);
-                while (weekDay(s) != 4) s += 86400;
-                while (weekDay(s) != sow) s -= 86400;
-                if (s <= t) return s;
-            }
-        default:
-            return t;
-    }
-}
-
-// Every code and start of week over the eight days either side of changes (1968-71 British
-// Standard Time included), at odd steps so that every minute of the hour comes up, and around
-// each period start found, against glibc. One of the four processes is enough.
-TEST(PeriodLondon, DaylightDaysFollowTheWallClock) {
-    REQUIRE_SETTING("NQ_TIMEOUTPUTFMT");
-    for (const RWTime& change : {utc(1968, 2, 18, 2), utc(1971, 10, 31, 2), utc(2007, 3, 25, 1),
-                                 utc(2007, 10, 28, 1), utc(2036, 10, 26, 1)}) {
-        for (RWTime t = change - 8 * 86400UL; t < change + 8 * 86400UL; t += 997) {
-            for (const char* code = ALL_CODES; *code; ++code) {
-                const unsigned sow = 1 + t.seconds() % 7;
-                const RWTime start = period(*code).truncate(t, sow);
-                for (const RWTime& u : {t, start - 1, start, start + 1}) {
-                    const std::int64_t want =
-                        glibcStart(*code, std::int64_t(u.seconds()) - RWTime::posixOffset, sow);
-                    if (want == -1) continue;
-                    ASSERT_EQ(want + RWTime::posixOffset, period(*code).truncate(u, sow).seconds())
-                        << *code << " " << u.seconds() << " " << sow;
-                }
-            }
-        }
-    }
 }
 
 TEST(PeriodLondon, ZoneGuardFreezesTheOffsetInForceNow) {

@@ -27,23 +27,17 @@ class StringToDate : public ::testing::Test {
 };
 
 // clang-format off
-// An invalid result is traced under the conversion's tag ("" here: no trace expected).
+// An invalid result is traced under the conversion's tag ("" here: no trace expected). The values
+// of the nq conversions are string_to_date_fuzz's, against a literal reading of their steps.
 TEST_F(StringToDate, ConversionsReadFieldsAndThrowOnMalformedOnes) {
     using Convert = RWDateTime (*)(const QelString&);
     const std::tuple<Convert, const char*, const char*, const char*> cases[] = {
-        {S::nq::date, "2007/4/9", "2007-04-09 00:00:00.000", ""},
-        {S::nq::date, "0068 1 1", "2068-01-01 00:00:00.000", ""},
-        {S::nq::date, "0100-1-1", "100-01-01 00:00:00.000", ""},
         {S::nq::date, "2007-02-31", "invalid", "NqStringToDate::nq::date() Error |2007-02-31"},
-        {S::nq::date, "07-04-09", "throw: setDateYYYYMMDD() Invalid year '07'", ""},
-        {S::nq::datetime, "2007-04-09\t14:09", "2007-04-09 14:09:00.000", ""},
         {S::nq::datetime, "2007-04-09 25:00", "invalid", "NqStringToDate::nq::datetime() Error |2007-04-09 25:00"},
         {S::qel::time, "14.09", "invalid", "NqStringToDate::qel::time() Error |14.09"},
         {S::qel::date, "Apr 9, 2007", "2007-04-09 00:00:00.000", ""},
         {S::qel::datetime, "04/09/2007 2:09 PM", "2007-04-09 14:09:00.000", ""},
         {S::qel::datetime, "2007-04-09T14:09:43", "2007-04-09 00:00:00.000", ""}};
-    // A NUL byte delimits like any delimiter; the time after it is still read.
-    EXPECT_EQ(show(S::nq::datetime(QelString("2007-04-09\0 14:09", 17))), "2007-04-09 14:09:00.000");
     for (const auto& [convert, text, want, trace] : cases) {
         traces.clear();
         try {

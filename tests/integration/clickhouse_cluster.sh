@@ -40,7 +40,8 @@ ch_free_port() {
     'print IO::Socket::INET->new(Listen => 1, LocalAddr => "127.0.0.1", LocalPort => 0)->sockport'
 }
 
-# ch_config DIR PORT: one server's configuration; the cluster is the same for both.
+# ch_config DIR PORT: one server's configuration, which is its users' as well; the cluster is
+# the same for both.
 ch_config() {
   cat <<EOF
 <?xml version="1.0"?>
@@ -52,7 +53,7 @@ ch_config() {
   <tmp_path>$1/tmp/</tmp_path>
   <user_files_path>$1/user_files/</user_files_path>
   <format_schema_path>$1/format_schemas/</format_schema_path>
-  <users_config>$1/users.xml</users_config>
+  <users_config>$1/config.xml</users_config>
   <default_profile>default</default_profile>
   <default_database>default</default_database>
   <timezone>America/New_York</timezone>
@@ -63,14 +64,6 @@ ch_config() {
       <shard><replica><host>127.0.0.1</host><port>${ch_ports[1]}</port></replica></shard>
     </qelkit_two_shards>
   </remote_servers>
-</yandex>
-EOF
-}
-
-ch_users() {
-  cat <<'EOF'
-<?xml version="1.0"?>
-<yandex>
   <profiles><default></default></profiles>
   <users><default><password></password><networks><ip>127.0.0.1</ip></networks>
     <profile>default</profile><quota>default</quota></default></users>
@@ -89,7 +82,6 @@ ch_try_start() {
     rm -rf "$dir"
     mkdir -p "$dir"
     ch_config "$dir" "${ch_ports[$n]}" >"$dir/config.xml"
-    ch_users >"$dir/users.xml"
     clickhouse-server --config-file="$dir/config.xml" >"$dir/stdout.log" 2>&1 &
     ch_pids+=($!)
   done

@@ -19,11 +19,11 @@
 # saving days group as plain wall-clock time; the readings are that wall-clock time, stored in
 # columns without a zone.
 #
-# The engines' drivers (pg.sh, clickhouse.sh, duckdb.sh) each start their engine privately and
-# stop it on every way out; this script removes the scratch directory.
+# engine.sh starts each engine privately and stops it on every way out; this script removes the
+# scratch directory.
 # Environment: QELKIT_AGG (the tool; default: built in QELKIT_BUILD_DIR, default build/release
-# with the release preset), QELKIT_ENGINES (default "postgresql clickhouse duckdb"), and those the
-# drivers name. Prints one line per engine and dialect, and each mismatch; exits 1 on any
+# with the release preset), QELKIT_ENGINES (default "postgresql clickhouse duckdb"), and those
+# engine.sh names. Prints one line per engine and dialect, and each mismatch; exits 1 on any
 # mismatch, 2 when the setup fails.
 set -euo pipefail
 
@@ -51,7 +51,7 @@ if [ -z "$agg" ]; then
 fi
 [ -x "$agg" ] || fail_setup "no qelkit-agg at $agg"
 
-# ---- Scratch directory; the drivers run as children, stopped with us ------------------------
+# ---- Scratch directory; the engine driver runs as a child, stopped with us ------------------------
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelkit-integration.XXXXXX")
 child=
 # shellcheck disable=SC2317  # called by the traps
@@ -146,19 +146,9 @@ echo "integration: ${#codes[@]} periods x ${#starts[@]} starts of week x 2 data 
      "($(grep -c . "$work/raw.tsv") rows); ${#expr_id[@]} distinct expressions"
 
 # ---- The engines ----------------------------------------------------------------------------
-# Each driver reads raw.tsv and expr.tsv from the scratch directory and writes out-<engine>.tsv:
-# dialect, expression id, src, period start as YYYY-MM-DD HH:MM:SS (for to_char: its text),
-# station, the lines of the group.
-status=0
 for engine in $engines; do
   start=$SECONDS
-  case $engine in
-    postgresql) run_driver "$here/pg.sh" "$work" || status=$? ;;
-    clickhouse) run_driver "$here/clickhouse.sh" "$work" || status=$? ;;
-    duckdb) run_driver "$here/duckdb.sh" "$work" || status=$? ;;
-    *) fail_setup "unknown engine '$engine'" ;;
-  esac
-  [ $status -eq 0 ] || fail_setup "$engine: the driver failed"
+  run_driver "$here/engine.sh" "$engine" "$work" || fail_setup "$engine: the driver failed"
   echo "integration: $engine ran in $((SECONDS - start)) s"
 done
 perl "$here/compare.pl" "$work" $engines

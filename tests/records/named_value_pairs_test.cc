@@ -37,13 +37,15 @@ TEST(NqNamedValuePairs, DuplicatesKeepOrderAndTheFirstExactNameWins) {
 TEST(NqNamedValuePairs, CopiesAreIndependentBothWays) {
     NqNamedValuePairs source, assigned;
     source.add("k", "v");
+    source.add("j", "w");  // a copy must take every pair, the first one too
     NqNamedValuePairs copy(source), &alias = assigned;
     assigned.add("old", "gone");
     assigned = source;
     assigned = alias;  // self-assignment keeps the pairs
     copy.set("k", "copy");
     source.add("s", "t");
-    EXPECT_EQ("k=v;s=t;|k=copy;|k=v;", dump(source) + "|" + dump(copy) + "|" + dump(assigned));
+    EXPECT_EQ("k=v;j=w;s=t;|k=copy;j=w;|k=v;j=w;",
+              dump(source) + "|" + dump(copy) + "|" + dump(assigned));
 }
 
 }  // namespace

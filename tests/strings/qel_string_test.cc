@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "qelkit/foundation/rw_errors.h"
+#include "qelkit/strings/etoken.h"
 #include "qelkit/strings/qel_string.h"
 
 namespace {
@@ -74,7 +75,7 @@ TEST(QelStringTransform, StripQuoteReduceTranspose) {
     EXPECT_EQ(bytes(QelString("\0 x", 3).stripWhiteSpace(RWCString::both)), std::string("\0 x", 3));
     EXPECT_EQ(bytes(QelString().quote("'")), "''");
     EXPECT_EQ(QelString("abc").quote("<>").capacity(), 7u);
-    EXPECT_EQ(bytes(QelString("hello").reduce("lo")), "he");
+    EXPECT_EQ(bytes(QelString("he\0llo", 6).reduce("lo")), std::string("he\0", 3));
     EXPECT_EQ(bytes(QelString("a\0b\xff", 4).reduce(QelString("\0\xff", 2))), "ab");
     EXPECT_EQ(bytes(QelString("a,b,c").transpose(',', ';')), "a;b;c");
     QelString nul("a\0b\0", 4);
@@ -100,6 +101,14 @@ TEST(QelStringTransform, EncryptFlipsTheTopBitOfAnUnsharedCopy) {
     EXPECT_EQ(bytes(original), "A");   // the shared buffer was not touched
     twice.decrypt();
     EXPECT_EQ(bytes(twice), "A");
+}
+
+TEST(QelTokenizer, TokensReferToOwnCopyOfText) {
+    RWCString text("first-token-is-long second");
+    QelTokenizer tok(text);
+    RWCSubString first = tok();
+    text.toUpper();
+    EXPECT_EQ(first, "first-token-is-long");
 }
 
 // Threads copy, append to and write into copies of the shared empty string and of a shared

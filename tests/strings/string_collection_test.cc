@@ -18,24 +18,6 @@ Items itemsOf(const SC& c) {
     return out;
 }
 
-QelString qs(const std::string& s) { return QelString(s.data(), s.size()); }
-
-TEST(QelStringCollection, SplitKeepsEmptyFieldsAndCountsPriorItems) {
-    const struct {
-        std::string text;
-        SC::StripType strip;
-        Items expected;
-    } cases[] = {{" a ,, b ", SC::both, {"a", "", "b"}},
-                 {"", SC::noStrip, {""}},
-                 {{"a\0b,c", 5}, SC::noStrip, {"a"}}};  // the text ends at a NUL byte
-    for (const auto& c : cases) {
-        SC sc;
-        EXPECT_EQ(sc.split(qs(c.text), c.strip, ','), static_cast<int>(c.expected.size()));
-        EXPECT_EQ(itemsOf(sc), c.expected) << c.text;
-        EXPECT_EQ(sc.split(qs(c.text), c.strip, ','), 2 * static_cast<int>(c.expected.size()));
-    }
-}
-
 TEST(QelStringCollection, TypedGettersConvertLikeTheCLibrary) {
     SC sc;
     sc.split("42abc,x,-3.5e2,2021-03-04", SC::noStrip, ',');

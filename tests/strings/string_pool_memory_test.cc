@@ -6,9 +6,9 @@
 
 #include <malloc.h>
 
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
+#include <functional>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -45,35 +45,23 @@ TEST(StringPoolMemory, ProcessKeepsAtMostSixteenMebibytesAfterLargeSplits) {
     for (int i = 0; i < 600000; ++i) text += "x,";
     const QelString input(text.c_str());
     const std::size_t before = heapInUse();
-    std::mutex lock;
-    std::condition_variable cv;
-    int done = 0;
-    bool release = false;
-    const auto splitAndWait = [&] {
+    std::promise<void> release, split[2];
+    const std::shared_future<void> released = release.get_future().share();
+    // One split after the other, each thread then idle, so the measure sees no live items.
+    const auto splitAndWait = [&](std::promise<void>& done) {
         {
             QelStringCollection fields;
             EXPECT_EQ(fields.split(input, QelStringCollection::noStrip, ','), 600001);
         }
-        std::unique_lock<std::mutex> guard(lock);
-        ++done;
-        cv.notify_all();
-        cv.wait(guard, [&] { return release; });
+        done.set_value();
+        released.wait();
     };
-    // One split after the other, each thread then idle, so the measure sees no live items.
-    const auto waitFor = [&](int n) {
-        std::unique_lock<std::mutex> guard(lock);
-        cv.wait(guard, [&] { return done == n; });
-    };
-    std::thread first(splitAndWait);
-    waitFor(1);
-    std::thread second(splitAndWait);
-    waitFor(2);
+    std::thread first(splitAndWait, std::ref(split[0]));
+    split[0].get_future().wait();
+    std::thread second(splitAndWait, std::ref(split[1]));
+    split[1].get_future().wait();
     const std::size_t kept = heapInUse() - before;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        release = true;
-    }
-    cv.notify_all();
+    release.set_value();
     first.join();
     second.join();
     EXPECT_LE(kept, std::size_t{16} << 20);
