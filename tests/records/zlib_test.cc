@@ -20,7 +20,7 @@ RWCString randomBytes(std::size_t n) {
 
 // Inputs beyond the coder's 256 KiB chunks, random and highly compressible (the result then
 // grows far past its first guess), come back whole through zlib's own uncompress and through
-// decompress; zlib_roundtrip_fuzz compares every level with zlib's compress2 on small inputs.
+// decompress; zlib_fuzz compares every level with zlib's compress2 on small inputs.
 TEST(ZlibTest, LargeInputsRoundTripReadableByZlib) {
     for (const RWCString& data : {randomBytes(1 << 20), RWCString('\0', 3 << 20)}) {
         const RWCString packed = ZLIB::compress(data, 9);
@@ -34,7 +34,7 @@ TEST(ZlibTest, LargeInputsRoundTripReadableByZlib) {
     }
 }
 
-// Corrupt, truncated and trailing input is zlib_decompress_fuzz's. An output limit: the result
+// Corrupt, truncated and trailing input is zlib_fuzz's. An output limit: the result
 // may fill it; one more byte fails, and without raise keeps the limit's bytes. Empty input and a
 // level zlib rejects give empty results, silently.
 TEST(ZlibTest, OutputLimitEmptyInputAndBadLevels) {
