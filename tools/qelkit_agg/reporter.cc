@@ -3,11 +3,9 @@
 
 #include <unistd.h>
 
-#include <utility>
-
 #include "tools/qelkit_agg/output.h"
 
-std::string oneLine(std::string text) {
+std::string oneLine(const std::string& text) {
     static const char HEX[] = "0123456789ABCDEF";
     std::string line;
     for (const char c : text) {
@@ -26,7 +24,7 @@ std::string oneLine(std::string text) {
 std::string shownName(const std::string& name) {
     std::string shown;
     appendField(shown, name, OutputFormat::Tsv);
-    return oneLine(std::move(shown));
+    return oneLine(shown);
 }
 
 void Reporter::write(const std::string& text) noexcept {

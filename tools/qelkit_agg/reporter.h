@@ -12,7 +12,7 @@
 std::string shownName(const std::string& name);
 // `text` with every control byte left in it written as \xHH, so that a message stays one line
 // whatever the input held (the fields it quotes have their tabs and line breaks escaped).
-std::string oneLine(std::string text);
+std::string oneLine(const std::string& text);
 
 class Reporter {
   public:
