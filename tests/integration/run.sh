@@ -118,12 +118,12 @@ for c in "${codes[@]}"; do
         END { for (k in m) print code, sow, src, k, m[k] }' "$work/rows.tsv" >>"$work/tool.tsv"
     done
     for dialect in "${dialects[@]}"; do
-      column=ts
-      # PostgreSQL adds a number of days to a date, not to a timestamp (Oracle adds to both).
-      [ "$dialect/$code" = to_char/W ] && column="CAST(ts AS date)"
       status=0
-      expr=$("$agg" --sql "$column" --period "$period" --week-start "$day" \
+      expr=$("$agg" --sql ts --period "$period" --week-start "$day" \
              --dialect "$dialect" 2>"$work/sql.err") || status=$?
+      # PostgreSQL adds a number of days to a date, not to a timestamp (Oracle adds to both);
+      # --sql takes a column name only, so the cast goes into the text here.
+      [ "$dialect/$code" = to_char/W ] && expr=${expr//"(ts)"/"(CAST(ts AS date))"}
       case "$status/$(wc -c <"$work/sql.err")" in
         0/0) flag=exact ;;
         0/*) flag=inexact ;;
