@@ -65,7 +65,7 @@ coverage:
 
 # Licence lines, clang-format and clang-tidy (.ci/lint).
 lint:
-	@.ci/deps lint
+	@.ci/deps build lint
 	.ci/lint
 
 # The Debian packages libqelkit1 (the shared library), libqelkit-dev (headers, CMake package,
