@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 using Int128 = ExactSum::Int128;
 using UInt128 = ExactSum::UInt128;
@@ -78,10 +79,34 @@ double roundScaled(UInt128 magnitude, std::int64_t exponent, bool sticky, bool n
 
 }  // namespace
 
-ExactSum::ExactSum() noexcept = default;
-ExactSum::ExactSum(ExactSum&&) noexcept = default;
-ExactSum& ExactSum::operator=(ExactSum&&) noexcept = default;
-ExactSum::~ExactSum() = default;
+ExactSum& ExactSum::operator=(ExactSum&& other) noexcept {
+    if (this != &other) {
+        delete wide();
+        _bits = other._bits;
+        other._bits = EMPTY;
+    }
+    return *this;
+}
+
+ExactSum::~ExactSum() { delete wide(); }
+
+int ExactSum::exponent() const noexcept {
+    const auto c = static_cast<int>(code());
+    return c <= -Wide::LOW ? -c : c + Wide::LOW;
+}
+
+ExactSum::Wide* ExactSum::wide() const noexcept {
+    if (code() != WIDE) return nullptr;
+    return reinterpret_cast<Wide*>(
+        static_cast<std::uintptr_t>(static_cast<UInt128>(_bits) >> CODE_BITS));
+}
+
+bool ExactSum::set(Int128 integer, int exponent) noexcept {
+    const auto bits = static_cast<Int128>(static_cast<UInt128>(integer) << CODE_BITS);
+    if (bits >> CODE_BITS != integer) return false;
+    _bits = bits | (exponent <= 0 ? -exponent : exponent - Wide::LOW);
+    return true;
+}
 
 void ExactSum::addOther(double value) {
     std::uint64_t bits;
@@ -92,40 +117,21 @@ void ExactSum::addOther(double value) {
         static_cast<std::int64_t>(bits & MANTISSA_MASK) | std::int64_t{biased != 0} << 52;
     const std::int64_t mantissa = (magnitude ^ sign) - sign;
     const int exponent = biased - 1075 + (biased == 0 ? 1 : 0);
-    // Out of range for an empty or a wide sum: their exponents lie far from any value's.
-    const auto shift = static_cast<unsigned>(exponent - _exponent);
-    Int128 sum;
-    if (shift <= 64 &&
-        !__builtin_add_overflow(
-            _small, static_cast<Int128>(static_cast<UInt128>(Int128{mantissa}) << shift), &sum)) {
-        _small = sum;
-        return;
-    }
-    addSlow(mantissa, exponent);
-}
-
-void ExactSum::setExponent(int exponent) noexcept {
-    _exponent = exponent;
-    _scale = exponent >= -1023 && exponent <= 0 ? std::ldexp(1.0, -exponent)
-                                                : std::numeric_limits<double>::quiet_NaN();
-}
-
-void ExactSum::addSlow(std::int64_t mantissa, int exponent) {
-    if (mantissa == 0 || (!_wide && addSmall(mantissa, exponent))) return;
-    if (!_wide) widen();
+    if (mantissa == 0 || addNarrow(mantissa, exponent)) return;
+    if (code() != WIDE) widen();
     const bool negative = mantissa < 0;
-    _wide->add(static_cast<UInt128>(negative ? -mantissa : mantissa), exponent, negative);
+    wide()->add(static_cast<UInt128>(negative ? -mantissa : mantissa), exponent, negative);
 }
 
-bool ExactSum::addSmall(Int128 value, int exponent) noexcept {
-    if (_exponent == EMPTY) {
+bool ExactSum::addNarrow(Int128 value, int exponent) noexcept {
+    const unsigned c = code();
+    if (c == WIDE) return false;
+    if (c == EMPTY) {
         // A first value (a mantissa, below 2^53) starts with a margin; a sum merged into an
         // empty one is taken as it is.
         const bool mantissa = value == static_cast<std::int64_t>(value);
         const int margin = mantissa ? std::min(MARGIN, exponent - Wide::LOW) : 0;
-        _small = static_cast<Int128>(static_cast<UInt128>(value) << margin);
-        setExponent(exponent - margin);
-        return true;
+        return set(static_cast<Int128>(static_cast<UInt128>(value) << margin), exponent - margin);
     }
     // Brings the term with the larger exponent down to the smaller one, if it fits.
     auto scaled = [](Int128 x, int by, Int128& out) {
@@ -134,55 +140,56 @@ bool ExactSum::addSmall(Int128 value, int exponent) noexcept {
         return (out >> by) == x;
     };
     Int128 a = 0, b = 0, sum = 0;
-    const int low = std::min(exponent, _exponent);
-    if (!scaled(_small, _exponent - low, a) || !scaled(value, exponent - low, b) ||
-        __builtin_add_overflow(a, b, &sum))
-        return false;
-    _small = sum;
-    if (low != _exponent) setExponent(low);
-    return true;
+    const int own = this->exponent();
+    const int low = std::min(exponent, own);
+    return scaled(integer(), own - low, a) && scaled(value, exponent - low, b) &&
+           !__builtin_add_overflow(a, b, &sum) && set(sum, low);
 }
 
 void ExactSum::widen() {
-    _wide = std::make_unique<Wide>();
-    if (_exponent != EMPTY) {
-        const bool negative = _small < 0;
-        _wide->add(negative ? -static_cast<UInt128>(_small) : static_cast<UInt128>(_small),
-                   _exponent, negative);
+    auto wide = std::make_unique<Wide>();
+    if (code() != EMPTY) {
+        const Int128 n = integer();
+        const bool negative = n < 0;
+        wide->add(negative ? -static_cast<UInt128>(n) : static_cast<UInt128>(n), exponent(),
+                  negative);
     }
-    _small = 0;
-    setExponent(WIDE);
+    _bits = static_cast<Int128>(
+        static_cast<UInt128>(reinterpret_cast<std::uintptr_t>(wide.release())) << CODE_BITS | WIDE);
 }
 
 void ExactSum::merge(const ExactSum& other) {
-    if (!other._wide) {
-        if (other._exponent == EMPTY || (!_wide && addSmall(other._small, other._exponent))) return;
-        if (!_wide) widen();
-        const bool negative = other._small < 0;
-        _wide->add(
-            negative ? -static_cast<UInt128>(other._small) : static_cast<UInt128>(other._small),
-            other._exponent, negative);
+    const unsigned c = other.code();
+    if (c == EMPTY) return;
+    if (c != WIDE && addNarrow(other.integer(), other.exponent())) return;
+    if (code() != WIDE) widen();
+    if (c == WIDE) {
+        wide()->add(*other.wide());
         return;
     }
-    if (!_wide) widen();
-    _wide->add(*other._wide);
+    const Int128 n = other.integer();
+    const bool negative = n < 0;
+    wide()->add(negative ? -static_cast<UInt128>(n) : static_cast<UInt128>(n), other.exponent(),
+                negative);
 }
 
 void ExactSum::parts(UInt128& top, std::int64_t& exponent, bool& sticky,
                      bool& negative) const noexcept {
     sticky = false;
-    if (!_wide) {
-        negative = _small < 0;
-        top = negative ? -static_cast<UInt128>(_small) : static_cast<UInt128>(_small);
-        exponent = _exponent;
+    const Wide* wide = this->wide();
+    if (wide == nullptr) {
+        const Int128 n = code() == EMPTY ? 0 : integer();
+        negative = n < 0;
+        top = negative ? -static_cast<UInt128>(n) : static_cast<UInt128>(n);
+        exponent = code() == EMPTY ? 0 : this->exponent();
         return;
     }
     constexpr std::size_t WORDS = Wide::WORDS;
     std::uint64_t w[WORDS];
-    negative = _wide->word[WORDS - 1] >> 63 != 0;
+    negative = wide->word[WORDS - 1] >> 63 != 0;
     std::uint64_t carry = 1;
     for (std::size_t i = 0; i < WORDS; ++i) {
-        w[i] = negative ? ~_wide->word[i] + carry : _wide->word[i];
+        w[i] = negative ? ~wide->word[i] + carry : wide->word[i];
         if (negative) carry = carry != 0 && w[i] == 0 ? 1 : 0;
     }
     std::size_t t = WORDS;
