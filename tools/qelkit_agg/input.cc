@@ -12,6 +12,8 @@
 #include <initializer_list>
 #include <new>
 
+#include "tools/qelkit_agg/agg_error.h"
+
 namespace {
 
 constexpr std::size_t RAW_BLOCK = 1 << 18;
@@ -119,7 +121,7 @@ StreamInput::StreamInput(int fd, const std::string& name)
     _zlib = std::make_unique<z_stream>();
     if (inflateInit2(_zlib.get(), 16 + MAX_WBITS) != Z_OK) {
         _zlib.reset();
-        throw InputError(_name + ": cannot start the gzip decoder");
+        throw AggError(_name + ": cannot start the gzip decoder");
     }
 }
 
@@ -132,7 +134,7 @@ std::size_t StreamInput::readRaw(char* out, std::size_t max) {
     do {
         n = ::read(_fd, out, max);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) throw InputError("cannot read '" + _name + "': " + reason(errno));
+    if (n < 0) throw AggError("cannot read '" + _name + "': " + reason(errno));
     _consumed += static_cast<std::uint64_t>(n);
     _ended = n == 0;
     return static_cast<std::size_t>(n);
@@ -166,7 +168,7 @@ std::size_t StreamInput::read(char* out, std::size_t max) {
     while (z.avail_out != 0) {
         if (_memberDone && !nextMember()) break;
         if (_inStart == _inEnd && !fill())
-            throw InputError(_name + ": the compressed data ends early");
+            throw AggError(_name + ": the compressed data ends early");
         z.next_in = _in.get() + _inStart;
         z.avail_in = static_cast<uInt>(_inEnd - _inStart);
         const int status = inflate(&z, Z_NO_FLUSH);
@@ -174,8 +176,8 @@ std::size_t StreamInput::read(char* out, std::size_t max) {
         if (status == Z_STREAM_END) {
             _memberDone = true;
         } else if (status != Z_OK && status != Z_BUF_ERROR) {
-            throw InputError(_name + ": the compressed data is corrupt" +
-                             (z.msg != nullptr ? std::string(" (") + z.msg + ")" : ""));
+            throw AggError(_name + ": the compressed data is corrupt" +
+                           (z.msg != nullptr ? std::string(" (") + z.msg + ")" : ""));
         }
     }
     return wanted - z.avail_out;
@@ -189,12 +191,12 @@ bool StreamInput::nextMember() {
         do {
             for (; _inStart < _inEnd; ++_inStart)
                 if (_in[_inStart] != 0)
-                    throw InputError(_name + ": trailing data after the compressed data");
+                    throw AggError(_name + ": trailing data after the compressed data");
         } while (fill());
         return false;
     }
     if (_inEnd - _inStart < 2 || _in[_inStart] != 0x1F || _in[_inStart + 1] != 0x8B)
-        throw InputError(_name + ": trailing data after the compressed data");
+        throw AggError(_name + ": trailing data after the compressed data");
     inflateReset(_zlib.get());
     _memberDone = false;
     return true;

@@ -16,14 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
-
-// A failure to read the input, with the message to show (without the program name).
-class InputError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // A read-only mapping of a whole open file; unmapped by the destructor.
 class MappedFile {
@@ -75,7 +68,7 @@ const char* unreadableData(const char* data, std::size_t size) noexcept;
 class StreamInput {
   public:
     // Reads the first bytes of `fd` to look for the gzip magic. `name` is used in messages.
-    // Throws InputError.
+    // Throws AggError.
     StreamInput(int fd, const std::string& name);
     ~StreamInput();
     StreamInput(const StreamInput&) = delete;
@@ -83,7 +76,7 @@ class StreamInput {
 
     bool gzip() const noexcept { return _gzip; }
     // Stores up to `max` (more than 0) bytes of the data at `out`. Returns how many; 0 only
-    // at the end. Throws InputError on a read error or corrupt or truncated gzip data.
+    // at the end. Throws AggError on a read error or corrupt or truncated gzip data.
     std::size_t read(char* out, std::size_t max);
     // Bytes taken from the descriptor so far.
     std::uint64_t consumed() const noexcept { return _consumed; }
@@ -91,7 +84,7 @@ class StreamInput {
   private:
     bool fill();  // more raw bytes into _in; false at the end of the descriptor
     // After a gzip member: starts the next one; false at the end of the data (zero padding
-    // read). Throws InputError on anything else.
+    // read). Throws AggError on anything else.
     bool nextMember();
     // One read(2) of up to `max` bytes into `out`, again when a signal interrupts it.
     std::size_t readRaw(char* out, std::size_t max);

@@ -15,9 +15,11 @@
 #include "qelkit/datetime/qel_zone.h"
 #include "qelkit/foundation/nq_trace.h"
 #include "qelkit/records/nq_exception.h"
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/agg_options.h"
 #include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/reporter.h"
+#include "tools/qelkit_agg/run_policy.h"
 #include "tools/qelkit_agg/runner.h"
 #include "tools/qelkit_agg/sql_expression.h"
 
@@ -27,14 +29,12 @@ namespace {
 // same rows would only repeat them.
 void dropTrace(const char*, const char*) {}
 
-// Writes `text` to standard output. Returns the exit status.
-int print(const std::string& text, Reporter& err) {
+// Writes `text` to standard output.
+int print(const std::string& text) {
     OutputSink out;
     out.write(text);
-    const std::string error = out.finish();
-    if (error.empty()) return kAggOk;
-    err.message("cannot write to standard output: " + error);
-    return kAggFailure;
+    out.finish();
+    return kAggOk;
 }
 
 // Opens /dev/null on descriptors 0, 1 and 2 where they are closed, so that no file the tool
@@ -56,9 +56,8 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }
 
 // The sink for the result: standard output, or the --zlib or --gzip file, which must not be
-// the input, named or on standard input. Sets `error` when that fails.
-std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& file,
-                                       std::string& error) {
+// the input, named or on standard input.
+std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& file) {
     struct stat input {};
     const bool inputExists = (options.file == "-" ? ::fstat(STDIN_FILENO, &input)
                                                   : ::stat(options.file.c_str(), &input)) == 0;
@@ -66,23 +65,18 @@ std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& fi
     // counts there. The output file must be no input at all: written into the input's own
     // pipe, it would keep that pipe from ever ending.
     const bool haveInput = inputExists && S_ISREG(input.st_mode);
-    const std::string inputName = shownName(options.file);
     struct stat output {};
     if (options.zlibFile.empty()) {
-        if (haveInput && ::fstat(STDOUT_FILENO, &output) == 0 && sameFile(input, output)) {
-            error = "standard output is the input file '" + inputName + "'";
-            return nullptr;
-        }
+        if (haveInput && ::fstat(STDOUT_FILENO, &output) == 0 && sameFile(input, output))
+            throw AggError("standard output is the input file '" + shownName(options.file) + "'");
         return std::make_unique<OutputSink>();
     }
     if (inputExists && ::stat(options.zlibFile.c_str(), &output) == 0 && sameFile(input, output)) {
-        error = "'" + shownName(options.zlibFile) + "' is the input file: give " +
-                (options.gzip ? "--gzip" : "--zlib") + " another file";
-        return nullptr;
+        throw AggError("'" + shownName(options.zlibFile) + "' is the input file: give " +
+                       (options.gzip ? "--gzip" : "--zlib") + " another file");
     }
-    const int fd = file.open(options.zlibFile, error);
-    if (fd < 0) return nullptr;
-    return std::make_unique<OutputSink>(fd, options.gzip);
+    return std::make_unique<OutputSink>(file.open(options.zlibFile), options.gzip,
+                                        options.zlibFile);
 }
 
 int runTool(const AggOptions& options, Reporter& err) {
@@ -93,28 +87,16 @@ int runTool(const AggOptions& options, Reporter& err) {
             sqlExpression(options.sqlColumn, options.period, QelDate::startOfWeek(),
                           options.dialect.empty() ? "to_char" : options.dialect, text, note);
         if (!note.empty()) err.message(note);
-        return expressed ? print(text + '\n', err) : kAggFailure;
+        return expressed ? print(text + '\n') : kAggFailure;
     }
-    std::string error;
     OutputFile file;
-    const std::unique_ptr<OutputSink> out = openOutput(options, file, error);
-    if (!out) {
-        err.message(error);
-        return kAggFailure;
-    }
+    const std::unique_ptr<OutputSink> out = openOutput(options, file);
     // Without --dst the zone is frozen at today's offset, so periods never shift mid-file.
     std::optional<QelZone> frozenZone;
     if (!options.dst) frozenZone.emplace();
-    int status = runAggregation(options, *out, err);
-    error = out->finish();
-    if (error.empty() && status == kAggOk) error = file.commit();
-    if (!error.empty()) {
-        err.message("cannot write " +
-                    (options.zlibFile.empty() ? std::string("to standard output")
-                                              : "'" + shownName(options.zlibFile) + "'") +
-                    ": " + error);
-        status = kAggFailure;
-    }
+    const int status = runAggregation(options, *out, err);
+    out->finish();
+    if (status == kAggOk) file.commit();
     return status;
 }
 
@@ -129,12 +111,17 @@ int main(int argc, char** argv) {
         err.message(error + "\nTry 'qelkit-agg --help' for more information.");
         return kAggFailure;
     }
-    if (options.help) return print(aggUsageText(), err);
-    if (options.version) return print(aggVersionText(), err);
     NqTraceStatic::setSink(dropTrace);
-    Reporter progress(!options.quiet && ::isatty(STDERR_FILENO) == 1);
+    Reporter progress(!options.help && !options.version && !options.quiet &&
+                      ::isatty(STDERR_FILENO) == 1);
     try {
+        if (options.help) return print(aggUsageText());
+        if (options.version) return print(aggVersionText());
         return runTool(options, progress);
+    } catch (const AggError& e) {
+        progress.message(e.usage() ? std::string(e.what()) +
+                                         "\nTry 'qelkit-agg --help' for more information."
+                                   : e.what());
     } catch (const NqException& e) {
         progress.message(e.why());
     } catch (const std::bad_alloc&) {

@@ -3,12 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <numeric>
-#include <thread>
 #include <unordered_map>
+
+#include "tools/qelkit_agg/ordered_pipeline.h"
 
 namespace {
 
@@ -179,92 +177,35 @@ void Merger::writeAggregation() {
 
 // The lines are formatted in blocks on up to `_jobs` threads, this one included, and written in
 // block order as soon as each block is ready: formatting numbers is the longest part of the
-// output, and the threads never wait for each other's rounds. At most two blocks per thread are
-// held ahead of the writer, so the memory used stays bounded whatever the number of groups.
+// output. At most two blocks per thread are held ahead of the writer, so the memory used stays
+// bounded whatever the number of groups.
 std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32_t>& order) {
     constexpr std::size_t BLOCK = 2048;
-    const std::size_t blocks = (order.size() + BLOCK - 1) / BLOCK;
-    const std::size_t jobs = std::max<std::size_t>(1, std::min<std::size_t>(_jobs, blocks));
-    const std::size_t window = 2 * jobs;
-    struct Slot {
+    struct Block {
         std::string text;
-        bool ready = false;
+        std::vector<std::uint64_t> overflows;
     };
-    std::vector<Slot> slots(window);
-    std::vector<std::vector<std::uint64_t>> overflows(
-        jobs, std::vector<std::uint64_t>(_layout.valueFields.size(), 0));
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t next = 0;     // the next block to format
-    std::size_t written = 0;  // blocks written so far
-    bool stop = false;
-    std::exception_ptr failure;
-
-    // Under `lock`: formats the next block if the window has room; false if it had none.
-    auto formatNext = [&](std::unique_lock<std::mutex>& lock, std::size_t part) {
-        if (next >= blocks || next >= written + window) return false;
-        const std::size_t block = next++;
-        Slot& slot = slots[block % window];
-        // The text grows in a string of this thread's own: strings side by side in `slots`
-        // share cache lines, and every append writes the string's size.
-        std::string text = std::move(slot.text);
-        lock.unlock();
-        text.clear();
-        const std::size_t first = block * BLOCK;
-        formatGroups(order.data() + first, order.data() + std::min(order.size(), first + BLOCK),
-                     text, overflows[part]);
-        lock.lock();
-        slot.text = std::move(text);
-        slot.ready = true;
-        changed.notify_all();
-        return true;
-    };
-    auto helper = [&](std::size_t part) {
-        std::unique_lock<std::mutex> lock(mutex);
-        try {
-            while (!stop && next < blocks)
-                if (!formatNext(lock, part)) changed.wait(lock);
-        } catch (...) {
-            if (!lock.owns_lock()) lock.lock();
-            if (!failure) failure = std::current_exception();
-            changed.notify_all();
-        }
-    };
-    // Stops and joins the helpers on every way out of this function.
-    struct Helpers {
-        std::vector<std::thread> threads;
-        std::mutex& mutex;
-        std::condition_variable& changed;
-        bool& stop;
-        ~Helpers() {
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                stop = true;
-            }
-            changed.notify_all();
-            for (std::thread& t : threads) t.join();
-        }
-    } helpers{{}, mutex, changed, stop};
-    for (std::size_t part = 1; part < jobs; ++part) helpers.threads.emplace_back(helper, part);
-
-    std::unique_lock<std::mutex> lock(mutex);
-    for (std::size_t block = 0; block < blocks; ++block) {
-        Slot& slot = slots[block % window];
-        while (!slot.ready) {
-            if (failure) std::rethrow_exception(failure);
-            if (!formatNext(lock, 0)) changed.wait(lock);
-        }
-        lock.unlock();
-        _out.write(slot.text);
-        lock.lock();
-        slot.ready = false;
-        ++written;
-        changed.notify_all();
-    }
-    lock.unlock();
-    for (std::size_t part = 1; part < jobs; ++part)
-        for (std::size_t v = 0; v < overflows[0].size(); ++v) overflows[0][v] += overflows[part][v];
-    return overflows[0];
+    const std::size_t blocks = (order.size() + BLOCK - 1) / BLOCK;
+    const auto jobs =
+        static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(_jobs, blocks)));
+    std::size_t next = 0;
+    std::vector<std::uint64_t> overflows(_layout.valueFields.size(), 0);
+    const OrderedSteps<std::size_t, Block> steps{
+        [&](std::size_t& block) { return next < blocks ? (block = next++, true) : false; },
+        [&](std::size_t& block) {
+            Block out{{}, std::vector<std::uint64_t>(overflows.size(), 0)};
+            const std::size_t first = block * BLOCK;
+            formatGroups(order.data() + first, order.data() + std::min(order.size(), first + BLOCK),
+                         out.text, out.overflows);
+            return out;
+        },
+        [&](Block& block) {
+            _out.write(block.text);
+            for (std::size_t v = 0; v < overflows.size(); ++v) overflows[v] += block.overflows[v];
+            return true;
+        }};
+    runOrdered(jobs, 2 * std::size_t{jobs}, steps);
+    return overflows;
 }
 
 void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "qelkit/internal/calendar.h"
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/reporter.h"
 
 namespace {
@@ -195,9 +196,12 @@ std::string shownField(std::string_view field) {
     return shown;
 }
 
-OutputSink::OutputSink() : _fd(STDOUT_FILENO), _ownsFd(false) { _buffer.reserve(BUFFER); }
+OutputSink::OutputSink() : _fd(STDOUT_FILENO), _ownsFd(false), _target("to standard output") {
+    _buffer.reserve(BUFFER);
+}
 
-OutputSink::OutputSink(int fd, bool gzip) : _fd(fd), _ownsFd(true), _zlib(new z_stream{}) {
+OutputSink::OutputSink(int fd, bool gzip, const std::string& path)
+    : _fd(fd), _ownsFd(true), _zlib(new z_stream{}), _target("'" + shownName(path) + "'") {
     _buffer.reserve(BUFFER);
     // 16 more window bits ask zlib for a gzip header and trailer instead of zlib's.
     if (deflateInit2(_zlib.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + (gzip ? 16 : 0), 8,
@@ -267,23 +271,24 @@ void OutputSink::flushBuffer(bool last) {
     _buffer.clear();
 }
 
-std::string OutputSink::finish() {
+void OutputSink::finish() {
     flushBuffer(true);
     if (_ownsFd) {
         // close() reports what a file system only finds out at the end.
         if (::close(_fd) != 0 && _error.empty()) _error = std::strerror(errno);
         _ownsFd = false;
     }
-    return _error;
+    if (!_error.empty()) throw AggError("cannot write " + _target + ": " + _error);
 }
 
-int OutputFile::open(const std::string& path, std::string& error) {
+int OutputFile::open(const std::string& path) {
     _path = path;
     struct stat old {};
     const bool exists = ::lstat(path.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) error = "cannot open '" + shownName(path) + "': " + std::strerror(errno);
+        if (fd < 0)
+            throw AggError("cannot open '" + shownName(path) + "': " + std::strerror(errno));
         return fd;
     }
     const std::size_t slash = path.rfind('/');
@@ -291,10 +296,7 @@ int OutputFile::open(const std::string& path, std::string& error) {
         (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
         ".qelkit-agg.XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot open '" + shownName(path) + "': " + std::strerror(errno);
-        return -1;
-    }
+    if (fd < 0) throw AggError("cannot open '" + shownName(path) + "': " + std::strerror(errno));
     _temporary = temporary;
     // The permissions of the file it replaces, or those a new file gets.
     mode_t mode = old.st_mode & 07777;
@@ -311,9 +313,9 @@ OutputFile::~OutputFile() {
     if (!_temporary.empty()) ::unlink(_temporary.c_str());
 }
 
-std::string OutputFile::commit() {
-    if (_temporary.empty()) return "";
-    if (::rename(_temporary.c_str(), _path.c_str()) != 0) return std::strerror(errno);
+void OutputFile::commit() {
+    if (_temporary.empty()) return;
+    if (::rename(_temporary.c_str(), _path.c_str()) != 0)
+        throw AggError("cannot write '" + shownName(_path) + "': " + std::strerror(errno));
     _temporary.clear();
-    return "";
 }

@@ -33,22 +33,22 @@ std::string shownField(std::string_view field);
 int writeFully(int fd, const char* data, std::size_t size) noexcept;
 
 // A buffered writer to a descriptor, or through zlib (raw zlib or gzip format) into a file. The
-// first failure is kept: later writes do nothing, and finish() reports it.
+// first failure is kept: later writes do nothing, and finish() throws it as an AggError.
 class OutputSink {
   public:
     // Standard output.
     OutputSink();
     // One zlib stream (a gzip member with `gzip`) into the open descriptor `fd`, which the
-    // sink then owns.
-    OutputSink(int fd, bool gzip);
+    // sink then owns; `path` names the file in messages.
+    OutputSink(int fd, bool gzip, const std::string& path);
     ~OutputSink();
     OutputSink(const OutputSink&) = delete;
     OutputSink& operator=(const OutputSink&) = delete;
 
     void write(std::string_view text);
-    // Writes what is buffered (and the end of the zlib stream). Returns "" on success, else
-    // the reason of the first failure ("No space left on device").
-    std::string finish();
+    // Writes what is buffered (and the end of the zlib stream). Throws AggError("cannot write
+    // to standard output: No space left on device") for the first failure.
+    void finish();
 
   private:
     void flushBuffer(bool last);
@@ -59,6 +59,7 @@ class OutputSink {
     std::unique_ptr<z_stream> _zlib;  // null for plain output
     std::string _buffer;
     std::string _packed;
+    std::string _target;  // "to standard output", "'out.gz'"
     std::string _error;
 };
 
@@ -68,12 +69,12 @@ class OutputSink {
 // place. The destructor removes a new file that was not committed.
 class OutputFile {
   public:
-    // Opens the file for `path`. Returns the descriptor to write to (owned by the caller), or
-    // -1 with `error` set ("cannot open 'x': reason").
-    int open(const std::string& path, std::string& error);
+    // Opens the file for `path`. Returns the descriptor to write to (owned by the caller).
+    // Throws AggError("cannot open 'x': reason").
+    int open(const std::string& path);
     ~OutputFile();
-    // Puts the new file in place of the old. Returns "" or the reason of the failure.
-    std::string commit();
+    // Puts the new file in place of the old. Throws AggError on failure.
+    void commit();
 
   private:
     std::string _path;

@@ -26,7 +26,7 @@ class StreamSource {
         std::uint64_t lineBreaks = 0;  // line feeds of a long row
     };
 
-    // Reads `fd` (named `name` in messages) in chunks of about `chunk` bytes. Throws InputError.
+    // Reads `fd` (named `name` in messages) in chunks of about `chunk` bytes. Throws AggError.
     StreamSource(int fd, const std::string& name, const CsvDialect& dialect, std::size_t chunk);
     StreamSource(const StreamSource&) = delete;
     StreamSource& operator=(const StreamSource&) = delete;
