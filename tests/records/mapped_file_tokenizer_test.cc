@@ -12,6 +12,7 @@
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
+#include "qelkit/records/qel_record_reader.h"
 
 namespace {
 
@@ -48,6 +49,29 @@ TEST(MappedFileTokenizerTest, OpenAndMapFailuresNameFileAndReasonWithoutLeaks) {
             },
             NqException);
     EXPECT_EQ(openDescriptors(), before);
+}
+
+// The mapping as QelRecordReader reads it: the byte order mark skipped, a quoted field holding
+// CRLF and a doubled quote, and the line feeds each record spans.
+TEST(MappedFileTokenizerTest, RecordReaderReadsTheMapping) {
+    const std::string content =
+        "\xEF\xBB\xBF"
+        "a,\"b\r\nc\"\"\"\r\nx,y";
+    TempFile file(content);
+    NqMappedFileTokenizer tokenizer(file.path.c_str(), ',', 0);
+    ASSERT_EQ(std::string(tokenizer.mappedData(), tokenizer.mappedSize()), content);
+    const char* const data = tokenizer.mappedData();
+    const char* const end = data + tokenizer.mappedSize();
+    QelRecordReader reader(QelRecordReader::Dialect{}, 2);
+    QelRecordReader::Record record;
+    const char* p = data + QelRecordReader::byteOrderMark(data, tokenizer.mappedSize());
+    p = reader.read(p, end, true, record);
+    EXPECT_EQ(reader.fields()[0], "a");
+    EXPECT_EQ(reader.fields()[1], "b\r\nc\"");
+    EXPECT_EQ(record.lineBreaks, 2u);
+    EXPECT_EQ(reader.read(p, end, true, record), end);
+    EXPECT_EQ(reader.fields()[1], "y");
+    EXPECT_EQ(record.lineBreaks, 0u);
 }
 
 }  // namespace
