@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "qelkit/datetime/qel_date.h"
+#include "qelkit/records/qel_record_scanner.h"
 #include "tools/qelkit_agg/input.h"
 #include "tools/qelkit_agg/merger.h"
-#include "tools/qelkit_agg/record_scanner.h"
 #include "tools/qelkit_agg/row_grouper.h"
 #include "tools/qelkit_agg/stream_source.h"
 
@@ -53,7 +53,7 @@ struct Preamble {
     std::size_t fieldCount = 0;      // of the first row
     std::vector<std::string> names;  // its first fields, as many as the output names
     std::uint64_t firstRowLine = 1;
-    CsvProblem problem = CsvProblem::None;
+    QelRecordReader::Problem problem = QelRecordReader::Problem::None;
 };
 
 // The columns a row must have by the options alone: the highest column number given.
@@ -67,7 +67,8 @@ std::size_t neededColumns(const AggOptions& options) {
 // The bytes of a mapped file as readPreamble takes them from a StreamSource.
 class MappedBytes {
   public:
-    MappedBytes(const char* data, std::size_t size, const CsvDialect& dialect) noexcept
+    MappedBytes(const char* data, std::size_t size,
+                const QelRecordReader::Dialect& dialect) noexcept
         : _data(data), _size(size), _scanner(dialect) {}
     const char* data() const noexcept { return _data; }
     std::size_t size() const noexcept { return _size; }
@@ -83,24 +84,25 @@ class MappedBytes {
         for (std::size_t shown = std::min<std::size_t>(_size, 1 << 16);;
              shown = std::min(_size, 2 * shown)) {
             std::size_t end = _scanner.next(_data, shown, 1);
-            if (end == RecordScanner::NONE && shown == _size) end = _size;
-            if (end != RecordScanner::NONE) return end > MAX_ROW_BYTES ? RecordScanner::NONE : end;
-            if (shown > MAX_ROW_BYTES) return RecordScanner::NONE;
+            if (end == QelRecordScanner::npos && shown == _size) end = _size;
+            if (end != QelRecordScanner::npos)
+                return end > MAX_ROW_BYTES ? QelRecordScanner::npos : end;
+            if (shown > MAX_ROW_BYTES) return QelRecordScanner::npos;
         }
     }
 
   private:
     const char* _data;
     std::size_t _size;
-    RecordScanner _scanner;
+    QelRecordScanner _scanner;
 };
 
 // Skips a byte order mark, and when the first row matters (`keep` is not 0: the names to keep
 // with --header, ALL_NAMES for all of them) the blank lines before it and, with `header`, the
 // row itself. Looks at the first row only up to the row limit.
 template <typename Bytes>
-Preamble readPreamble(Bytes& bytes, const CsvDialect& dialect, bool header, bool firstRowRules,
-                      std::size_t keep) {
+Preamble readPreamble(Bytes& bytes, const QelRecordReader::Dialect& dialect, bool header,
+                      bool firstRowRules, std::size_t keep) {
     Preamble pre;
     auto drop = [&](std::size_t n) {
         bytes.drop(n);
@@ -109,17 +111,18 @@ Preamble readPreamble(Bytes& bytes, const CsvDialect& dialect, bool header, bool
     bytes.fillTo(8);
     pre.unreadable = unreadableData(bytes.data(), bytes.size());
     if (pre.unreadable != nullptr) return pre;
-    if (bytes.size() >= 3 && std::memcmp(bytes.data(), "\xEF\xBB\xBF", 3) == 0) drop(3);
+    if (const std::size_t mark = QelRecordReader::byteOrderMark(bytes.data(), bytes.size()))
+        drop(mark);
     if (!firstRowRules) return pre;
-    CsvReader reader(dialect, keep == ALL_NAMES ? 0 : keep);
+    QelRecordReader reader(dialect, keep == ALL_NAMES ? 0 : keep);
     reader.keepAll(keep == ALL_NAMES);
-    CsvRecord record;
+    QelRecordReader::Record record;
     std::size_t length = 0;
     while (true) {
         length = bytes.firstRecord();
         if (length == 0) return pre;
         pre.firstRowLine = pre.lineBreaks + 1;
-        if (length == RecordScanner::NONE) {
+        if (length == QelRecordScanner::npos) {
             pre.tooLong = true;
             return pre;
         }
@@ -146,7 +149,8 @@ class Run {
     Run(const AggOptions& options, OutputSink& out, Reporter& err)
         : _options(options), _out(out), _err(err), _chunk(aggChunkSize()) {
         _shownName = shownName(options.file);
-        _layout.dialect = CsvDialect{options.delimiter, options.collapse, !options.noQuotes};
+        _layout.dialect =
+            QelRecordReader::Dialect{options.delimiter, options.collapse, !options.noQuotes};
         _layout.period = NqTimeAggregation(options.period);
         _layout.monthFirst = options.qelDates;
         _layout.rows = options.rows;
@@ -241,10 +245,11 @@ bool Run::setUp(const Preamble& pre) {
              " is longer than 64 MiB");
         return false;
     }
-    if (pre.found && _options.header && pre.problem != CsvProblem::None) {
+    if (pre.found && _options.header && pre.problem != QelRecordReader::Problem::None) {
         fail(_shownName + ":" + std::to_string(pre.firstRowLine) +
              ": the header row cannot be read: " +
-             (pre.problem == CsvProblem::Nul ? "it holds a NUL byte" : "its quoting is broken"));
+             (pre.problem == QelRecordReader::Problem::Nul ? "it holds a NUL byte"
+                                                           : "its quoting is broken"));
         return false;
     }
     const std::size_t fieldCount = pre.fieldCount;
@@ -315,8 +320,8 @@ ChunkResult Run::groupMapped(std::size_t begin, std::size_t stop) const {
     const std::size_t readEnd = std::min(_size, stop + MAX_ROW_BYTES + 1);
     ChunkResult result = groupChunk(_layout, _data, 0, begin, stop, readEnd);
     if (result.end <= stop || result.end - begin <= MAX_ROW_BYTES) return result;
-    CsvReader reader(_layout.dialect, 0);
-    CsvRecord record;
+    QelRecordReader reader(_layout.dialect, 0);
+    QelRecordReader::Record record;
     std::size_t last = begin;
     for (std::size_t p = begin; p < stop;) {
         last = p;
@@ -325,12 +330,12 @@ ChunkResult Run::groupMapped(std::size_t begin, std::size_t stop) const {
     if (result.end - last <= MAX_ROW_BYTES) return result;
     ChunkResult before = groupChunk(_layout, _data, 0, begin, last, _size);
     if (before.end != last) return before;  // --strict stopped at an earlier row
-    RecordScanner scanner(_layout.dialect);
+    QelRecordScanner scanner(_layout.dialect);
     const std::size_t length = scanner.next(_data + last, _size - last, 1);
-    const std::size_t end = length == RecordScanner::NONE ? _size : last + length;
+    const std::size_t end = length == QelRecordScanner::npos ? _size : last + length;
     ++before.rows;
     before.bad.push_back(BadRow{before.lineBreaks, LONG_ROW});
-    before.lineBreaks += countLineFeeds(_data + last, end - last);
+    before.lineBreaks += QelRecordScanner::countLineFeeds(_data + last, end - last);
     before.end = end;
     return before;
 }
@@ -373,11 +378,12 @@ void Run::work(bool mapped, unsigned index) {
                 lock.unlock();
                 // No record starts in a chunk without a line feed: its search ends there.
                 const std::size_t begin =
-                    seq == 0 ? _dataStart
-                             : static_cast<std::size_t>(
-                                   nextLineStart(_data, _data + (_firstChunk + seq) * _chunk,
-                                                 _data + stopAt(seq)) -
-                                   _data);
+                    seq == 0
+                        ? _dataStart
+                        : static_cast<std::size_t>(QelRecordReader::nextLineStart(
+                                                       _data, _data + (_firstChunk + seq) * _chunk,
+                                                       _data + stopAt(seq)) -
+                                                   _data);
                 _map->populate(_mapOffset + begin, _mapOffset + stopAt(seq));
                 result.emplace(groupMapped(begin, stopAt(seq)));
                 _map->release(_mapOffset + begin, _mapOffset + stopAt(seq));
