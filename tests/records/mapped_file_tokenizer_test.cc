@@ -54,24 +54,21 @@ TEST(MappedFileTokenizerTest, OpenAndMapFailuresNameFileAndReasonWithoutLeaks) {
 // The mapping as QelRecordReader reads it: the byte order mark skipped, a quoted field holding
 // CRLF and a doubled quote, and the line feeds each record spans.
 TEST(MappedFileTokenizerTest, RecordReaderReadsTheMapping) {
-    const std::string content =
-        "\xEF\xBB\xBF"
-        "a,\"b\r\nc\"\"\"\r\nx,y";
+    const std::string content = "\xEF\xBB\xBFz,\"b\r\nc\"\"\"\r\nx,y";
     TempFile file(content);
     NqMappedFileTokenizer tokenizer(file.path.c_str(), ',', 0);
-    ASSERT_EQ(std::string(tokenizer.mappedData(), tokenizer.mappedSize()), content);
     const char* const data = tokenizer.mappedData();
-    const char* const end = data + tokenizer.mappedSize();
+    ASSERT_EQ(std::string(data, tokenizer.mappedSize()), content);
     QelRecordReader reader(QelRecordReader::Dialect{}, 2);
     QelRecordReader::Record record;
-    const char* p = data + QelRecordReader::byteOrderMark(data, tokenizer.mappedSize());
-    p = reader.read(p, end, true, record);
-    EXPECT_EQ(reader.fields()[0], "a");
-    EXPECT_EQ(reader.fields()[1], "b\r\nc\"");
-    EXPECT_EQ(record.lineBreaks, 2u);
-    EXPECT_EQ(reader.read(p, end, true, record), end);
-    EXPECT_EQ(reader.fields()[1], "y");
-    EXPECT_EQ(record.lineBreaks, 0u);
+    std::string seen;
+    for (const char* p = data + QelRecordReader::byteOrderMark(data, content.size());
+         p < data + content.size();) {
+        p = reader.read(p, data + content.size(), true, record);
+        seen += std::string(reader.fields()[0]) + "|" + std::string(reader.fields()[1]) + "|" +
+                std::to_string(record.lineBreaks) + ";";
+    }
+    EXPECT_EQ(seen, "z|b\r\nc\"|2;x|y|0;");
 }
 
 }  // namespace
