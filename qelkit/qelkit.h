@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Every public class of qelkit and of its foundation layer in one include: the foundation
 // layer, the strings, tokenizers and text writers, the collections, the date and time classes,
-// and the records, file, handle, compression and exception classes.
+// and the records, file, delimited-record reader, handle, compression and exception classes.
 // Installed as <qelkit/qelkit.h>; each header it includes can also be included on its own.
 #ifndef QELKIT_QELKIT_H
 #define QELKIT_QELKIT_H
@@ -37,12 +37,15 @@
 #include "qelkit/datetime/qel_date.h"
 #include "qelkit/datetime/qel_locale_snapshot.h"
 #include "qelkit/datetime/qel_time_io.h"
+#include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/datetime/qel_zone.h"
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
 #include "qelkit/records/nq_named_value_pairs.h"
 #include "qelkit/records/nq_simple_handle.h"
+#include "qelkit/records/qel_record_reader.h"
+#include "qelkit/records/qel_record_scanner.h"
 #include "qelkit/records/qel_string_map.h"
 #include "qelkit/records/zlib_compression.h"
 

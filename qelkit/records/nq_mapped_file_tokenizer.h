@@ -59,6 +59,16 @@ class QELKIT_API NqMappedFileTokenizer : public NqTokenizer {
     // 1 when the field last returned ended a line (newline, NUL or the end of the data).
     int endOfLine() const noexcept { return _endOfLine; }
 
+    // The whole mapped file, read-only, for code that reads the bytes itself (QelRecordReader
+    // over [mappedData(), mappedData() + mappedSize()), say); null while nothing is mapped.
+    // The bytes stay put for the life of the tokenizer, whatever next() and nextLine() do; no
+    // NUL follows the last one. Reading them is open to the truncation hazard above.
+    const char* mappedData() const noexcept {
+        return good() ? static_cast<const char*>(_address) : nullptr;
+    }
+    // The number of mapped bytes (the file's size); 0 while nothing is mapped.
+    std::size_t mappedSize() const noexcept { return good() ? static_cast<std::size_t>(_size) : 0; }
+
   private:
     // The failure value of mmap (all bits set), used while nothing is mapped; spelled out here
     // so that the public header needs no <sys/mman.h>.

@@ -24,8 +24,8 @@ const char* changedSize() { return ": the file changed size while it was being r
 class MappedChunks : public ChunkSource {
   public:
     MappedChunks(Descriptor fd, const struct stat& info, std::string name, std::size_t chunk,
-                 const CsvDialect& dialect, std::unique_ptr<MappedFile> map, std::size_t offset,
-                 bool progressShown)
+                 const QelRecordReader::Dialect& dialect, std::unique_ptr<MappedFile> map,
+                 std::size_t offset, bool progressShown)
         : ChunkSource(std::move(fd), info, std::move(name), chunk),
           _map(std::move(map)),
           _offset(offset),
@@ -70,7 +70,7 @@ class MappedChunks : public ChunkSource {
     const char* _data;
     std::size_t _size;
     BusErrorGuard _guard;
-    CsvDialect _dialect;
+    QelRecordReader::Dialect _dialect;
     const RowLayout* _layout = nullptr;
     std::size_t _dataStart = 0;
     std::size_t _firstChunk = 0;
@@ -86,8 +86,8 @@ ChunkResult MappedChunks::groupFrom(std::size_t begin, std::size_t stop) const {
     const std::size_t readEnd = std::min(_size, stop + MAX_ROW_BYTES + 1);
     ChunkResult result = groupChunk(*_layout, _data, 0, begin, stop, readEnd);
     if (result.end <= stop || result.end - begin <= MAX_ROW_BYTES) return result;
-    CsvReader reader(_layout->dialect, 0);
-    CsvRecord record;
+    QelRecordReader reader(_layout->dialect, 0);
+    QelRecordReader::Record record;
     std::size_t last = begin;
     for (std::size_t p = begin; p < stop;) {
         last = p;
@@ -96,12 +96,12 @@ ChunkResult MappedChunks::groupFrom(std::size_t begin, std::size_t stop) const {
     if (result.end - last <= MAX_ROW_BYTES) return result;
     ChunkResult before = groupChunk(*_layout, _data, 0, begin, last, _size);
     if (before.end != last) return before;  // --strict stopped at an earlier row
-    RecordScanner scanner(_layout->dialect);
+    QelRecordScanner scanner(_layout->dialect);
     const std::size_t length = scanner.next(_data + last, _size - last, 1);
-    const std::size_t end = length == RecordScanner::NONE ? _size : last + length;
+    const std::size_t end = length == QelRecordScanner::npos ? _size : last + length;
     ++before.rows;
     before.bad.push_back(BadRow{before.lineBreaks, LONG_ROW});
-    before.lineBreaks += countLineFeeds(_data + last, end - last);
+    before.lineBreaks += QelRecordScanner::countLineFeeds(_data + last, end - last);
     before.end = end;
     return before;
 }
@@ -110,11 +110,11 @@ GroupedChunk MappedChunks::group(ChunkJob& job) {
     const std::size_t stop = stopAt(job.seq);
     // No record starts in a chunk without a line feed: its search ends there.
     const std::size_t begin =
-        job.seq == 0
-            ? _dataStart
-            : static_cast<std::size_t>(
-                  nextLineStart(_data, _data + (_firstChunk + job.seq) * _chunk, _data + stop) -
-                  _data);
+        job.seq == 0 ? _dataStart
+                     : static_cast<std::size_t>(
+                           QelRecordReader::nextLineStart(
+                               _data, _data + (_firstChunk + job.seq) * _chunk, _data + stop) -
+                           _data);
     _map->populate(_offset + begin, _offset + stop);
     GroupedChunk chunk{job.seq, groupFrom(begin, stop)};
     _map->release(_offset + begin, _offset + stop);
@@ -139,7 +139,7 @@ void MappedChunks::finish() {
 class StreamChunks : public ChunkSource {
   public:
     StreamChunks(Descriptor fd, const struct stat& info, std::string name, std::size_t chunk,
-                 const CsvDialect& dialect)
+                 const QelRecordReader::Dialect& dialect)
         : ChunkSource(std::move(fd), info, std::move(name), chunk),
           _regular(S_ISREG(info.st_mode)),
           _start(_regular ? std::max<off_t>(::lseek(_fd.get(), 0, SEEK_CUR), 0) : 0),
@@ -169,7 +169,7 @@ class StreamChunks : public ChunkSource {
     bool _regular;
     off_t _start;
     StreamSource _source;
-    CsvDialect _dialect;
+    QelRecordReader::Dialect _dialect;
     const RowLayout* _layout = nullptr;
     std::atomic<std::uint64_t> _consumed{0};
 };
@@ -214,7 +214,8 @@ ChunkSource::~ChunkSource() = default;
 
 void ChunkSource::settle(GroupedChunk&) {}
 
-std::unique_ptr<ChunkSource> openChunkSource(const std::string& path, const CsvDialect& dialect,
+std::unique_ptr<ChunkSource> openChunkSource(const std::string& path,
+                                             const QelRecordReader::Dialect& dialect,
                                              std::size_t chunk, bool progressShown) {
     const std::string name = shownName(path);
     Descriptor fd(path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));

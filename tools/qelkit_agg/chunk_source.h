@@ -85,7 +85,8 @@ class ChunkSource {
 
 // Opens `path` ("-": standard input) for reading in chunks of `chunk` bytes. `progressShown`:
 // a progress line may be on the terminal when a message must be written from a signal handler.
-std::unique_ptr<ChunkSource> openChunkSource(const std::string& path, const CsvDialect& dialect,
+std::unique_ptr<ChunkSource> openChunkSource(const std::string& path,
+                                             const QelRecordReader::Dialect& dialect,
                                              std::size_t chunk, bool progressShown);
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_CHUNK_SOURCE_H

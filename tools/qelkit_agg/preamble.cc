@@ -2,7 +2,6 @@
 #include "tools/qelkit_agg/preamble.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "tools/qelkit_agg/input.h"
 #include "tools/qelkit_agg/stream_source.h"
@@ -19,14 +18,16 @@ std::size_t MappedBytes::firstRecord() noexcept {
     for (std::size_t shown = std::min<std::size_t>(_size, 1 << 16);;
          shown = std::min(_size, 2 * shown)) {
         std::size_t end = _scanner.next(_data, shown, 1);
-        if (end == RecordScanner::NONE && shown == _size) end = _size;
-        if (end != RecordScanner::NONE) return end > MAX_ROW_BYTES ? RecordScanner::NONE : end;
-        if (shown > MAX_ROW_BYTES) return RecordScanner::NONE;
+        if (end == QelRecordScanner::npos && shown == _size) end = _size;
+        if (end != QelRecordScanner::npos)
+            return end > MAX_ROW_BYTES ? QelRecordScanner::npos : end;
+        if (shown > MAX_ROW_BYTES) return QelRecordScanner::npos;
     }
 }
 
 template <typename Bytes>
-Preamble readPreamble(Bytes& bytes, const CsvDialect& dialect, const PreambleRequest& request) {
+Preamble readPreamble(Bytes& bytes, const QelRecordReader::Dialect& dialect,
+                      const PreambleRequest& request) {
     Preamble pre;
     auto drop = [&](std::size_t n) {
         bytes.drop(n);
@@ -35,18 +36,19 @@ Preamble readPreamble(Bytes& bytes, const CsvDialect& dialect, const PreambleReq
     bytes.fillTo(8);
     pre.unreadable = unreadableData(bytes.data(), bytes.size());
     if (pre.unreadable != nullptr) return pre;
-    if (bytes.size() >= 3 && std::memcmp(bytes.data(), "\xEF\xBB\xBF", 3) == 0) drop(3);
+    if (const std::size_t mark = QelRecordReader::byteOrderMark(bytes.data(), bytes.size()))
+        drop(mark);
     if (!request.firstRowRules) return pre;
     const bool all = request.keep == PreambleRequest::ALL_NAMES;
-    CsvReader reader(dialect, all ? 0 : request.keep);
+    QelRecordReader reader(dialect, all ? 0 : request.keep);
     reader.keepAll(all);
-    CsvRecord record;
+    QelRecordReader::Record record;
     std::size_t length = 0;
     while (true) {
         length = bytes.firstRecord();
         if (length == 0) return pre;
         pre.firstRowLine = pre.lineBreaks + 1;
-        if (length == RecordScanner::NONE) {
+        if (length == QelRecordScanner::npos) {
             pre.tooLong = true;
             return pre;
         }
@@ -68,5 +70,7 @@ Preamble readPreamble(Bytes& bytes, const CsvDialect& dialect, const PreambleReq
     return pre;
 }
 
-template Preamble readPreamble(MappedBytes&, const CsvDialect&, const PreambleRequest&);
-template Preamble readPreamble(StreamSource&, const CsvDialect&, const PreambleRequest&);
+template Preamble readPreamble(MappedBytes&, const QelRecordReader::Dialect&,
+                               const PreambleRequest&);
+template Preamble readPreamble(StreamSource&, const QelRecordReader::Dialect&,
+                               const PreambleRequest&);

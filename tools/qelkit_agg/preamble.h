@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/qelkit_agg/csv_reader.h"
-#include "tools/qelkit_agg/record_scanner.h"
+#include "qelkit/records/qel_record_reader.h"
+#include "qelkit/records/qel_record_scanner.h"
 
 struct Preamble {
     const char* unreadable = nullptr;  // what the input is when it is no text qelkit-agg reads
@@ -25,7 +25,7 @@ struct Preamble {
     std::size_t fieldCount = 0;      // of the first row
     std::vector<std::string> names;  // its first fields, as many as were asked for
     std::uint64_t firstRowLine = 1;
-    CsvProblem problem = CsvProblem::None;
+    QelRecordReader::Problem problem = QelRecordReader::Problem::None;
 };
 
 // What to read of the first row.
@@ -39,24 +39,26 @@ struct PreambleRequest {
 // The bytes of a mapped file as readPreamble takes them from a StreamSource.
 class MappedBytes {
   public:
-    MappedBytes(const char* data, std::size_t size, const CsvDialect& dialect) noexcept
+    MappedBytes(const char* data, std::size_t size,
+                const QelRecordReader::Dialect& dialect) noexcept
         : _data(data), _size(size), _scanner(dialect) {}
     const char* data() const noexcept { return _data; }
     std::size_t size() const noexcept { return _size; }
     void fillTo(std::size_t) const noexcept {}
     void drop(std::size_t n) noexcept;
-    // The length of the first record; RecordScanner::NONE when it is longer than the limit.
+    // The length of the first record; QelRecordScanner::npos when it is longer than the limit.
     std::size_t firstRecord() noexcept;
 
   private:
     const char* _data;
     std::size_t _size;
-    RecordScanner _scanner;
+    QelRecordScanner _scanner;
 };
 
 // Skips a byte order mark, and when the first row rules the blank lines before it and, for a
 // header, the row itself. `Bytes` is MappedBytes or StreamSource.
 template <typename Bytes>
-Preamble readPreamble(Bytes& bytes, const CsvDialect& dialect, const PreambleRequest& request);
+Preamble readPreamble(Bytes& bytes, const QelRecordReader::Dialect& dialect,
+                      const PreambleRequest& request);
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_PREAMBLE_H

@@ -7,11 +7,11 @@
 #include <string_view>
 #include <system_error>
 
+#include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/foundation/rw_time.h"
 #include "qelkit/internal/ascii.h"
 #include "qelkit/internal/calendar.h"
 #include "tools/qelkit_agg/output.h"
-#include "tools/qelkit_agg/time_text.h"
 
 namespace {
 
@@ -73,10 +73,13 @@ Number parseNumber(std::string_view field, double& value) {
 class Grouper {
   public:
     Grouper(const RowLayout& layout, ChunkResult& result)
-        : _layout(layout), _result(result), _numbers(layout.valueFields.size()) {}
+        : _layout(layout),
+          _result(result),
+          _timeText(layout.monthFirst ? QelTimeText::MonthFirst : QelTimeText::YearFirst),
+          _numbers(layout.valueFields.size()) {}
 
     // Groups one row, or reports why it cannot be grouped. Returns false for a bad row.
-    bool row(const std::vector<std::string_view>& fields, const CsvRecord& record,
+    bool row(const std::vector<std::string_view>& fields, const QelRecordReader::Record& record,
              std::uint64_t line);
 
   private:
@@ -89,6 +92,7 @@ class Grouper {
 
     const RowLayout& _layout;
     ChunkResult& _result;
+    const QelTimeText _timeText;
     std::vector<double> _numbers;
     std::string _key;
     std::string _lastTime;  // the last time text that gave a period start
@@ -97,8 +101,8 @@ class Grouper {
 };
 
 bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& reason) const {
-    TimeText time;
-    if (!parseTimeText(text, _layout.monthFirst, time)) {
+    QelTimeText::Time time;
+    if (_timeText.read(text, time) != QelTimeText::Ok) {
         reason = "time does not parse: '" + shownField(text) + "'";
         return false;
     }
@@ -139,16 +143,16 @@ bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& 
     return inRange;
 }
 
-bool Grouper::row(const std::vector<std::string_view>& fields, const CsvRecord& record,
-                  std::uint64_t line) {
+bool Grouper::row(const std::vector<std::string_view>& fields,
+                  const QelRecordReader::Record& record, std::uint64_t line) {
     switch (record.problem) {
-        case CsvProblem::Nul:
+        case QelRecordReader::Problem::Nul:
             return bad(line, "the row holds a NUL byte");
-        case CsvProblem::StrayQuote:
+        case QelRecordReader::Problem::StrayQuote:
             return bad(line, "text after the closing quote of a field");
-        case CsvProblem::OpenQuote:
+        case QelRecordReader::Problem::OpenQuote:
             return bad(line, "a quoted field is not closed at the end of the data");
-        case CsvProblem::None:
+        case QelRecordReader::Problem::None:
             break;
     }
     if (record.fieldCount < _layout.needed) {
@@ -202,12 +206,12 @@ ChunkResult groupChunk(const RowLayout& layout, const char* base, std::size_t ba
                        std::size_t begin, std::size_t stopAt, std::size_t dataEnd) {
     ChunkResult result(layout.valueFields.size());
     result.begin = begin;
-    CsvReader reader(layout.dialect, layout.needed);
+    QelRecordReader reader(layout.dialect, layout.needed);
     Grouper grouper(layout, result);
     const char* p = base + (begin - baseOffset);
     const char* const stop = base + (stopAt - baseOffset);
     const char* const end = base + (dataEnd - baseOffset);
-    CsvRecord record;
+    QelRecordReader::Record record;
     while (p < stop && p < end) {
         const std::uint64_t line = result.lineBreaks;
         p = reader.read(p, end, true, record);

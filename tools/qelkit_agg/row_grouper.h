@@ -15,12 +15,12 @@
 
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/foundation/rw_zone.h"
-#include "tools/qelkit_agg/csv_reader.h"
+#include "qelkit/records/qel_record_reader.h"
 #include "tools/qelkit_agg/groups.h"
 
 // What every chunk needs to know, settled from the options and the first row.
 struct RowLayout {
-    CsvDialect dialect;
+    QelRecordReader::Dialect dialect;
     std::size_t needed = 0;     // fields a row must have
     std::size_t timeField = 0;  // 0-based, like the two lists below
     std::vector<std::size_t> keyFields;

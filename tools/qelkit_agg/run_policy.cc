@@ -34,10 +34,10 @@ void checkPreamble(const AggOptions& options, const Preamble& pre, const std::st
             (options.header ? "header row" : "first row, which sets the value columns,") +
             " is longer than 64 MiB");
     }
-    if (pre.found && options.header && pre.problem != CsvProblem::None) {
-        throw AggError(
-            where + "the header row cannot be read: " +
-            (pre.problem == CsvProblem::Nul ? "it holds a NUL byte" : "its quoting is broken"));
+    if (pre.found && options.header && pre.problem != QelRecordReader::Problem::None) {
+        throw AggError(where + "the header row cannot be read: " +
+                       (pre.problem == QelRecordReader::Problem::Nul ? "it holds a NUL byte"
+                                                                     : "its quoting is broken"));
     }
     const std::size_t needed = neededColumns(options);
     if (pre.found && firstRowRules(options) && needed > pre.fieldCount) {
@@ -68,7 +68,8 @@ std::vector<int> valueColumns(const AggOptions& options, const Preamble& pre,
 
 RowLayout optionLayout(const AggOptions& options) {
     RowLayout layout;
-    layout.dialect = CsvDialect{options.delimiter, options.collapse, !options.noQuotes};
+    layout.dialect =
+        QelRecordReader::Dialect{options.delimiter, options.collapse, !options.noQuotes};
     layout.period = NqTimeAggregation(options.period);
     layout.monthFirst = options.qelDates;
     layout.rows = options.rows;

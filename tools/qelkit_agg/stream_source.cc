@@ -10,7 +10,7 @@ constexpr std::size_t READ_BLOCK = std::size_t{1} << 18;
 
 }  // namespace
 
-StreamSource::StreamSource(int fd, const std::string& name, const CsvDialect& dialect,
+StreamSource::StreamSource(int fd, const std::string& name, const QelRecordReader::Dialect& dialect,
                            std::size_t chunk)
     : _input(fd, name),
       _scanner(dialect),
@@ -54,7 +54,7 @@ void StreamSource::drop(std::size_t n) noexcept {
 std::size_t StreamSource::boundary(std::size_t target) {
     while (!_longRow) {
         const std::size_t cut = _scanner.next(data(), _size, target);
-        if (cut != RecordScanner::NONE) return cut;
+        if (cut != QelRecordScanner::npos) return cut;
         // No read takes the open record past the limit unnoticed: a record that ends in the
         // bytes read holds at most MAX_ROW_BYTES.
         const std::size_t held = _size - _scanner.recordStart();
@@ -65,7 +65,7 @@ std::size_t StreamSource::boundary(std::size_t target) {
         if (_ended) return _size;
         read(std::min(READ_BLOCK, MAX_ROW_BYTES - held));
     }
-    return RecordScanner::NONE;
+    return QelRecordScanner::npos;
 }
 
 std::size_t StreamSource::firstRecord() { return boundary(1); }
@@ -97,13 +97,13 @@ StreamSource::Piece StreamSource::skipLongRow() {
     piece.offset = _offset;
     while (true) {
         std::size_t end = _scanner.next(data(), _size, 1);
-        if (end == RecordScanner::NONE && _ended) end = _size;
-        if (end != RecordScanner::NONE) {
-            piece.lineBreaks += countLineFeeds(data(), end);
+        if (end == QelRecordScanner::npos && _ended) end = _size;
+        if (end != QelRecordScanner::npos) {
+            piece.lineBreaks += QelRecordScanner::countLineFeeds(data(), end);
             drop(end);
             break;
         }
-        piece.lineBreaks += countLineFeeds(data(), _size);
+        piece.lineBreaks += QelRecordScanner::countLineFeeds(data(), _size);
         drop(_size);
         read(READ_BLOCK);
     }
@@ -115,7 +115,7 @@ StreamSource::Piece StreamSource::next() {
     if (_longRow) return skipLongRow();
     const std::size_t nominal = (_offset / _chunk + 1) * _chunk - _offset;
     const std::size_t cut = boundary(nominal);
-    if (cut == RecordScanner::NONE) {
+    if (cut == QelRecordScanner::npos) {
         // The records before the long one go first.
         const std::size_t open = _scanner.recordStart();
         return open > 0 ? take(open) : skipLongRow();

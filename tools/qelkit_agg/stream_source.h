@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // StreamSource: a stream (standard input, a pipe, a FIFO, gzip data) cut into chunks at record
 // boundaries, in bounded memory. It reads a block at a time and finds record ends with a
-// RecordScanner, which resumes where it stopped, so every byte is scanned once. It holds the
+// QelRecordScanner, which resumes where it stopped, so every byte is scanned once. It holds the
 // bytes of at most one chunk and one row: a row longer than MAX_ROW_BYTES is read past, its
 // line feeds counted, and handed on as a LongRow piece instead of its bytes.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_STREAM_SOURCE_H
@@ -12,8 +12,11 @@
 #include <memory>
 #include <string>
 
+#include "qelkit/records/qel_record_scanner.h"
 #include "tools/qelkit_agg/input.h"
-#include "tools/qelkit_agg/record_scanner.h"
+
+// The longest row qelkit-agg reads: a longer one is a bad row, reported and skipped.
+constexpr std::size_t MAX_ROW_BYTES = QelRecordReader::kMaxRecordBytes;
 
 class StreamSource {
   public:
@@ -27,7 +30,8 @@ class StreamSource {
     };
 
     // Reads `fd` (named `name` in messages) in chunks of about `chunk` bytes. Throws AggError.
-    StreamSource(int fd, const std::string& name, const CsvDialect& dialect, std::size_t chunk);
+    StreamSource(int fd, const std::string& name, const QelRecordReader::Dialect& dialect,
+                 std::size_t chunk);
     StreamSource(const StreamSource&) = delete;
     StreamSource& operator=(const StreamSource&) = delete;
 
@@ -39,7 +43,7 @@ class StreamSource {
     // Forgets the first `n` bytes held (a byte order mark, a blank line, the header row).
     void drop(std::size_t n) noexcept;
     // The length of the record the bytes held start with, reading more as needed; 0 at the end
-    // of the input, RecordScanner::NONE when it is longer than MAX_ROW_BYTES.
+    // of the input, QelRecordScanner::npos when it is longer than MAX_ROW_BYTES.
     std::size_t firstRecord();
     // The records from here to the first record start at or after the next multiple of the
     // chunk size, or the next long row, or the end.
@@ -60,7 +64,7 @@ class StreamSource {
     Piece skipLongRow();
 
     StreamInput _input;
-    RecordScanner _scanner;
+    QelRecordScanner _scanner;
     std::size_t _chunk;
     std::size_t _baseCapacity;
     std::size_t _capacity;

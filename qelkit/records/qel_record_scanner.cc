@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "tools/qelkit_agg/record_scanner.h"
+#include "qelkit/records/qel_record_scanner.h"
 
 #include <algorithm>
 #include <cstring>
 
-std::size_t RecordScanner::lineFeedFrom(const char* data, std::size_t size,
-                                        std::size_t from) noexcept {
+std::size_t QelRecordScanner::lineFeedFrom(const char* data, std::size_t size,
+                                           std::size_t from) noexcept {
     std::size_t searchFrom = from;
     if (from >= _clearFrom && from <= _clearTo) {
         if (_clearToLineFeed) return _clearTo;
@@ -17,10 +17,10 @@ std::size_t RecordScanner::lineFeedFrom(const char* data, std::size_t size,
     _clearTo = lineFeed != nullptr
                    ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data)
                    : size;
-    return _clearToLineFeed ? _clearTo : NONE;
+    return _clearToLineFeed ? _clearTo : npos;
 }
 
-void RecordScanner::passPlain(const char* data, std::size_t from, std::size_t to) noexcept {
+void QelRecordScanner::passPlain(const char* data, std::size_t from, std::size_t to) noexcept {
     if (to == from) return;
     const void* last = ::memrchr(data + from, '\n', to - from);
     if (last != nullptr)
@@ -30,7 +30,8 @@ void RecordScanner::passPlain(const char* data, std::size_t from, std::size_t to
     _pos = to;
 }
 
-std::size_t RecordScanner::next(const char* data, std::size_t size, std::size_t target) noexcept {
+std::size_t QelRecordScanner::next(const char* data, std::size_t size,
+                                   std::size_t target) noexcept {
     auto find = [data](char c, std::size_t from, std::size_t to) {
         return from < to ? static_cast<const char*>(std::memchr(data + from, c, to - from))
                          : nullptr;
@@ -58,10 +59,10 @@ std::size_t RecordScanner::next(const char* data, std::size_t size, std::size_t 
         if (quote == nullptr) {
             passPlain(data, _pos, from);
             const std::size_t lineFeed = lineFeedFrom(data, size, from);
-            const std::size_t plainEnd = lineFeed == NONE ? size : lineFeed;
+            const std::size_t plainEnd = lineFeed == npos ? size : lineFeed;
             quote = _quotes ? find('"', from, plainEnd) : nullptr;
             if (quote == nullptr) {
-                if (lineFeed == NONE) {
+                if (lineFeed == npos) {
                     passPlain(data, from, size);
                     break;
                 }
@@ -77,10 +78,10 @@ std::size_t RecordScanner::next(const char* data, std::size_t size, std::size_t 
         _state = fieldStart ? State::Quoted : State::Unquoted;
         _pos = at + 1;
     }
-    return NONE;
+    return npos;
 }
 
-void RecordScanner::drop(std::size_t n) noexcept {
+void QelRecordScanner::drop(std::size_t n) noexcept {
     _pos -= std::min(n, _pos);
     _recordStart = _recordStart > n ? _recordStart - n : 0;
     if (_clearFrom >= n) {
@@ -92,6 +93,6 @@ void RecordScanner::drop(std::size_t n) noexcept {
     }
 }
 
-std::size_t countLineFeeds(const char* data, std::size_t size) noexcept {
+std::size_t QelRecordScanner::countLineFeeds(const char* data, std::size_t size) noexcept {
     return static_cast<std::size_t>(std::count(data, data + size, '\n'));
 }
