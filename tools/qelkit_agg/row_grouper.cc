@@ -187,11 +187,11 @@ bool Grouper::row(const std::vector<std::string_view>& fields, const CsvRecord& 
         }
         keyText = _key;
     }
-    const std::uint32_t key = _result.keys.intern(keyText);
+    const std::uint32_t key = _result.groups.keyId(keyText);
     if (_layout.rows) {
         _result.grouped.push_back(GroupedRow{line, _lastStart, key});
     } else {
-        _result.groups.add(_result.groups.find(_lastStart, key), _numbers.data());
+        _result.groups.add(_lastStart, key, _numbers.data());
     }
     return true;
 }
