@@ -52,13 +52,8 @@ struct AggOptions {
 // succeed whatever else is given (after the options before them were read).
 std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options);
 
-// The period that `text` names exactly: a name of the --help list or a description such as
-// "Fifteen Minute", in any case, with blanks, '-' or '_' between words, "min" or a plural
-// for "minute". Returns false for anything else (the library's fromString would guess).
-bool periodFromName(const std::string& text, TimeAggregationType& period);
-
 // The --help text, ending with a newline.
-const char* aggUsageText();
+std::string aggUsageText();
 // The --version text: name, version, copyright and licence lines, ending with a newline.
 std::string aggVersionText();
 
