@@ -69,6 +69,13 @@ std::string periodList(std::size_t column = 0, std::size_t indent = 0) {
     return text;
 }
 
+bool parseDates(const std::string& v, AggOptions& o) {
+    // "nq" and "qel" are the old spellings.
+    if (v != "year-first" && v != "month-first" && v != "nq" && v != "qel") return false;
+    o.monthFirst = v == "month-first" || v == "qel";
+    return true;
+}
+
 // ---- The option table ----------------------------------------------------------------------
 
 using Apply = std::string (*)(const std::string& value, AggOptions& o);
@@ -128,10 +135,9 @@ const OptionEntry OPTIONS[] = {
      }},
     {"dates", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
-         if (v != "nq" && v != "qel")
-             return "invalid argument '" + shownField(v) + "' for '--dates': give nq or qel";
-         o.qelDates = v == "qel";
-         return "";
+         if (parseDates(v, o)) return "";
+         return "invalid argument '" + shownField(v) +
+                "' for '--dates': give year-first or month-first";
      }},
     {"week-start", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
@@ -315,8 +321,9 @@ std::string aggUsageText() {
            "  -p, --period=NAME      reporting period (required): " +
            periodList(54, 25) +
            "\n"
-           "      --dates=nq|qel     time layouts: year-first (nq, default), or month-first\n"
-           "                         first, then year-first (qel); see the manual page\n"
+           "      --dates=ORDER      time layouts: year-first (the default), or month-first\n"
+           "                         ones first, then the year-first ones; nq and qel are\n"
+           "                         old spellings of the two; see the manual page\n"
            "      --week-start=DAY   Sunday, Monday, Friday or Saturday\n"
            "      --dst              keep daylight-saving rules (default: the zone offset at\n"
            "                         start is used throughout)\n"

@@ -29,7 +29,8 @@ struct AggOptions {
     std::vector<int> valueColumns;  // 1-based; empty: every column not time or key
     bool periodGiven = false;
     TimeAggregationType period = None;
-    bool qelDates = false;  // month-first layouts first, then the year-first ones
+    // --dates=month-first: month-first layouts first, then the year-first ones
+    bool monthFirst = false;
     std::string weekStart;  // empty: leave QelDate's setting alone
     bool dst = false;       // keep the system's daylight-saving rules
     std::string zlibFile;   // empty: plain text on standard output

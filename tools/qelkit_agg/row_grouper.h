@@ -27,7 +27,7 @@ struct RowLayout {
     std::vector<std::size_t> valueFields;
     NqTimeAggregation period{None};
     int startOfWeek = 7;
-    bool monthFirst = false;       // --dates=qel
+    bool monthFirst = false;       // --dates=month-first
     bool rows = false;             // keep each grouped row for --rows
     bool stopAtBadRow = false;     // --strict: nothing after the first bad row matters
     const RWZone* zone = nullptr;  // the working zone

@@ -148,7 +148,7 @@ class Run {
         _shownName = shownName(options.file);
         _layout.dialect = CsvDialect{options.delimiter, options.collapse, !options.noQuotes};
         _layout.period = NqTimeAggregation(options.period);
-        _layout.monthFirst = options.qelDates;
+        _layout.monthFirst = options.monthFirst;
         _layout.rows = options.rows;
         _layout.stopAtBadRow = options.strict;
         _layout.zone = &RWZone::local();
