@@ -97,6 +97,8 @@ int QelExactSum::exponent() const noexcept {
 
 QelExactSum::Wide* QelExactSum::wide() const noexcept {
     if (code() != WIDE) return nullptr;
+    // The address shares the 16 bytes with the exponent code: that is the layout of the sum.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the integer was made from this very pointer.
     return reinterpret_cast<Wide*>(
         static_cast<std::uintptr_t>(static_cast<UInt128>(_bits) >> CODE_BITS));
 }

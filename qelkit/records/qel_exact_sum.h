@@ -9,7 +9,7 @@
 // of different threads are combined with merge() once each thread is done.
 // Failure: only std::bad_alloc, when a sum first needs its wide form (below); the sum is then
 // unchanged. A value that is not finite (an infinity, a NaN) is not refused: the sum is then
-// unspecified.
+// meaningless.
 // Limits: up to 2^64 values of any finite magnitude; movable, not copyable.
 //
 // The sum is kept as a 116-bit integer times a power of two, the exponent being (a little

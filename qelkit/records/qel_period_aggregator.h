@@ -23,7 +23,7 @@
 // Failure: only std::bad_alloc, which leaves the aggregator usable but the row or merge it
 // stopped in partly counted.
 // Limits: fewer than 2^32 key tuples and 2^32 groups; counts below 2^64. Values must be finite:
-// a NaN or an infinity leaves the sums unspecified. Movable, not copyable.
+// a NaN or an infinity leaves the sums meaningless. Movable, not copyable.
 #ifndef QELKIT_RECORDS_QEL_PERIOD_AGGREGATOR_H
 #define QELKIT_RECORDS_QEL_PERIOD_AGGREGATOR_H
 
