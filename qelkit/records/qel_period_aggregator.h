@@ -40,6 +40,7 @@
 
 class QELKIT_API QelPeriodAggregator {
   public:
+    // A group as group() shows it.
     struct Group {
         std::int64_t period;  // the period start the rows brought
         std::uint32_t key;    // the id of the key tuple
@@ -48,10 +49,12 @@ class QELKIT_API QelPeriodAggregator {
 
     // An empty aggregator for rows of `values` value columns (0 counts rows only).
     explicit QelPeriodAggregator(std::size_t values);
+    // Moves take every group over; the aggregator moved from may only be assigned or destroyed.
     QelPeriodAggregator(QelPeriodAggregator&&) noexcept;
     QelPeriodAggregator& operator=(QelPeriodAggregator&&) noexcept;
     ~QelPeriodAggregator();
 
+    // The number of value columns each row brings.
     std::size_t values() const noexcept { return _values; }
 
     // The id of key tuple `key` (fields joined by NUL bytes), added when new.
@@ -60,6 +63,7 @@ class QELKIT_API QelPeriodAggregator {
     std::string_view key(std::uint32_t id) const noexcept {
         return std::string_view(_keyText.data() + _keySpans[id].first, _keySpans[id].second);
     }
+    // The number of distinct key tuples seen so far.
     std::size_t keyCount() const noexcept { return _keySpans.size(); }
 
     // Counts one row of period start `period` and key id `key` (from keyId()) with its
@@ -69,6 +73,7 @@ class QELKIT_API QelPeriodAggregator {
     // text. Merging the parts of an input in its order gives what one aggregator would.
     void merge(const QelPeriodAggregator& other);
 
+    // The number of groups so far.
     std::size_t groupCount() const noexcept { return _groups.size(); }
     // Group `g` (below groupCount()).
     const Group& group(std::uint32_t g) const noexcept { return _groups[g]; }
