@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Every public class of qelkit and of its foundation layer in one include: the foundation
 // layer, the strings, tokenizers and text writers, the collections, the date and time classes,
-// and the records, file, delimited-record reader, handle, compression and exception classes.
+// the records, file, delimited-record reader, handle, compression and exception classes, and the
+// aggregation of rows by period.
 // Installed as <qelkit/qelkit.h>; each header it includes can also be included on its own.
 #ifndef QELKIT_QELKIT_H
 #define QELKIT_QELKIT_H
@@ -44,6 +45,8 @@
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
 #include "qelkit/records/nq_named_value_pairs.h"
 #include "qelkit/records/nq_simple_handle.h"
+#include "qelkit/records/qel_exact_sum.h"
+#include "qelkit/records/qel_period_aggregator.h"
 #include "qelkit/records/qel_record_reader.h"
 #include "qelkit/records/qel_record_scanner.h"
 #include "qelkit/records/qel_string_map.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "qelkit/internal/calendar.h"
+#include "qelkit/foundation/rw_date.h"
 
 namespace {
 
@@ -52,9 +52,9 @@ int main(int argc, char** argv) {
         const long tick = row / devices;
         const long device = row % devices;
         const long t = start + tick * step;
-        const qelkit_internal::Civil date = qelkit_internal::civilFromDays(t / 86400);
-        const int year = static_cast<int>(date.year);
-        const unsigned month = date.month, day = date.day;
+        long year = 0;
+        unsigned month = 0, day = 0;
+        RWDate::civilFromJdn(t / 86400 + 2440588, &year, &month, &day);  // 2440588: 1970-01-01
         const long sec = t % 86400;
         // A daily cycle (a triangle wave keeps libm out of the byte-exact output) plus noise
         // and a slow per-device drift.
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         const double humidity = 55.0 - 10.0 * cycle + 5.0 * random.next();
         const double power = 1200.0 + 150.0 * device + 300.0 * cycle + 50.0 * random.next();
         const long flow = static_cast<long>(random.next() * 100);
-        std::printf("%04d-%02u-%02u %02ld:%02ld:%02ld,dev-%02ld,%.2f,%.2f,%.1f,%ld\n", year, month,
+        std::printf("%04ld-%02u-%02u %02ld:%02ld:%02ld,dev-%02ld,%.2f,%.2f,%.1f,%ld\n", year, month,
                     day, sec / 3600, sec / 60 % 60, sec % 60, device + 1, temperature, humidity,
                     power, flow);
     }

@@ -2,6 +2,7 @@
 #include "qelkit/datetime/nq_period_sql.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -189,28 +190,52 @@ class Writer {
     const std::string _x;
 };
 
-const DialectForms* formsOf(NqPeriodSql::Dialect dialect) noexcept {
-    switch (dialect) {
-        case NqPeriodSql::Oracle:
-            return &ORACLE;
-        case NqPeriodSql::PostgreSql:
-            return &POSTGRESQL;
-        case NqPeriodSql::ClickHouse:
-            return &CLICKHOUSE;
-        case NqPeriodSql::DuckDb:
-            return &DUCKDB;
-    }
+// Every dialect with its name and forms, in the order of the enumeration.
+struct DialectEntry {
+    NqPeriodSql::Dialect dialect;
+    const char* name;
+    const DialectForms* forms;
+};
+const DialectEntry DIALECTS[] = {{NqPeriodSql::Oracle, "oracle", &ORACLE},
+                                 {NqPeriodSql::PostgreSql, "postgresql", &POSTGRESQL},
+                                 {NqPeriodSql::ClickHouse, "clickhouse", &CLICKHOUSE},
+                                 {NqPeriodSql::DuckDb, "duckdb", &DUCKDB}};
+
+const DialectEntry* entryOf(NqPeriodSql::Dialect dialect) noexcept {
+    for (const DialectEntry& entry : DIALECTS)
+        if (entry.dialect == dialect) return &entry;
     return nullptr;
 }
 
 }  // namespace
 
+bool NqPeriodSql::dialectFromName(const QelString& name, Dialect& dialect) noexcept {
+    for (const DialectEntry& entry : DIALECTS) {
+        if (name == entry.name) {
+            dialect = entry.dialect;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* NqPeriodSql::dialectName(Dialect dialect) noexcept {
+    const DialectEntry* entry = entryOf(dialect);
+    return entry == nullptr ? nullptr : entry->name;
+}
+
+std::vector<NqPeriodSql::Dialect> NqPeriodSql::dialects() {
+    std::vector<Dialect> all;
+    for (const DialectEntry& entry : DIALECTS) all.push_back(entry.dialect);
+    return all;
+}
+
 QelString NqPeriodSql::periodStart(const QelString& column, Dialect dialect) const {
-    const DialectForms* forms = formsOf(dialect);
-    if (forms == nullptr || column.length() == 0 || _startOfWeek < 1 || _startOfWeek > 7) {
+    const DialectEntry* entry = entryOf(dialect);
+    if (entry == nullptr || column.length() == 0 || _startOfWeek < 1 || _startOfWeek > 7) {
         return QelString();
     }
-    const std::string text = Writer(*forms, std::string(column.data(), column.length()))
+    const std::string text = Writer(*entry->forms, std::string(column.data(), column.length()))
                                  .periodStart(_code, _startOfWeek);
     return QelString(text.data(), text.size());
 }

@@ -27,6 +27,8 @@
 #ifndef QELKIT_DATETIME_NQ_PERIOD_SQL_H
 #define QELKIT_DATETIME_NQ_PERIOD_SQL_H
 
+#include <vector>
+
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/export.h"
 #include "qelkit/strings/qel_string.h"
@@ -34,6 +36,15 @@
 class QELKIT_API NqPeriodSql {
   public:
     enum Dialect { Oracle, PostgreSql, ClickHouse, DuckDb };
+
+    // The dialect called `name`: "oracle", "postgresql", "clickhouse" or "duckdb", exactly (lower
+    // case). Stores it in `dialect` and returns true; returns false, with `dialect` unchanged, for
+    // any other text.
+    static bool dialectFromName(const QelString& name, Dialect& dialect) noexcept;
+    // The name of `dialect` that dialectFromName() reads; null for a value outside the enumeration.
+    static const char* dialectName(Dialect dialect) noexcept;
+    // Every dialect, in the order of the enumeration.
+    static std::vector<Dialect> dialects();
 
     // The period `code`, with weeks that start on `startOfWeek` (1 Monday .. 7 Sunday, as in
     // NqTimeAggregation::truncate); the start of week matters to Week, WeekHour and Year only.

@@ -2,6 +2,7 @@
 #include "qelkit/datetime/nq_time_aggregation.h"
 
 #include <cstdint>
+#include <string>
 #include <typeinfo>
 
 #include "qelkit/datetime/qel_date.h"
@@ -9,6 +10,7 @@
 #include "qelkit/foundation/rw_date_time.h"
 #include "qelkit/foundation/rw_locale.h"
 #include "qelkit/foundation/rw_zone.h"
+#include "qelkit/internal/ascii.h"
 #include "qelkit/internal/calendar.h"
 
 const char* const isoFormat = "%Y-%m-%dT%H:%M:%S";
@@ -85,6 +87,52 @@ const Period& periodOf(TimeAggregationType code) noexcept {
         if (p.code == code) return p;
     }
     return UNKNOWN_PERIOD;
+}
+
+// ---- Names ---------------------------------------------------------------------------------
+
+// Names that no description or short name holds.
+const struct {
+    const char* name;  // as normalisedName() leaves it
+    TimeAggregationType code;
+} OTHER_NAMES[] = {{"quarter hour", FifteenMinute},
+                   {"thirty minute", HalfHour},
+                   {"one hour", Hour},
+                   {"1 hour", Hour},
+                   {"hourly", Hour},
+                   {"daily", Day},
+                   {"weekly", Week},
+                   {"monthly", Month},
+                   {"yearly", Year}};
+
+// Lower case; '-' and '_' as blanks; a blank between a number and a word ("15min"); one blank
+// between words; "min", "mins" and a final 's' of a longer word dropped ("minutes").
+std::string normalisedName(const char* text, std::size_t size) {
+    using qelkit_internal::isDigit;
+    std::string joined, word;
+    auto flush = [&joined, &word] {
+        if (word.empty()) return;
+        if (word == "min" || word == "mins") word = "minute";
+        if (word.size() > 3 && word.back() == 's') word.pop_back();
+        joined += (joined.empty() ? "" : " ") + word;
+        word.clear();
+    };
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c =
+            static_cast<char>(qelkit_internal::foldAscii(static_cast<unsigned char>(text[i])));
+        if (c == ' ' || c == '\t' || c == '-' || c == '_') {
+            flush();
+            continue;
+        }
+        if (!word.empty() && isDigit(c) != isDigit(word.back())) flush();
+        word.push_back(c);
+    }
+    flush();
+    return joined;
+}
+
+std::string normalisedName(const QelString& text) {
+    return normalisedName(text.data(), text.length());
 }
 
 // ---- Calendar arithmetic on wall-clock seconds (POSIX count read as if UTC) ---------------
@@ -311,6 +359,25 @@ RWTime literalTruncate(TimeAggregationType code, const Period& period, const RWT
     return result;
 }
 
+// NqTimeAggregation::truncate in `zone`.
+RWTime truncateIn(TimeAggregationType code, const RWTime& time, int startOfWeek,
+                  const RWZone& zone) {
+    const Period& period = periodOf(code);
+    // No weekday matches such a value: the week walks would never end. It is refused for every
+    // code, so a bad setting shows at once rather than only on weekly reports.
+    if (startOfWeek < 1 || startOfWeek > 7) {
+        RWCString msg("Error: start of week out of range (1..7): ");
+        msg.append(QelString(startOfWeek));
+        msg.append("  Aggregation: ");
+        msg.append(period.desc);
+        NqTraceStatic::output(TRACE_TAG, msg);
+        return RWTime(0UL);
+    }
+    RWTime result(0UL);  // not RWTime(), which reads the clock
+    if (fastTruncate(code, period.aggrSeconds, time, startOfWeek, zone, &result)) return result;
+    return literalTruncate(code, period, time, startOfWeek, zone);
+}
+
 }  // namespace
 
 TimeAggregationType NqTimeAggregation::fromString(const QelString& text) {
@@ -352,7 +419,46 @@ TimeAggregationType NqTimeAggregation::fromSeconds(int seconds) noexcept {
     return None;
 }
 
+bool NqTimeAggregation::fromName(const QelString& text, TimeAggregationType& code) {
+    const std::string wanted = normalisedName(text);
+    for (const Period& p : PERIODS) {
+        const NqTimeAggregation period(static_cast<TimeAggregationType>(p.code));
+        const bool minutes = p.aggrSeconds > 0 && p.aggrSeconds < 3600;
+        if (wanted == normalisedName(period.name()) || wanted == normalisedName(p.desc) ||
+            (minutes && wanted == std::to_string(p.aggrSeconds / 60) + " minute")) {
+            code = period.code();
+            return true;
+        }
+    }
+    for (const auto& other : OTHER_NAMES) {
+        if (wanted == other.name) {
+            code = other.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<TimeAggregationType> NqTimeAggregation::codes() {
+    std::vector<TimeAggregationType> all;
+    for (const Period& p : PERIODS) all.push_back(static_cast<TimeAggregationType>(p.code));
+    return all;
+}
+
 QelString NqTimeAggregation::toString() const { return QelString(static_cast<char>(_code), 1); }
+
+QelString NqTimeAggregation::name() const {
+    const Period& p = periodOf(_code);
+    if (p.aggrSeconds > 0 && p.aggrSeconds < 3600) {
+        const int minutes = p.aggrSeconds / 60;
+        return QelString(minutes == 1 ? "minute" : (std::to_string(minutes) + " minute").c_str());
+    }
+    QelString name(p.desc);
+    for (std::size_t i = 0; i < name.length(); ++i)
+        name[i] =
+            static_cast<char>(qelkit_internal::foldAscii(static_cast<unsigned char>(name[i])));
+    return name;
+}
 
 const char* NqTimeAggregation::aggregationDesc() const noexcept { return periodOf(_code).desc; }
 
@@ -366,6 +472,10 @@ int NqTimeAggregation::maxDays() const noexcept { return periodOf(_code).maxDays
 
 const QelString& NqTimeAggregation::oracleDateFormat() const noexcept {
     return oracleFormats()[periodOf(_code).format];
+}
+
+bool NqTimeAggregation::hasOracleDateFormat() const noexcept {
+    return periodOf(_code).format != UnrecognizedFormat;
 }
 
 int NqTimeAggregation::actualDays(const RWDate& date) const {
@@ -398,29 +508,19 @@ RWTime NqTimeAggregation::truncate(const RWTime& time) const {
 }
 
 RWTime NqTimeAggregation::truncate(const RWTime& time, int startOfWeek) const {
-    const Period& period = periodOf(_code);
-    // No weekday matches such a value: the week walks would never end. It is refused for every
-    // code, so a bad setting shows at once rather than only on weekly reports.
-    if (startOfWeek < 1 || startOfWeek > 7) {
-        RWCString msg("Error: start of week out of range (1..7): ");
-        msg.append(QelString(startOfWeek));
-        msg.append("  Aggregation: ");
-        msg.append(period.desc);
-        NqTraceStatic::output(TRACE_TAG, msg);
-        return RWTime(0UL);
-    }
-    const RWZone& zone = RWZone::local();
-    RWTime result(0UL);  // not RWTime(), which reads the clock
-    if (fastTruncate(_code, period.aggrSeconds, time, startOfWeek, zone, &result)) return result;
-    return literalTruncate(_code, period, time, startOfWeek, zone);
+    return truncateIn(_code, time, startOfWeek, RWZone::local());
 }
 
 RWTime NqTimeAggregation::calendarTruncate(const RWTime& time, int startOfWeek) const {
+    return calendarTruncate(time, startOfWeek, RWZone::local());
+}
+
+RWTime NqTimeAggregation::calendarTruncate(const RWTime& time, int startOfWeek,
+                                           const RWZone& zone) const {
     const bool byDays = _code == Week || _code == WeekHour || _code == Year;
     if (!byDays || startOfWeek < 1 || startOfWeek > 7 || !time.isValid() ||
         time.seconds() > CALENDAR_HIGH)
-        return truncate(time, startOfWeek);
-    const RWZone& zone = RWZone::local();
+        return truncateIn(_code, time, startOfWeek, zone);
     const std::int64_t utc =
         static_cast<std::int64_t>(time.seconds()) - static_cast<std::int64_t>(RWTime::posixOffset);
     const std::int64_t wall = utc - zone.offsetAt(utc);

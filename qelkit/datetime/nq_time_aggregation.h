@@ -2,15 +2,20 @@
 // NqTimeAggregation: a reporting period ("five minute", "hour", "week", ...) for grouping
 // time-stamped data. It parses the period from free text or from a length in seconds, names
 // it, gives its length, truncates an instant to the start of the period that holds it (in the
-// local zone, RWZone::local(); weeks by 24-hour steps or by calendar days) and writes the Oracle
-// to_char() expression that groups a date column the same way. A small value: one character code,
-// copied freely, no virtual calls.
+// local zone, RWZone::local(), or a zone given; weeks by 24-hour steps or by calendar days) and
+// writes the Oracle to_char() expression that groups a date column the same way. Its names (a
+// short one per period, and the descriptions) read back to the code through fromName(). A small
+// value: one character code, copied freely, no virtual calls; every operation may run on several
+// threads at once.
 #ifndef QELKIT_DATETIME_NQ_TIME_AGGREGATION_H
 #define QELKIT_DATETIME_NQ_TIME_AGGREGATION_H
+
+#include <vector>
 
 #include "qelkit/export.h"
 #include "qelkit/foundation/rw_date.h"
 #include "qelkit/foundation/rw_time.h"
+#include "qelkit/foundation/rw_zone.h"
 #include "qelkit/strings/qel_string.h"
 
 // Reporting periods. Each enumerator holds its one-letter code, which is also its text form.
@@ -46,12 +51,26 @@ class QELKIT_API NqTimeAggregation {
     static TimeAggregationType fromString(const QelString& text);
     // 60, 120, 300, 600, 900, 1800 and 3600 give the sub-daily periods; anything else None.
     static TimeAggregationType fromSeconds(int seconds) noexcept;
+    // The period that `text` names exactly, with nothing guessed: its name() or its
+    // aggregationDesc(), "N minute" for the periods of N minutes, or one of "quarter hour",
+    // "thirty minute", "one hour", "1 hour", "hourly", "daily", "weekly", "monthly" and
+    // "yearly". Case is ignored; words may be separated by blanks, '-' or '_' (or nothing between
+    // a number and a word), "min" and "mins" stand for "minute", and a final 's' of a word of
+    // four letters or more is dropped. Stores the code in `code` and returns true; returns false,
+    // with `code` unchanged, for any other text.
+    static bool fromName(const QelString& text, TimeAggregationType& code);
+    // Every code of the table, OneMinute to None, in the order of the enumeration.
+    static std::vector<TimeAggregationType> codes();
 
     TimeAggregationType code() const noexcept { return _code; }
     // The code as a one-character text ("H").
     QelString toString() const;
     // Display name ("Five Minute", "Half-Hour", ...; "Unknown" for codes outside the table).
     const char* aggregationDesc() const noexcept;
+    // The short name, in lower case: "minute" or "N minute" for the periods of N minutes below
+    // an hour, else the description ("hour", "week-hour", "all hours", "none", ...); "unknown"
+    // for codes outside the table.
+    QelString name() const;
     // Length in seconds of the fixed sub-daily periods; 0 for every other code.
     int aggrSeconds() const noexcept;
     // Length of the longest possible period (31-day month, 366-day year) in seconds, minutes
@@ -62,6 +81,9 @@ class QELKIT_API NqTimeAggregation {
     // The Oracle to_char() format, single quotes included. The reference is to a constant that
     // lives until the library is unloaded.
     const QelString& oracleDateFormat() const noexcept;
+    // False when oracleDateFormat() is no format but the text 'Unrecognized Frequency': for All
+    // Hours and codes outside the table.
+    bool hasOracleDateFormat() const noexcept;
     // Real length in days of the period holding `date`: 1 for Day, 7 for Week, the days of
     // its month for Month and of its year for Year, 0 otherwise.
     int actualDays(const RWDate& date) const;
@@ -87,6 +109,10 @@ class QELKIT_API NqTimeAggregation {
     // offset the two agree for every code. A start outside the range of RWTime gives the
     // invalid time, with a trace. Never throws on its own.
     RWTime calendarTruncate(const RWTime& time, int startOfWeek) const;
+    // The same in `zone` instead of RWZone::local(), for every code (the codes and cases left to
+    // truncate above included), so that a caller working in one zone need not install it as the
+    // local one.
+    RWTime calendarTruncate(const RWTime& time, int startOfWeek, const RWZone& zone) const;
 
   private:
     TimeAggregationType _code;

@@ -16,17 +16,24 @@ void QelDate::setStartOfWeek(int day) {
 }
 
 void QelDate::setStartOfWeek(const QelString& dayName) {
-    static const struct {
-        const char* name;
-        int day;
-    } NAMES[] = {{"Sunday", 7}, {"Monday", 1}, {"Friday", 5}, {"Saturday", 6}};
-    for (const auto& entry : NAMES) {
-        if (dayName == entry.name) {
-            _startOfWeek = entry.day;
-            return;
-        }
+    const int day = startOfWeekFromName(dayName);
+    if (day == 0) {
+        QelString msg("Error - start of week value unrecognized: ");
+        msg.append(dayName);
+        throw NqException(msg);
     }
-    QelString msg("Error - start of week value unrecognized: ");
-    msg.append(dayName);
-    throw NqException(msg);
+    _startOfWeek = day;
+}
+
+int QelDate::startOfWeekFromName(const QelString& dayName) noexcept {
+    // The days a week may start on by name.
+    for (const int day : {7, 1, 5, 6})
+        if (dayName == QelDate::dayName(day)) return day;
+    return 0;
+}
+
+const char* QelDate::dayName(int day) noexcept {
+    static const char* const NAMES[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                        "Friday", "Saturday", "Sunday"};
+    return day >= 1 && day <= 7 ? NAMES[day - 1] : nullptr;
 }

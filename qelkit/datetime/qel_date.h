@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // QelDate: the library-wide first day of the week, used by the week, week-hour and year
-// truncations of NqTimeAggregation. It has no instances. The setting is a plain int read
-// without a lock: set it during start-up, before other threads use the library.
+// truncations of NqTimeAggregation, and the names of the days. It has no instances. The setting
+// is a plain int read without a lock: set it during start-up, before other threads use the
+// library; the name lookups may run on several threads at once.
 #ifndef QELKIT_DATETIME_QEL_DATE_H
 #define QELKIT_DATETIME_QEL_DATE_H
 
@@ -21,6 +22,11 @@ class QELKIT_API QelDate {
     // "Error - start of week value unrecognized: <dayName>" for any other text, leaving the
     // setting unchanged.
     static void setStartOfWeek(const QelString& dayName);
+    // The day setStartOfWeek(dayName) sets for `dayName`: 7 for "Sunday", 1 "Monday", 5 "Friday",
+    // 6 "Saturday"; 0 for any other text.
+    static int startOfWeekFromName(const QelString& dayName) noexcept;
+    // The English name of day `day`: "Monday" for 1 .. "Sunday" for 7; null outside 1..7.
+    static const char* dayName(int day) noexcept;
 
   private:
     static int _startOfWeek;

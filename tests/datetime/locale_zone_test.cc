@@ -47,6 +47,16 @@ TEST(QelDateStartOfWeek, SettersAcceptFourNamesAndOneToSeven) {
         EXPECT_EQ(message, thrown) << (name ? name : "") << value;
         EXPECT_EQ(day, QelDate::startOfWeek()) << (name ? name : "") << value;
     }
+    // Each day's name, and those of them that name a start of week read back to their day.
+    std::string names, starts;
+    for (int day = 0; day <= 8; ++day) {
+        const char* name = QelDate::dayName(day);
+        names += std::string(name ? name : "-") + " ";
+        if (name && QelDate::startOfWeekFromName(QelString(name)) != 0)
+            starts += std::to_string(QelDate::startOfWeekFromName(QelString(name)) - day) + std::to_string(day);
+    }
+    EXPECT_EQ("- Monday Tuesday Wednesday Thursday Friday Saturday Sunday - ", names);
+    EXPECT_EQ("01050607", starts);
 }
 
 TEST(QelTimeIOText, ReadsAndWritesTheLayout) {

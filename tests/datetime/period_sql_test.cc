@@ -129,6 +129,21 @@ TEST(PeriodSql, EveryDialectWritesEveryPeriodAndRefusesWhatItCannot) {
     }
 }
 
+// Each dialect's name reads back to it; other texts, "to_char" among them, name none.
+TEST(PeriodSql, DialectNamesReadBack) {
+    std::string names;
+    for (const NqPeriodSql::Dialect dialect : NqPeriodSql::dialects()) {
+        NqPeriodSql::Dialect got = dialect == NqPeriodSql::Oracle ? NqPeriodSql::DuckDb : NqPeriodSql::Oracle;
+        names += NqPeriodSql::dialectName(dialect) + std::string(" ");
+        EXPECT_TRUE(NqPeriodSql::dialectFromName(NqPeriodSql::dialectName(dialect), got) && got == dialect) << dialect;
+    }
+    EXPECT_EQ("oracle postgresql clickhouse duckdb ", names);
+    EXPECT_EQ(nullptr, NqPeriodSql::dialectName(static_cast<NqPeriodSql::Dialect>(NqPeriodSql::DuckDb + 1)));
+    NqPeriodSql::Dialect got = NqPeriodSql::ClickHouse;
+    for (const char* text : {"Oracle", "to_char", "duckdb ", ""})
+        EXPECT_FALSE(NqPeriodSql::dialectFromName(text, got) || got != NqPeriodSql::ClickHouse) << text;
+}
+
 // clang-format on
 
 }  // namespace

@@ -43,6 +43,43 @@ TEST(TimeAggregationText, FromStringTestsSubstringsInOrder) {
     for (const auto& [secs, code] : seconds) EXPECT_EQ(code, NqTimeAggregation::fromSeconds(secs));
 }
 
+// Exact names only. Every short name and description reads back to its code (so the names are
+// distinct, and name, code and name again agree), codes() lists the table, and the short names
+// are those of the tool's --help; then the other spellings the names allow, and texts that
+// fromString's substring rules would still take for some period.
+TEST(TimeAggregationText, NamesReadBackExactly) {
+    std::string listed, names;
+    for (const TimeAggregationType code : NqTimeAggregation::codes()) {
+        const NqTimeAggregation p(code);
+        listed += char(code);
+        names += std::string(names.empty() ? "" : ", ") + p.name().data();
+        EXPECT_EQ(code != AllHours, p.hasOracleDateFormat()) << char(code);
+        for (const QelString& text : {p.name(), QelString(p.aggregationDesc())}) {
+            TimeAggregationType got = code == None ? Year : None;
+            EXPECT_TRUE(NqTimeAggregation::fromName(text, got) && got == code) << text.data();
+        }
+    }
+    EXPECT_EQ(ALL_CODES, listed);
+    EXPECT_EQ("minute, 2 minute, 5 minute, 10 minute, 15 minute, 30 minute, hour, all hours, week-hour, "
+              "month-hour, day, week, month, year, none", names);
+    EXPECT_STREQ("unknown", period('Z').name().data());
+    EXPECT_FALSE(period('Z').hasOracleDateFormat());
+    const std::pair<const char*, TimeAggregationType> accepted[] = {
+        {"1 minute", OneMinute}, {"2 minutes", TwoMinute}, {"5min", FiveMinute}, {"Ten-Minute", TenMinute},
+        {"quarter_hour", FifteenMinute}, {"30 MINUTE", HalfHour}, {"thirty mins", HalfHour}, {"one hour", Hour},
+        {"1 Hour", Hour}, {"hourly", Hour}, {"Month Hour", MonthHour}, {"  day ", Day}, {"daily", Day}, {"weeks", Week},
+        {"weekly", Week}, {"Monthly", Month}, {"yearly", Year}};
+    for (const auto& [text, code] : accepted) {
+        TimeAggregationType got = None;
+        EXPECT_TRUE(NqTimeAggregation::fromName(text, got) && got == code) << text;
+    }
+    for (const char* text : {"45 minute", "20 minute", "60 minute", "3 hours", "quarterly", "hourglass", "", "half",
+                             "quarter", "fortnight", "minute 15", "15", "day day", "unknown", "hour\nday"}) {
+        TimeAggregationType got = Year;
+        EXPECT_FALSE(NqTimeAggregation::fromName(text, got) || got != Year) << text;
+    }
+}
+
 // The lengths follow from each other and from the calendar: maxDays is the longest actualDays
 // of any day of 2096-2104, around a century that is no leap year (by the date library), maxMinutes and maxSeconds its length or,
 // below a day, the fixed length aggrSeconds, whose period fromSeconds names.

@@ -80,14 +80,17 @@ run_step("configuring the consumer" out
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
     -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
 # The package must come from the staged prefix, not from some other install on the machine.
-file(STRINGS ${cmake_build}/CMakeCache.txt found_dir REGEX "^qelkit_DIR:")
-string(REGEX REPLACE "^qelkit_DIR:[A-Z]+=" "" found_dir "${found_dir}")
-file(REAL_PATH "${found_dir}" found_dir)
 file(REAL_PATH "${STAGE_DIR}" stage_real)
-string(FIND "${found_dir}" "${stage_real}/" at)
-if(NOT at EQUAL 0)
-  message(FATAL_ERROR "find_package(qelkit) used ${found_dir}, not the staged ${STAGE_DIR}")
-endif()
+function(check_package_staged build)
+  file(STRINGS ${build}/CMakeCache.txt found_dir REGEX "^qelkit_DIR:")
+  string(REGEX REPLACE "^qelkit_DIR:[A-Z]+=" "" found_dir "${found_dir}")
+  file(REAL_PATH "${found_dir}" found_dir)
+  string(FIND "${found_dir}" "${stage_real}/" at)
+  if(NOT at EQUAL 0)
+    message(FATAL_ERROR "find_package(qelkit) used ${found_dir}, not the staged ${STAGE_DIR}")
+  endif()
+endfunction()
+check_package_staged(${cmake_build})
 run_step("building the consumer" out ${CMAKE_COMMAND} --build ${cmake_build} ${config_args})
 if(QELKIT_CONFIG AND EXISTS ${cmake_build}/${QELKIT_CONFIG}/qelkit_consumer)
   set(consumer ${cmake_build}/${QELKIT_CONFIG}/qelkit_consumer)
@@ -230,6 +233,28 @@ if(TOOL)
   file(READ ${CMAKE_CURRENT_LIST_DIR}/agg_sample.tsv expected_agg)
   if(NOT out STREQUAL expected_agg)
     message(FATAL_ERROR "the installed qelkit-agg printed\n${out}expected\n${expected_agg}")
+  endif()
+endif()
+
+# ---- The tool's sources built on their own against the staged package -------------------------
+# tools/ alone is copied out of the source tree, so that only the installed headers are in reach:
+# a tool source that includes a header the package does not install fails to compile here.
+if(TOOL)
+  file(COPY ${QELKIT_SOURCE_DIR}/tools DESTINATION ${WORK_DIR}/tool_source)
+  set(tool_build ${WORK_DIR}/tool_build)
+  run_step("configuring tools/ on its own" out
+    ${CMAKE_COMMAND} -S ${WORK_DIR}/tool_source/tools -B ${tool_build} -G ${GENERATOR}
+      -DCMAKE_CXX_COMPILER=${CXX_COMPILER} ${launcher_args} -DCMAKE_BUILD_TYPE=${QELKIT_CONFIG}
+      -DCMAKE_PREFIX_PATH=${STAGE_DIR} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+  check_package_staged(${tool_build})
+  run_step("building tools/ on its own" out
+    ${CMAKE_COMMAND} --build ${tool_build} ${config_args} -j 2)
+  find_program(own_tool qelkit-agg PATHS ${tool_build} ${tool_build}/${QELKIT_CONFIG}
+               NO_DEFAULT_PATH REQUIRED)
+  run_step("running qelkit-agg built on its own" out
+    ${run_env} ${own_tool} --header -k 2 -p hour -q ${CMAKE_CURRENT_LIST_DIR}/agg_sample.csv)
+  if(NOT out STREQUAL expected_agg)
+    message(FATAL_ERROR "qelkit-agg built on its own printed\n${out}expected\n${expected_agg}")
   endif()
 endif()
 

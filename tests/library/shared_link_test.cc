@@ -132,6 +132,13 @@ void freeFunctions() {
     for (const void* p : addresses) check(p != nullptr, "public symbol address");
 }
 
+// The inline add of QelExactSum, which calls into the library for values far apart.
+void exactSum() {
+    QelExactSum sum;
+    for (const double x : {1e300, 0.5, -1e300}) sum.add(x);
+    check(sum.value() == 0.5, "QelExactSum add");
+}
+
 }  // namespace
 
 int main() {
@@ -139,6 +146,7 @@ int main() {
     orderedVector();
     locks();
     freeFunctions();
+    exactSum();
     if (failures == 0) std::printf("every public template and free function links and works\n");
     return failures == 0 ? 0 : 1;
 }

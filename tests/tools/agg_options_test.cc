@@ -96,30 +96,6 @@ TEST(AggOptions, ReadsEveryFormAndNamesTheFirstProblem) {
         EXPECT_EQ(parse(line).substr(0, std::strlen(want)), want) << line;
 }
 
-// Exact names only: every --help name and library description in its usual spellings, and
-// none of the texts the library's substring rules would still take for some period.
-TEST(AggOptions, PeriodNamesAreExact) {
-    // clang-format off
-    const std::pair<const char*, TimeAggregationType> accepted[] = {
-        {"minute", OneMinute}, {"One Minute", OneMinute}, {"2 minutes", TwoMinute},
-        {"5min", FiveMinute}, {"Ten-Minute", TenMinute}, {"15 minute", FifteenMinute},
-        {"quarter_hour", FifteenMinute}, {"30 MINUTE", HalfHour}, {"Half-Hour", HalfHour},
-        {"hour", Hour}, {"hourly", Hour}, {"All Hours", AllHours}, {"week-hour", WeekHour},
-        {"Month Hour", MonthHour}, {"  day ", Day}, {"weeks", Week}, {"Month", Month},
-        {"yearly", Year}, {"None", None}};
-    // clang-format on
-    for (const auto& [text, period] : accepted) {
-        TimeAggregationType got = Year;
-        EXPECT_TRUE(periodFromName(text, got)) << text;
-        EXPECT_EQ(got, period) << text;
-    }
-    for (const char* text : {"45 minute", "20 minute", "3 hours", "quarterly", "hourglass", "",
-                             "half", "quarter", "fortnight", "minute 15", "15", "day day"}) {
-        TimeAggregationType got = Year;
-        EXPECT_FALSE(periodFromName(text, got)) << text;
-    }
-}
-
 // Every byte arrives through a pipe, down to a single one (no output of the tool is one byte
 // long); a bad descriptor gives its errno.
 TEST(WriteFully, WritesEveryByteOrGivesTheError) {

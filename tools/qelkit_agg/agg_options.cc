@@ -4,20 +4,19 @@
 #include <algorithm>
 #include <cstring>
 
-#include "qelkit/internal/ascii.h"
+#include "qelkit/datetime/qel_date.h"
 #include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/sql_expression.h"
 
 namespace {
 
-using qelkit_internal::isDigit;
+constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // ---- Values --------------------------------------------------------------------------------
 
 // A decimal number from 1 to `max`, digits only.
 bool parsePositive(const std::string& text, long max, long& value) {
-    if (text.empty() || text.size() > 10 ||
-        !std::all_of(text.begin(), text.end(), qelkit_internal::isDigit))
+    if (text.empty() || text.size() > 10 || !std::all_of(text.begin(), text.end(), isDigit))
         return false;
     value = std::stol(text);
     return value >= 1 && value <= max;
@@ -47,77 +46,35 @@ bool parseColumnList(const std::string& text, std::vector<int>& columns) {
 
 // ---- Period names --------------------------------------------------------------------------
 
-// Every name in the --help list and every description the library gives ("Fifteen Minute",
-// "Half-Hour", "All Hours"), normalised as below.
-struct PeriodName {
-    const char* name;  // lower case, words separated by one blank, singular
-    TimeAggregationType period;
-};
-
-const PeriodName PERIOD_NAMES[] = {
-    {"minute", OneMinute},
-    {"1 minute", OneMinute},
-    {"one minute", OneMinute},
-    {"2 minute", TwoMinute},
-    {"two minute", TwoMinute},
-    {"5 minute", FiveMinute},
-    {"five minute", FiveMinute},
-    {"10 minute", TenMinute},
-    {"ten minute", TenMinute},
-    {"15 minute", FifteenMinute},
-    {"fifteen minute", FifteenMinute},
-    {"quarter hour", FifteenMinute},
-    {"30 minute", HalfHour},
-    {"thirty minute", HalfHour},
-    {"half hour", HalfHour},
-    {"hour", Hour},
-    {"1 hour", Hour},
-    {"one hour", Hour},
-    {"hourly", Hour},
-    {"all hour", AllHours},
-    {"week hour", WeekHour},
-    {"month hour", MonthHour},
-    {"day", Day},
-    {"daily", Day},
-    {"week", Week},
-    {"weekly", Week},
-    {"month", Month},
-    {"monthly", Month},
-    {"year", Year},
-    {"yearly", Year},
-    {"none", None},
-};
-
-// Lower case; '-' and '_' as blanks; a blank between a number and a word ("15min"); one blank
-// between words; "min", "mins" and plurals in the singular.
-std::string normalisePeriod(const std::string& text) {
-    std::vector<std::string> words;
-    std::string word;
-    auto flush = [&words, &word] {
-        if (word.empty()) return;
-        if (word == "min" || word == "mins") word = "minute";
-        if (word.size() > 3 && word.back() == 's') word.pop_back();
-        words.push_back(word);
-        word.clear();
-    };
-    for (const char raw : text) {
-        const char c = (raw >= 'A' && raw <= 'Z') ? static_cast<char>(raw - 'A' + 'a') : raw;
-        if (c == ' ' || c == '\t' || c == '-' || c == '_') {
-            flush();
-            continue;
+// The library's period names, "a, b, ... or z". With `indent` above 0 the text is broken into
+// lines of at most 79 columns, the first starting at column `column`, the others indented by
+// `indent` blanks.
+std::string periodList(std::size_t column = 0, std::size_t indent = 0) {
+    const std::vector<TimeAggregationType> codes = NqTimeAggregation::codes();
+    std::string text;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const QelString name = NqTimeAggregation(codes[i]).name();
+        const char* separator = i == 0 ? "" : i + 1 == codes.size() ? " or " : ", ";
+        std::string item = separator + std::string(name.data(), name.length());
+        if (indent > 0 && column + item.size() > 79) {
+            const std::size_t blank = item[0] == ',' ? 1 : 0;  // the comma stays on its line
+            text.append(item, 0, blank);
+            item = "\n" + std::string(indent, ' ') + item.substr(blank + 1);
+            column = item.size() - 1;
+        } else {
+            column += item.size();
         }
-        if (!word.empty() && isDigit(c) != isDigit(word.back())) flush();
-        word.push_back(c);
+        text += item;
     }
-    flush();
-    std::string joined;
-    for (const std::string& w : words) joined += (joined.empty() ? "" : " ") + w;
-    return joined;
+    return text;
 }
 
-const char* const PERIOD_LIST =
-    "minute, 2 minute, 5 minute, 10 minute, 15 minute, 30 minute, hour, day, week, month, "
-    "year, week-hour, month-hour, all hours, none";
+bool parseDates(const std::string& v, AggOptions& o) {
+    // "nq" and "qel" are the old spellings.
+    if (v != "year-first" && v != "month-first" && v != "nq" && v != "qel") return false;
+    o.monthFirst = v == "month-first" || v == "qel";
+    return true;
+}
 
 // ---- The option table ----------------------------------------------------------------------
 
@@ -173,19 +130,18 @@ const OptionEntry OPTIONS[] = {
     {"period", 'p', nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          o.periodGiven = true;
-         if (periodFromName(v, o.period)) return "";
-         return "invalid period '" + shownField(v) + "': give one of " + PERIOD_LIST;
+         if (NqTimeAggregation::fromName(QelString(v.data(), v.size()), o.period)) return "";
+         return "invalid period '" + shownField(v) + "': give one of " + periodList();
      }},
     {"dates", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
-         if (v != "nq" && v != "qel")
-             return "invalid argument '" + shownField(v) + "' for '--dates': give nq or qel";
-         o.qelDates = v == "qel";
-         return "";
+         if (parseDates(v, o)) return "";
+         return "invalid argument '" + shownField(v) +
+                "' for '--dates': give year-first or month-first";
      }},
     {"week-start", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
-         if (v != "Sunday" && v != "Monday" && v != "Friday" && v != "Saturday")
+         if (QelDate::startOfWeekFromName(QelString(v.data(), v.size())) == 0)
              return "invalid week start '" + shownField(v) +
                     "': give Sunday, Monday, Friday or Saturday";
          o.weekStart = v;
@@ -224,8 +180,7 @@ const OptionEntry OPTIONS[] = {
     {"dialect", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> std::string {
          if (!isSqlDialect(v))
-             return "invalid dialect '" + shownField(v) +
-                    "': give oracle, postgresql, clickhouse, duckdb or to_char";
+             return "invalid dialect '" + shownField(v) + "': give " + sqlDialectList();
          o.dialect = v;
          return "";
      }},
@@ -294,17 +249,6 @@ std::string checkCombination(const std::vector<std::string>& operands, AggOption
 
 }  // namespace
 
-bool periodFromName(const std::string& text, TimeAggregationType& period) {
-    const std::string name = normalisePeriod(text);
-    for (const PeriodName& entry : PERIOD_NAMES) {
-        if (name == entry.name) {
-            period = entry.period;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options) {
     std::vector<std::string> operands;
     bool optionsEnded = false;
@@ -360,7 +304,7 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
     return checkCombination(operands, options);
 }
 
-const char* aggUsageText() {
+std::string aggUsageText() {
     return "Usage: qelkit-agg [OPTION]... FILE\n"
            "  or:  qelkit-agg --sql COLUMN --period NAME [--week-start DAY] [--dialect NAME]\n"
            "Group time-stamped measurements of a delimited FILE by reporting period and key,\n"
@@ -374,11 +318,12 @@ const char* aggUsageText() {
            "  -t, --time=N           column holding the time, from 1 (default 1)\n"
            "  -k, --keys=LIST        key columns, comma-separated (default: none)\n"
            "  -v, --values=LIST      value columns (default: every column not time or key)\n"
-           "  -p, --period=NAME      reporting period (required): minute, 2 minute, 5 minute,\n"
-           "                         10 minute, 15 minute, 30 minute, hour, day, week, month,\n"
-           "                         year, week-hour, month-hour, all hours or none\n"
-           "      --dates=nq|qel     time layouts: year-first (nq, default), or month-first\n"
-           "                         first, then year-first (qel); see the manual page\n"
+           "  -p, --period=NAME      reporting period (required): " +
+           periodList(54, 25) +
+           "\n"
+           "      --dates=ORDER      time layouts: year-first (the default), or month-first\n"
+           "                         ones first, then the year-first ones; nq and qel are\n"
+           "                         old spellings of the two; see the manual page\n"
            "      --week-start=DAY   Sunday, Monday, Friday or Saturday\n"
            "      --dst              keep daylight-saving rules (default: the zone offset at\n"
            "                         start is used throughout)\n"

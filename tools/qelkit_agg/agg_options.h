@@ -29,7 +29,8 @@ struct AggOptions {
     std::vector<int> valueColumns;  // 1-based; empty: every column not time or key
     bool periodGiven = false;
     TimeAggregationType period = None;
-    bool qelDates = false;  // month-first layouts first, then the year-first ones
+    // --dates=month-first: month-first layouts first, then the year-first ones
+    bool monthFirst = false;
     std::string weekStart;  // empty: leave QelDate's setting alone
     bool dst = false;       // keep the system's daylight-saving rules
     std::string zlibFile;   // empty: plain text on standard output
@@ -52,13 +53,8 @@ struct AggOptions {
 // succeed whatever else is given (after the options before them were read).
 std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options);
 
-// The period that `text` names exactly: a name of the --help list or a description such as
-// "Fifteen Minute", in any case, with blanks, '-' or '_' between words, "min" or a plural
-// for "minute". Returns false for anything else (the library's fromString would guess).
-bool periodFromName(const std::string& text, TimeAggregationType& period);
-
 // The --help text, ending with a newline.
-const char* aggUsageText();
+std::string aggUsageText();
 // The --version text: name, version, copyright and licence lines, ending with a newline.
 std::string aggVersionText();
 

@@ -114,7 +114,7 @@ bool Merger::add(const ChunkResult& chunk) {
             _text = std::to_string(_line + row.line);
             _text.push_back(separator);
             _text += periodLabel(row.period);
-            if (!_layout.keyFields.empty()) appendKeyFields(_text, chunk.keys.key(row.key));
+            if (!_layout.keyFields.empty()) appendKeyFields(_text, chunk.groups.key(row.key));
             _text.push_back('\n');
             _out.write(_text);
         }
@@ -128,12 +128,7 @@ bool Merger::add(const ChunkResult& chunk) {
     _line += chunk.lineBreaks;
     // --rows wrote its lines: the chunk's keys are not kept, so memory does not grow with them.
     if (_options.rows) return true;
-    // Each chunk key is looked up once, then each of its groups merged.
-    std::vector<std::uint32_t> keyIds(chunk.keys.size());
-    for (std::uint32_t k = 0; k < keyIds.size(); ++k) keyIds[k] = _keys.intern(chunk.keys.key(k));
-    const auto& groups = chunk.groups.groups();
-    for (std::uint32_t g = 0; g < groups.size(); ++g)
-        _groups.merge(_groups.find(groups[g].period, keyIds[groups[g].key]), chunk.groups, g);
+    _groups.merge(chunk.groups);
     return true;
 }
 
@@ -153,18 +148,7 @@ void Merger::writeAggregation() {
     _text.push_back('\n');
     _out.write(_text);
 
-    // Keys are ranked once, so that sorting the groups compares two integers.
-    const std::vector<std::uint32_t> byKey = _keys.sorted();
-    std::vector<std::uint32_t> rank(byKey.size());
-    for (std::uint32_t r = 0; r < byKey.size(); ++r) rank[byKey[r]] = r;
-    const auto& groups = _groups.groups();
-    std::vector<std::uint32_t> order(groups.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&groups, &rank](std::uint32_t a, std::uint32_t b) {
-        return groups[a].period != groups[b].period ? groups[a].period < groups[b].period
-                                                    : rank[groups[a].key] < rank[groups[b].key];
-    });
-    std::vector<std::uint64_t> overflows = writeGroupLines(order);
+    std::vector<std::uint64_t> overflows = writeGroupLines(_groups.groupsInOrder());
     for (std::size_t v = 0; v < overflows.size(); ++v) {
         const std::uint64_t n = overflows[v];
         if (n == 0) continue;
@@ -211,20 +195,20 @@ std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32
 void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,
                           std::vector<std::uint64_t>& overflows) const {
     const char separator = _options.format == OutputFormat::Csv ? ',' : '\t';
-    const auto& groups = _groups.groups();
     std::string label;
     std::int64_t labelPeriod = 0;
     for (; first != last; ++first) {
         const std::uint32_t g = *first;
-        if (label.empty() || groups[g].period != labelPeriod) {
+        const QelPeriodAggregator::Group& group = _groups.group(g);
+        if (label.empty() || group.period != labelPeriod) {
             label.clear();
-            appendLocalTime(label, groups[g].period, RWZone::utc());
-            labelPeriod = groups[g].period;
+            appendLocalTime(label, group.period, RWZone::utc());
+            labelPeriod = group.period;
         }
         text += label;
-        if (!_layout.keyFields.empty()) appendKeyFields(text, _keys.key(groups[g].key));
+        if (!_layout.keyFields.empty()) appendKeyFields(text, _groups.key(group.key));
         text.push_back(separator);
-        text += std::to_string(groups[g].count);
+        text += std::to_string(group.count);
         for (std::size_t v = 0; v < _layout.valueFields.size(); ++v) {
             const double sum = _groups.sum(g, v);
             if (!std::isfinite(sum)) ++overflows[v];

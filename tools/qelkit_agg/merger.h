@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "qelkit/records/qel_period_aggregator.h"
 #include "tools/qelkit_agg/agg_options.h"
-#include "tools/qelkit_agg/groups.h"
 #include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/reporter.h"
 #include "tools/qelkit_agg/row_grouper.h"
@@ -63,8 +63,7 @@ class Merger {
     std::uint64_t _rows = 0;
     std::uint64_t _skipped = 0;
     std::uint64_t _blankLines = 0;
-    KeyTable _keys;
-    GroupTable _groups;
+    QelPeriodAggregator _groups;
     std::string _text;  // a line being written
     std::int64_t _labelPeriod = 0;
     std::string _label;

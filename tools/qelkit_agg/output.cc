@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "qelkit/internal/calendar.h"
+#include "qelkit/foundation/rw_date.h"
 #include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/reporter.h"
 
@@ -168,21 +168,26 @@ void appendNumber(std::string& out, double value) {
 }
 
 void appendLocalTime(std::string& out, std::int64_t utc, const RWZone& zone) {
-    const qelkit_internal::CivilTime t =
-        qelkit_internal::civilTimeFromSeconds(utc - zone.offsetAt(utc));
-    const auto year = static_cast<unsigned>(t.date.year);
-    appendTwoDigits(out, year / 100 % 100);
-    appendTwoDigits(out, year % 100);
+    constexpr std::int64_t DAY = 86400;
+    constexpr long JDN_1970 = 2440588;  // RWDate's day number of 1970-01-01
+    const std::int64_t wall = utc - zone.offsetAt(utc);
+    const std::int64_t days = wall / DAY - (wall % DAY < 0 ? 1 : 0);
+    const auto second = static_cast<unsigned>(wall - days * DAY);
+    long year = 0;
+    unsigned month = 0, day = 0;
+    RWDate::civilFromJdn(static_cast<long>(days) + JDN_1970, &year, &month, &day);
+    appendTwoDigits(out, static_cast<unsigned>(year) / 100 % 100);
+    appendTwoDigits(out, static_cast<unsigned>(year) % 100);
     out.push_back('-');
-    appendTwoDigits(out, t.date.month);
+    appendTwoDigits(out, month);
     out.push_back('-');
-    appendTwoDigits(out, t.date.day);
+    appendTwoDigits(out, day);
     out.push_back(' ');
-    appendTwoDigits(out, t.hour);
+    appendTwoDigits(out, second / 3600);
     out.push_back(':');
-    appendTwoDigits(out, t.minute);
+    appendTwoDigits(out, second / 60 % 60);
     out.push_back(':');
-    appendTwoDigits(out, t.second);
+    appendTwoDigits(out, second % 60);
 }
 
 std::string shownField(std::string_view field) {

@@ -9,19 +9,17 @@
 
 #include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/foundation/rw_time.h"
-#include "qelkit/internal/ascii.h"
-#include "qelkit/internal/calendar.h"
 #include "tools/qelkit_agg/output.h"
 
 namespace {
 
-using qelkit_internal::isDigit;
+constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // The instants RWTime holds, as POSIX seconds: 1901-01-01 00:00:01 to the end of 9999 UTC;
-// and the last wall-clock second of 9999.
+// and the last wall-clock second of 9999 (9999-12-31 23:59:59).
 constexpr std::int64_t FIRST_UTC = 1 - std::int64_t{RWTime::posixOffset};
-constexpr std::int64_t LAST_WALL =
-    (qelkit_internal::kLastDay + 1) * qelkit_internal::kSecondsPerDay - 1;
+constexpr std::int64_t LAST_WALL = 253402300799;
+constexpr std::int64_t DAY = 86400;
 
 enum class Number { Ok, NotANumber, OutOfRange };
 
@@ -128,15 +126,15 @@ bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& 
         const NqTimeAggregation period(code == WeekHour ? Week : code == MonthHour ? Month : code);
         const RWTime begin = period.calendarTruncate(
             RWTime(static_cast<unsigned long>(utc + std::int64_t{RWTime::posixOffset})),
-            _layout.startOfWeek);
+            _layout.startOfWeek, zone);
         inRange = begin.isValid();
         const std::int64_t startUtc =
             static_cast<std::int64_t>(begin.seconds()) - std::int64_t{RWTime::posixOffset};
         start = startUtc - zone.offsetAt(startUtc);
         if (code == WeekHour || code == MonthHour) {
-            using qelkit_internal::kSecondsPerDay;
-            start = qelkit_internal::floorDiv(start, kSecondsPerDay) * kSecondsPerDay +
-                    qelkit_internal::floorMod(wall, kSecondsPerDay) / 3600 * 3600;
+            // The day of the start (rounded down, as it may lie before 1970) and the row's hour.
+            const std::int64_t hourOfWall = (wall % DAY + DAY) % DAY / 3600 * 3600;
+            start = (start / DAY - (start % DAY < 0 ? 1 : 0)) * DAY + hourOfWall;
         }
     }
     if (!inRange) reason = "time outside the calendar: '" + shownField(text) + "'";
@@ -191,11 +189,11 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
         }
         keyText = _key;
     }
-    const std::uint32_t key = _result.keys.intern(keyText);
+    const std::uint32_t key = _result.groups.keyId(keyText);
     if (_layout.rows) {
         _result.grouped.push_back(GroupedRow{line, _lastStart, key});
     } else {
-        _result.groups.add(_result.groups.find(_lastStart, key), _numbers.data());
+        _result.groups.add(_lastStart, key, _numbers.data());
     }
     return true;
 }

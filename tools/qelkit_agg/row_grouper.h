@@ -15,8 +15,8 @@
 
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/foundation/rw_zone.h"
+#include "qelkit/records/qel_period_aggregator.h"
 #include "qelkit/records/qel_record_reader.h"
-#include "tools/qelkit_agg/groups.h"
 
 // What every chunk needs to know, settled from the options and the first row.
 struct RowLayout {
@@ -27,7 +27,7 @@ struct RowLayout {
     std::vector<std::size_t> valueFields;
     NqTimeAggregation period{None};
     int startOfWeek = 7;
-    bool monthFirst = false;       // --dates=qel
+    bool monthFirst = false;       // --dates=month-first
     bool rows = false;             // keep each grouped row for --rows
     bool stopAtBadRow = false;     // --strict: nothing after the first bad row matters
     const RWZone* zone = nullptr;  // the working zone
@@ -40,7 +40,7 @@ struct BadRow {
 
 struct GroupedRow {
     std::uint64_t line;
-    std::int64_t period;  // wall-clock seconds, as in GroupTable
+    std::int64_t period;  // wall-clock seconds, as in the groups
     std::uint32_t key;
 };
 
@@ -52,8 +52,7 @@ struct ChunkResult {
     std::uint64_t rows = 0;
     std::uint64_t blankLines = 0;
     std::vector<BadRow> bad;
-    KeyTable keys;
-    GroupTable groups;
+    QelPeriodAggregator groups;       // with --rows, its key tuples alone
     std::vector<GroupedRow> grouped;  // with --rows
 };
 

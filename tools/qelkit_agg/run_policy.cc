@@ -71,7 +71,7 @@ RowLayout optionLayout(const AggOptions& options) {
     layout.dialect =
         QelRecordReader::Dialect{options.delimiter, options.collapse, !options.noQuotes};
     layout.period = NqTimeAggregation(options.period);
-    layout.monthFirst = options.qelDates;
+    layout.monthFirst = options.monthFirst;
     layout.rows = options.rows;
     layout.stopAtBadRow = options.strict;
     layout.zone = &RWZone::local();

@@ -5,30 +5,23 @@
 #include <string_view>
 
 #include "qelkit/datetime/nq_period_sql.h"
-#include "qelkit/internal/ascii.h"
+#include "qelkit/datetime/qel_date.h"
 #include "tools/qelkit_agg/output.h"
 
 namespace {
 
-struct DialectName {
-    const char* name;
-    NqPeriodSql::Dialect dialect;
-};
-
-const DialectName DIALECTS[] = {{"oracle", NqPeriodSql::Oracle},
-                                {"postgresql", NqPeriodSql::PostgreSql},
-                                {"clickhouse", NqPeriodSql::ClickHouse},
-                                {"duckdb", NqPeriodSql::DuckDb}};
-
-const char* const DAY_NAMES[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
-                                 "Friday", "Saturday", "Sunday"};
+constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 bool plainPart(std::string_view part) {
-    if (part.empty() || qelkit_internal::isDigit(part[0])) return false;
+    if (part.empty() || isDigit(part[0])) return false;
     for (const char c : part)
-        if (!qelkit_internal::isDigit(c) && c != '_' && !((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))
-            return false;
+        if (!isDigit(c) && c != '_' && !((c | 0x20) >= 'a' && (c | 0x20) <= 'z')) return false;
     return true;
+}
+
+// The library's dialect of --dialect `name`; false for to_char and unknown names.
+bool libraryDialect(const std::string& name, NqPeriodSql::Dialect& dialect) {
+    return NqPeriodSql::dialectFromName(QelString(name.data(), name.size()), dialect);
 }
 
 // A part that is quoted: not empty, and without a quote, backslash or control character, which
@@ -80,10 +73,16 @@ bool sqlIdentifier(const std::string& column, const std::string& dialect, std::s
 }
 
 bool isSqlDialect(const std::string& name) {
-    if (name == "to_char") return true;
-    for (const DialectName& d : DIALECTS)
-        if (name == d.name) return true;
-    return false;
+    NqPeriodSql::Dialect dialect = NqPeriodSql::Oracle;
+    return name == "to_char" || libraryDialect(name, dialect);
+}
+
+std::string sqlDialectList() {
+    std::string list;
+    for (const NqPeriodSql::Dialect dialect : NqPeriodSql::dialects())
+        list += NqPeriodSql::dialectName(dialect) + std::string(", ");
+    list.replace(list.size() - 2, 2, " or to_char");
+    return list;
 }
 
 bool sqlExpression(const std::string& column, TimeAggregationType period, int startOfWeek,
@@ -100,14 +99,14 @@ bool sqlExpression(const std::string& column, TimeAggregationType period, int st
     }
     const QelString qelColumn(identifier.c_str());
     QelString expression;
+    NqPeriodSql::Dialect library = NqPeriodSql::Oracle;
     if (dialect == "to_char") {
-        // The classic text has no format for All Hours: "Unrecognized Frequency" is none. The
-        // column is parenthesised as the other dialects do it.
-        if (aggregation.oracleDateFormat() != "'Unrecognized Frequency'")
+        // The classic text has no format for All Hours. The column is parenthesised as the
+        // other dialects do it.
+        if (aggregation.hasOracleDateFormat())
             expression = aggregation.oracleToChar(QelString(("(" + identifier + ")").c_str()));
-    } else {
-        for (const DialectName& d : DIALECTS)
-            if (dialect == d.name) expression = sql.periodStart(qelColumn, d.dialect);
+    } else if (libraryDialect(dialect, library)) {
+        expression = sql.periodStart(qelColumn, library);
     }
     text.assign(expression.data(), expression.length());
     note.clear();
@@ -119,9 +118,9 @@ bool sqlExpression(const std::string& column, TimeAggregationType period, int st
     if (dialect == "to_char" && !sql.toCharGroupsExactly()) {
         note = std::string("warning: this to_char expression does not group rows as the ") +
                aggregation.aggregationDesc() + " periods of qelkit-agg";
-        if ((period == Week || period == WeekHour || period == Year) && startOfWeek >= 1 &&
-            startOfWeek <= 7)
-            note += std::string(" with weeks starting on ") + DAY_NAMES[startOfWeek - 1];
+        const char* day = QelDate::dayName(startOfWeek);
+        if ((period == Week || period == WeekHour || period == Year) && day != nullptr)
+            note += std::string(" with weeks starting on ") + day;
         note += " do; --dialect oracle writes one that does";
     }
     return true;

@@ -12,6 +12,8 @@
 // True for the --dialect names: oracle, postgresql, clickhouse, duckdb, and to_char, the
 // classic text of NqTimeAggregation::oracleToChar.
 bool isSqlDialect(const std::string& name);
+// The --dialect names for messages: "oracle, postgresql, clickhouse, duckdb or to_char".
+std::string sqlDialectList();
 
 // Sets `text` to `column` as an SQL identifier of `dialect`: a name, or names joined by '.'
 // (table.column). A part made of ASCII letters, digits and '_' that does not start with a digit

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "tools/qelkit_agg/exact_sum.h"
+#include "qelkit/records/qel_exact_sum.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,12 +7,12 @@
 #include <limits>
 #include <memory>
 
-using Int128 = ExactSum::Int128;
-using UInt128 = ExactSum::UInt128;
+using Int128 = QelExactSum::Int128;
+using UInt128 = QelExactSum::UInt128;
 
 // A two's complement fixed-point integer whose bit 0 weighs 2^-1074, the smallest double: 35
 // words hold 2^64 values of magnitude below 2^1024 with room to spare.
-struct ExactSum::Wide {
+struct QelExactSum::Wide {
     static constexpr int LOW = -1074;
     static constexpr std::size_t WORDS = 35;
     std::uint64_t word[WORDS] = {};
@@ -79,7 +79,7 @@ double roundScaled(UInt128 magnitude, std::int64_t exponent, bool sticky, bool n
 
 }  // namespace
 
-ExactSum& ExactSum::operator=(ExactSum&& other) noexcept {
+QelExactSum& QelExactSum::operator=(QelExactSum&& other) noexcept {
     if (this != &other) {
         delete wide();
         _bits = other._bits;
@@ -88,27 +88,29 @@ ExactSum& ExactSum::operator=(ExactSum&& other) noexcept {
     return *this;
 }
 
-ExactSum::~ExactSum() { delete wide(); }
+QelExactSum::~QelExactSum() { delete wide(); }
 
-int ExactSum::exponent() const noexcept {
+int QelExactSum::exponent() const noexcept {
     const auto c = static_cast<int>(code());
     return c <= -Wide::LOW ? -c : c + Wide::LOW;
 }
 
-ExactSum::Wide* ExactSum::wide() const noexcept {
+QelExactSum::Wide* QelExactSum::wide() const noexcept {
     if (code() != WIDE) return nullptr;
+    // The address shares the 16 bytes with the exponent code: that is the layout of the sum.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the integer was made from this very pointer.
     return reinterpret_cast<Wide*>(
         static_cast<std::uintptr_t>(static_cast<UInt128>(_bits) >> CODE_BITS));
 }
 
-bool ExactSum::set(Int128 integer, int exponent) noexcept {
+bool QelExactSum::set(Int128 integer, int exponent) noexcept {
     const auto bits = static_cast<Int128>(static_cast<UInt128>(integer) << CODE_BITS);
     if (bits >> CODE_BITS != integer) return false;
     _bits = bits | (exponent <= 0 ? -exponent : exponent - Wide::LOW);
     return true;
 }
 
-void ExactSum::addOther(double value) {
+void QelExactSum::addOther(double value) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = static_cast<int>(bits >> 52 & 0x7FF);
@@ -123,7 +125,7 @@ void ExactSum::addOther(double value) {
     wide()->add(static_cast<UInt128>(negative ? -mantissa : mantissa), exponent, negative);
 }
 
-bool ExactSum::addNarrow(Int128 value, int exponent) noexcept {
+bool QelExactSum::addNarrow(Int128 value, int exponent) noexcept {
     const unsigned c = code();
     if (c == WIDE) return false;
     if (c == EMPTY) {
@@ -146,7 +148,7 @@ bool ExactSum::addNarrow(Int128 value, int exponent) noexcept {
            !__builtin_add_overflow(a, b, &sum) && set(sum, low);
 }
 
-void ExactSum::widen() {
+void QelExactSum::widen() {
     auto wide = std::make_unique<Wide>();
     if (code() != EMPTY) {
         const Int128 n = integer();
@@ -158,7 +160,7 @@ void ExactSum::widen() {
         static_cast<UInt128>(reinterpret_cast<std::uintptr_t>(wide.release())) << CODE_BITS | WIDE);
 }
 
-void ExactSum::merge(const ExactSum& other) {
+void QelExactSum::merge(const QelExactSum& other) {
     const unsigned c = other.code();
     if (c == EMPTY) return;
     if (c != WIDE && addNarrow(other.integer(), other.exponent())) return;
@@ -173,8 +175,8 @@ void ExactSum::merge(const ExactSum& other) {
                 negative);
 }
 
-void ExactSum::parts(UInt128& top, std::int64_t& exponent, bool& sticky,
-                     bool& negative) const noexcept {
+void QelExactSum::parts(UInt128& top, std::int64_t& exponent, bool& sticky,
+                        bool& negative) const noexcept {
     sticky = false;
     const Wide* wide = this->wide();
     if (wide == nullptr) {
@@ -213,7 +215,7 @@ void ExactSum::parts(UInt128& top, std::int64_t& exponent, bool& sticky,
     for (std::size_t k = 0; k < i && !sticky; ++k) sticky = w[k] != 0;
 }
 
-double ExactSum::value() const noexcept {
+double QelExactSum::value() const noexcept {
     UInt128 top = 0;
     std::int64_t exponent = 0;
     bool sticky = false, negative = false;
@@ -221,7 +223,7 @@ double ExactSum::value() const noexcept {
     return roundScaled(top, exponent, sticky, negative);
 }
 
-double ExactSum::mean(std::uint64_t count) const noexcept {
+double QelExactSum::mean(std::uint64_t count) const noexcept {
     UInt128 top = 0;
     std::int64_t exponent = 0;
     bool sticky = false, negative = false;

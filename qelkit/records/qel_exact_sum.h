@@ -1,38 +1,51 @@
 // SPDX-License-Identifier: Apache-2.0
-// ExactSum: the exact sum of finite doubles, read back correctly rounded. The result depends
+// QelExactSum: the exact sum of finite doubles, read back correctly rounded. The result depends
 // only on the multiset of values added, never on their order or on how partial sums were
 // merged, and it is finite whenever the exact sum is: partial sums that overflow in opposite
-// directions cancel as they would on paper.
+// directions cancel as they would on paper. QelPeriodAggregator keeps one per group and value
+// column.
+//
+// Thread safety: not locked; one object must not be changed while another thread uses it. Sums
+// of different threads are combined with merge() once each thread is done.
+// Failure: only std::bad_alloc, when a sum first needs its wide form (below); the sum is then
+// unchanged. A value that is not finite (an infinity, a NaN) is not refused: the sum is then
+// meaningless.
+// Limits: up to 2^64 values of any finite magnitude; movable, not copyable.
 //
 // The sum is kept as a 116-bit integer times a power of two, the exponent being (a little
 // below) that of the smallest value added so far; the exponent's 12-bit code sits in the low
 // bits of the same 128-bit word, so a sum takes 16 bytes. Readings within a factor of about 2^10
-// of each other, the common case (values of one column, not their sum), are added with a
+// of each other, the common case (values of one column, not their sum), are added inline with a
 // multiplication, two conversions and one 128-bit addition; values further apart take a shift.
 // A value that does not fit (magnitudes too far apart, or a sum that outgrows 115 bits) moves
 // the sum into a fixed-point integer wide enough for every double and 2^64 of them, kept on the
 // heap, where every later value goes.
-#ifndef QELKIT_TOOLS_QELKIT_AGG_EXACT_SUM_H
-#define QELKIT_TOOLS_QELKIT_AGG_EXACT_SUM_H
+#ifndef QELKIT_RECORDS_QEL_EXACT_SUM_H
+#define QELKIT_RECORDS_QEL_EXACT_SUM_H
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
-class ExactSum {
+#include "qelkit/export.h"
+
+class QELKIT_API QelExactSum {
   public:
+    // The compiler's 128-bit integers, in which the sum is kept.
     __extension__ typedef __int128 Int128;
     __extension__ typedef unsigned __int128 UInt128;
 
-    ExactSum() noexcept = default;
-    ExactSum(ExactSum&& other) noexcept : _bits(other._bits) { other._bits = EMPTY; }
-    ExactSum& operator=(ExactSum&&) noexcept;
-    ~ExactSum();
+    // The empty sum, whose value is 0.
+    QelExactSum() noexcept = default;
+    // Moves take the sum over and leave `other` empty.
+    QelExactSum(QelExactSum&& other) noexcept : _bits(other._bits) { other._bits = EMPTY; }
+    QelExactSum& operator=(QelExactSum&&) noexcept;
+    ~QelExactSum();
 
     // Adds the finite `value`. The common case, a value that is a multiple of 2^exponent
-    // below 2^(exponent + 63) while the exponent lies in [-1023, 0], is a scaling, two
-    // conversions and a 128-bit addition.
+    // below 2^(exponent + 63) while the exponent lies in [-1023, 0], is handled here inline: a
+    // scaling, two conversions and a 128-bit addition.
     void add(double value) {
         const unsigned code = static_cast<unsigned>(static_cast<std::uint64_t>(_bits)) & CODE_MASK;
         if (code <= 1023) {
@@ -55,7 +68,7 @@ class ExactSum {
         addOther(value);
     }
     // Adds everything added to `other`.
-    void merge(const ExactSum& other);
+    void merge(const QelExactSum& other);
     // The sum rounded to the nearest double (ties to even); an infinity when it overflows.
     double value() const noexcept;
     // The sum divided by `count` (from 1), rounded likewise.
@@ -98,4 +111,4 @@ class ExactSum {
     Int128 _bits = EMPTY;  // integer << CODE_BITS | exponent code
 };
 
-#endif  // QELKIT_TOOLS_QELKIT_AGG_EXACT_SUM_H
+#endif  // QELKIT_RECORDS_QEL_EXACT_SUM_H
