@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/qelkit_agg/agg_options.h"
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/output.h"
 
 #include <gtest/gtest.h>
@@ -29,8 +30,11 @@ std::string parse(const std::string& line) {
     std::vector<const char*> argv;
     for (const std::string& w : words) argv.push_back(w.c_str());
     AggOptions o;
-    const std::string error = parseAggOptions(static_cast<int>(argv.size()), argv.data(), o);
-    if (!error.empty()) return error;
+    try {
+        parseAggOptions(static_cast<int>(argv.size()), argv.data(), o);
+    } catch (const AggError& e) {
+        return e.usage() ? e.what() : std::string("not a usage error: ") + e.what();
+    }
     return std::string(1, o.delimiter) + " t" + std::to_string(o.timeColumn) + " k" +
            join(o.keyColumns) + " v" + join(o.valueColumns) + " " +
            NqTimeAggregation(o.period).aggregationDesc() + " " + o.file + (o.help ? " help" : "") +

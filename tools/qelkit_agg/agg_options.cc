@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "qelkit/datetime/qel_date.h"
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/sql_expression.h"
 
@@ -78,7 +79,9 @@ bool parseDates(const std::string& v, AggOptions& o) {
 
 // ---- The option table ----------------------------------------------------------------------
 
-using Apply = std::string (*)(const std::string& value, AggOptions& o);
+AggError usageError(const std::string& message) { return AggError(message, AggError::Usage); }
+
+using Apply = void (*)(const std::string& value, AggOptions& o);
 
 // An option is a flag, which sets one field, or takes a value, which its handler checks and
 // stores.
@@ -86,121 +89,121 @@ struct OptionEntry {
     const char* name;
     char shortName;          // 0: long form only
     bool AggOptions::*flag;  // for a flag
-    Apply apply;             // for an option with a value: a message, or "" when usable
+    Apply apply;             // for an option with a value: throws a usage error for a bad one
     bool takesValue() const noexcept { return apply != nullptr; }
 };
 
 // NOLINTNEXTLINE(cert-err58-cpp): only std::bad_alloc can escape, and it fails the start.
 const OptionEntry OPTIONS[] = {
     {"delimiter", 'd', nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
+     [](const std::string& v, AggOptions& o) -> void {
          if (v == "\\t" || v == "tab") {
              o.delimiter = '\t';
-             return "";
+             return;
          }
          if (v.size() != 1 || v[0] == '\n' || v[0] == '\r')
-             return "invalid delimiter '" + shownField(v) +
-                    "': give one character, or \\t or tab for a tab";
+             throw usageError("invalid delimiter '" + shownField(v) +
+                              "': give one character, or \\t or tab for a tab");
          o.delimiter = v[0];
-         return "";
+         return;
      }},
     {"collapse", 0, &AggOptions::collapse, nullptr},
     {"no-quotes", 0, &AggOptions::noQuotes, nullptr},
     {"header", 0, &AggOptions::header, nullptr},
     {"time", 't', nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
-         if (parseColumn(v, o.timeColumn)) return "";
-         return "invalid time column '" + shownField(v) + "': give a column number from 1 to " +
-                std::to_string(kAggMaxColumn);
+     [](const std::string& v, AggOptions& o) -> void {
+         if (parseColumn(v, o.timeColumn)) return;
+         throw usageError("invalid time column '" + shownField(v) +
+                          "': give a column number from 1 to " + std::to_string(kAggMaxColumn));
      }},
     {"keys", 'k', nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
-         if (parseColumnList(v, o.keyColumns)) return "";
-         return "invalid key columns '" + shownField(v) +
-                "': give distinct column numbers from 1 to " + std::to_string(kAggMaxColumn) +
-                ", separated by commas";
+     [](const std::string& v, AggOptions& o) -> void {
+         if (parseColumnList(v, o.keyColumns)) return;
+         throw usageError("invalid key columns '" + shownField(v) +
+                          "': give distinct column numbers from 1 to " +
+                          std::to_string(kAggMaxColumn) + ", separated by commas");
      }},
     {"values", 'v', nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
-         if (parseColumnList(v, o.valueColumns)) return "";
-         return "invalid value columns '" + shownField(v) +
-                "': give distinct column numbers from 1 to " + std::to_string(kAggMaxColumn) +
-                ", separated by commas";
+     [](const std::string& v, AggOptions& o) -> void {
+         if (parseColumnList(v, o.valueColumns)) return;
+         throw usageError("invalid value columns '" + shownField(v) +
+                          "': give distinct column numbers from 1 to " +
+                          std::to_string(kAggMaxColumn) + ", separated by commas");
      }},
     {"period", 'p', nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
+     [](const std::string& v, AggOptions& o) -> void {
          o.periodGiven = true;
-         if (NqTimeAggregation::fromName(QelString(v.data(), v.size()), o.period)) return "";
-         return "invalid period '" + shownField(v) + "': give one of " + periodList();
+         if (NqTimeAggregation::fromName(QelString(v.data(), v.size()), o.period)) return;
+         throw usageError("invalid period '" + shownField(v) + "': give one of " + periodList());
      }},
     {"dates", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
-         if (parseDates(v, o)) return "";
-         return "invalid argument '" + shownField(v) +
-                "' for '--dates': give year-first or month-first";
+     [](const std::string& v, AggOptions& o) -> void {
+         if (parseDates(v, o)) return;
+         throw usageError("invalid argument '" + shownField(v) +
+                          "' for '--dates': give year-first or month-first");
      }},
     {"week-start", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
+     [](const std::string& v, AggOptions& o) -> void {
          if (QelDate::startOfWeekFromName(QelString(v.data(), v.size())) == 0)
-             return "invalid week start '" + shownField(v) +
-                    "': give Sunday, Monday, Friday or Saturday";
+             throw usageError("invalid week start '" + shownField(v) +
+                              "': give Sunday, Monday, Friday or Saturday");
          o.weekStart = v;
-         return "";
+         return;
      }},
     {"dst", 0, &AggOptions::dst, nullptr},
     {"zlib", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
-         if (v.empty()) return "option '--zlib' needs a file name";
+     [](const std::string& v, AggOptions& o) -> void {
+         if (v.empty()) throw usageError("option '--zlib' needs a file name");
          o.zlibFile = v;
          o.gzip = false;
-         return "";
+         return;
      }},
     {"gzip", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
-         if (v.empty()) return "option '--gzip' needs a file name";
+     [](const std::string& v, AggOptions& o) -> void {
+         if (v.empty()) throw usageError("option '--gzip' needs a file name");
          o.zlibFile = v;
          o.gzip = true;
-         return "";
+         return;
      }},
     {"format", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
+     [](const std::string& v, AggOptions& o) -> void {
          if (v != "tsv" && v != "csv")
-             return "invalid format '" + shownField(v) + "': give tsv or csv";
+             throw usageError("invalid format '" + shownField(v) + "': give tsv or csv");
          o.format = v == "csv" ? OutputFormat::Csv : OutputFormat::Tsv;
-         return "";
+         return;
      }},
     {"rows", 0, &AggOptions::rows, nullptr},
     {"sql", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
-         if (v.empty()) return "option '--sql' needs a column name";
+     [](const std::string& v, AggOptions& o) -> void {
+         if (v.empty()) throw usageError("option '--sql' needs a column name");
          o.sql = true;
          o.sqlColumn = v;
-         return "";
+         return;
      }},
     {"dialect", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
+     [](const std::string& v, AggOptions& o) -> void {
          if (!isSqlDialect(v))
-             return "invalid dialect '" + shownField(v) + "': give " + sqlDialectList();
+             throw usageError("invalid dialect '" + shownField(v) + "': give " + sqlDialectList());
          o.dialect = v;
-         return "";
+         return;
      }},
     {"strict", 0, &AggOptions::strict, nullptr},
     {"jobs", 'j', nullptr,
-     [](const std::string& v, AggOptions& o) -> std::string {
+     [](const std::string& v, AggOptions& o) -> void {
          long jobs = 0;
          if (!parsePositive(v, 256, jobs))
-             return "invalid job count '" + shownField(v) + "': give 1 to 256";
+             throw usageError("invalid job count '" + shownField(v) + "': give 1 to 256");
          o.jobs = static_cast<unsigned>(jobs);
-         return "";
+         return;
      }},
     {"quiet", 'q', &AggOptions::quiet, nullptr},
     {"help", 'h', &AggOptions::help, nullptr},
     {"version", 0, &AggOptions::version, nullptr},
 };
 
-// The entry of a long option given as `name` (an exact name or an unambiguous prefix). Sets
-// `error` and returns null when it names none or several.
-const OptionEntry* findLong(const std::string& name, std::string& error) {
+// The entry of a long option given as `name` (an exact name or an unambiguous prefix). Throws a
+// usage error when it names none or several.
+const OptionEntry* findLong(const std::string& name) {
     const OptionEntry* found = nullptr;
     int matches = 0;
     for (const OptionEntry& entry : OPTIONS) {
@@ -211,9 +214,8 @@ const OptionEntry* findLong(const std::string& name, std::string& error) {
         }
     }
     if (matches == 1) return found;
-    error = matches == 0 ? "unrecognized option '--" + shownField(name) + "'"
-                         : "option '--" + shownField(name) + "' is ambiguous";
-    return nullptr;
+    throw usageError(matches == 0 ? "unrecognized option '--" + shownField(name) + "'"
+                                  : "option '--" + shownField(name) + "' is ambiguous");
 }
 
 const OptionEntry* findShort(char c) {
@@ -223,33 +225,32 @@ const OptionEntry* findShort(char c) {
 }
 
 // Checks the options against each other once all are read.
-std::string checkCombination(const std::vector<std::string>& operands, AggOptions& o) {
-    if (!o.periodGiven) return "missing option '--period'";
+void checkCombination(const std::vector<std::string>& operands, AggOptions& o) {
+    if (!o.periodGiven) throw usageError("missing option '--period'");
     if (!o.noQuotes && o.delimiter == '"')
-        return "the delimiter '\"' needs --no-quotes: it is the quote character";
-    if (!o.dialect.empty() && !o.sql) return "option '--dialect' goes with '--sql'";
+        throw usageError("the delimiter '\"' needs --no-quotes: it is the quote character");
+    if (!o.dialect.empty() && !o.sql) throw usageError("option '--dialect' goes with '--sql'");
     if (o.sql) {
         if (!operands.empty())
-            return "extra operand '" + shownField(operands[0]) + "' with '--sql'";
-        return "";
+            throw usageError("extra operand '" + shownField(operands[0]) + "' with '--sql'");
+        return;
     }
-    if (operands.empty()) return "missing FILE operand";
-    if (operands.size() > 1) return "extra operand '" + shownField(operands[1]) + "'";
+    if (operands.empty()) throw usageError("missing FILE operand");
+    if (operands.size() > 1) throw usageError("extra operand '" + shownField(operands[1]) + "'");
     o.file = operands[0];
     if (std::find(o.keyColumns.begin(), o.keyColumns.end(), o.timeColumn) != o.keyColumns.end())
-        return "column " + std::to_string(o.timeColumn) + " is both the time and a key";
+        throw usageError("column " + std::to_string(o.timeColumn) + " is both the time and a key");
     for (int v : o.valueColumns) {
         if (v == o.timeColumn)
-            return "column " + std::to_string(v) + " is both the time and a value";
+            throw usageError("column " + std::to_string(v) + " is both the time and a value");
         if (std::find(o.keyColumns.begin(), o.keyColumns.end(), v) != o.keyColumns.end())
-            return "column " + std::to_string(v) + " is both a key and a value";
+            throw usageError("column " + std::to_string(v) + " is both a key and a value");
     }
-    return "";
 }
 
 }  // namespace
 
-std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options) {
+void parseAggOptions(int argc, const char* const* argv, AggOptions& options) {
     std::vector<std::string> operands;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -268,40 +269,38 @@ std::string parseAggOptions(int argc, const char* const* argv, AggOptions& optio
         std::string shown;  // the option as the user wrote it, for messages
         if (arg[1] == '-') {
             const std::size_t eq = arg.find('=');
-            std::string error;
-            entry = findLong(arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2),
-                             error);
-            if (entry == nullptr) return error;
+            entry = findLong(arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2));
             shown = std::string("--") + entry->name;
             if (eq != std::string::npos) {
-                if (!entry->takesValue()) return "option '" + shown + "' doesn't allow an argument";
+                if (!entry->takesValue())
+                    throw usageError("option '" + shown + "' doesn't allow an argument");
                 value = arg.substr(eq + 1);
                 hasValue = true;
             }
         } else {
             entry = findShort(arg[1]);
-            if (entry == nullptr) return "invalid option -- '" + shownField(arg.substr(1, 1)) + "'";
+            if (entry == nullptr)
+                throw usageError("invalid option -- '" + shownField(arg.substr(1, 1)) + "'");
             shown = std::string("-") + arg[1];
             if (arg.size() > 2) {
                 if (!entry->takesValue())
-                    return "invalid option -- '" + shownField(arg.substr(2, 1)) + "'";
+                    throw usageError("invalid option -- '" + shownField(arg.substr(2, 1)) + "'");
                 value = arg.substr(2);
                 hasValue = true;
             }
         }
         if (entry->takesValue() && !hasValue) {
-            if (i + 1 >= argc) return "option '" + shown + "' requires an argument";
+            if (i + 1 >= argc) throw usageError("option '" + shown + "' requires an argument");
             value = argv[++i];
         }
         if (entry->flag != nullptr) {
             options.*(entry->flag) = true;
         } else {
-            std::string error = entry->apply(value, options);
-            if (!error.empty()) return error;
+            entry->apply(value, options);
         }
-        if (options.help || options.version) return "";
+        if (options.help || options.version) return;
     }
-    return checkCombination(operands, options);
+    checkCombination(operands, options);
 }
 
 std::string aggUsageText() {

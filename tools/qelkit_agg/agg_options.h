@@ -3,7 +3,7 @@
 // reading and grouping code can trust every field. parseAggOptions takes GNU-style options
 // (long options as "--name=value" or "--name value", unambiguous prefixes of long names,
 // short options as "-t3" or "-t 3", "--" ending the options) and reports the first problem as a
-// message without the program name. The options live in one table in agg_options.cc: a new
+// usage AggError. The options live in one table in agg_options.cc: a new
 // option is one row there, one field here and one line of the --help text.
 #ifndef QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H
 #define QELKIT_TOOLS_QELKIT_AGG_AGG_OPTIONS_H
@@ -48,10 +48,10 @@ struct AggOptions {
     std::string file;  // the input: a path, or "-" for standard input (empty with --sql)
 };
 
-// Fills `options` from argv[1..argc-1]. Returns an empty string when the command line is
-// usable, else a one-line message such as "invalid time column 'x'". --help and --version
-// succeed whatever else is given (after the options before them were read).
-std::string parseAggOptions(int argc, const char* const* argv, AggOptions& options);
+// Fills `options` from argv[1..argc-1]. Throws a usage AggError with a one-line message such
+// as "invalid time column 'x'" for the first problem. --help and --version succeed whatever else
+// is given (after the options before them were read).
+void parseAggOptions(int argc, const char* const* argv, AggOptions& options);
 
 // The --help text, ending with a newline.
 std::string aggUsageText();

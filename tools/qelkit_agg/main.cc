@@ -82,12 +82,10 @@ std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& fi
 int runTool(const AggOptions& options, Reporter& err) {
     if (!options.weekStart.empty()) QelDate::setStartOfWeek(QelString(options.weekStart.c_str()));
     if (options.sql) {
-        std::string text, note;
-        const bool expressed =
-            sqlExpression(options.sqlColumn, options.period, QelDate::startOfWeek(),
-                          options.dialect.empty() ? "to_char" : options.dialect, text, note);
-        if (!note.empty()) err.message(note);
-        return expressed ? print(text + '\n') : kAggFailure;
+        const SqlText sql = sqlExpression(options.sqlColumn, options.period, QelDate::startOfWeek(),
+                                          options.dialect.empty() ? "to_char" : options.dialect);
+        if (!sql.warning.empty()) err.message(sql.warning);
+        return print(sql.text + '\n');
     }
     OutputFile file;
     const std::unique_ptr<OutputSink> out = openOutput(options, file);
@@ -106,9 +104,10 @@ int main(int argc, char** argv) {
     if (!openStandardDescriptors()) return kAggFailure;
     Reporter err(false);
     AggOptions options;
-    const std::string error = parseAggOptions(argc, argv, options);
-    if (!error.empty()) {
-        err.message(error + "\nTry 'qelkit-agg --help' for more information.");
+    try {
+        parseAggOptions(argc, argv, options);
+    } catch (const AggError& e) {
+        err.message(std::string(e.what()) + "\nTry 'qelkit-agg --help' for more information.");
         return kAggFailure;
     }
     NqTraceStatic::setSink(dropTrace);

@@ -9,6 +9,7 @@
 
 #include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/foundation/rw_time.h"
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/output.h"
 
 namespace {
@@ -86,7 +87,7 @@ class Grouper {
         return false;
     }
     // The period start of the time text, or a reason why there is none.
-    bool periodOf(std::string_view text, std::int64_t& start, std::string& reason) const;
+    RowOutcome<std::int64_t> periodOf(std::string_view text) const;
 
     const RowLayout& _layout;
     ChunkResult& _result;
@@ -98,12 +99,11 @@ class Grouper {
     bool _haveLast = false;
 };
 
-bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& reason) const {
+RowOutcome<std::int64_t> Grouper::periodOf(std::string_view text) const {
+    using Outcome = RowOutcome<std::int64_t>;
     QelTimeText::Time time;
-    if (_timeText.read(text, time) != QelTimeText::Ok) {
-        reason = "time does not parse: '" + shownField(text) + "'";
-        return false;
-    }
+    if (_timeText.read(text, time) != QelTimeText::Ok)
+        return Outcome::failure("time does not parse: '" + shownField(text) + "'");
     const RWZone& zone = *_layout.zone;
     std::int64_t utc = time.wall - time.offsetEast;
     std::int64_t wall = time.wall;
@@ -113,11 +113,12 @@ bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& 
         // A reading skipped when the clocks go forward maps to an instant that reads otherwise.
         utc = zone.utcFromLocal(time.wall);
         if (utc - zone.offsetAt(utc) != time.wall) {
-            reason = "time does not exist in the local zone (the clocks skip it): '" +
-                     shownField(text) + "'";
-            return false;
+            return Outcome::failure(
+                "time does not exist in the local zone (the clocks skip it): '" + shownField(text) +
+                "'");
         }
     }
+    std::int64_t start = 0;
     bool inRange = utc >= FIRST_UTC && wall <= LAST_WALL;
     if (inRange) {
         // An hour of the first day of the week or month is a label that need not exist on that
@@ -137,8 +138,8 @@ bool Grouper::periodOf(std::string_view text, std::int64_t& start, std::string& 
             start = (start / DAY - (start % DAY < 0 ? 1 : 0)) * DAY + hourOfWall;
         }
     }
-    if (!inRange) reason = "time outside the calendar: '" + shownField(text) + "'";
-    return inRange;
+    if (!inRange) return Outcome::failure("time outside the calendar: '" + shownField(text) + "'");
+    return Outcome::success(start);
 }
 
 bool Grouper::row(const std::vector<std::string_view>& fields,
@@ -160,11 +161,10 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
     // Readings of several devices usually share their time text: one parse per run of them.
     const std::string_view time = fields[_layout.timeField];
     if (!_haveLast || time != _lastTime) {
-        std::string reason;
-        std::int64_t start = 0;
-        if (!periodOf(time, start, reason)) return bad(line, std::move(reason));
+        RowOutcome<std::int64_t> start = periodOf(time);
+        if (!start.ok()) return bad(line, std::move(start.reason()));
         _lastTime.assign(time);
-        _lastStart = start;
+        _lastStart = start.value();
         _haveLast = true;
     }
     for (std::size_t i = 0; i < _numbers.size(); ++i) {

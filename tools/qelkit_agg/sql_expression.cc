@@ -6,6 +6,7 @@
 
 #include "qelkit/datetime/nq_period_sql.h"
 #include "qelkit/datetime/qel_date.h"
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/output.h"
 
 namespace {
@@ -85,17 +86,15 @@ std::string sqlDialectList() {
     return list;
 }
 
-bool sqlExpression(const std::string& column, TimeAggregationType period, int startOfWeek,
-                   const std::string& dialect, std::string& text, std::string& note) {
+SqlText sqlExpression(const std::string& column, TimeAggregationType period, int startOfWeek,
+                      const std::string& dialect) {
     const NqTimeAggregation aggregation(period);
     const NqPeriodSql sql(period, startOfWeek);
     std::string identifier;
     if (!sqlIdentifier(column, dialect, identifier)) {
-        text.clear();
-        note = "invalid column '" + shownField(column) +
-               "' for --sql: give a name or table.name whose parts are letters, digits and '_', "
-               "or quoted, without quotes, backslashes or control characters";
-        return false;
+        throw AggError("invalid column '" + shownField(column) +
+                       "' for --sql: give a name or table.name whose parts are letters, digits "
+                       "and '_', or quoted, without quotes, backslashes or control characters");
     }
     const QelString qelColumn(identifier.c_str());
     QelString expression;
@@ -108,20 +107,20 @@ bool sqlExpression(const std::string& column, TimeAggregationType period, int st
     } else if (libraryDialect(dialect, library)) {
         expression = sql.periodStart(qelColumn, library);
     }
-    text.assign(expression.data(), expression.length());
-    note.clear();
-    if (text.empty()) {
-        note = dialect + " cannot express " + aggregation.aggregationDesc() + " periods";
-        if (dialect == "to_char") note += "; try --dialect oracle";
-        return false;
+    SqlText result;
+    result.text.assign(expression.data(), expression.length());
+    if (result.text.empty()) {
+        throw AggError(dialect + " cannot express " + aggregation.aggregationDesc() + " periods" +
+                       (dialect == "to_char" ? "; try --dialect oracle" : ""));
     }
     if (dialect == "to_char" && !sql.toCharGroupsExactly()) {
-        note = std::string("warning: this to_char expression does not group rows as the ") +
-               aggregation.aggregationDesc() + " periods of qelkit-agg";
+        result.warning =
+            std::string("warning: this to_char expression does not group rows as the ") +
+            aggregation.aggregationDesc() + " periods of qelkit-agg";
         const char* day = QelDate::dayName(startOfWeek);
         if ((period == Week || period == WeekHour || period == Year) && day != nullptr)
-            note += std::string(" with weeks starting on ") + day;
-        note += " do; --dialect oracle writes one that does";
+            result.warning += std::string(" with weeks starting on ") + day;
+        result.warning += " do; --dialect oracle writes one that does";
     }
-    return true;
+    return result;
 }

@@ -22,12 +22,17 @@ std::string sqlDialectList();
 // part, an unclosed quote, or a quoted part holding '"', '`', a backslash or a control character.
 bool sqlIdentifier(const std::string& column, const std::string& dialect, std::string& text);
 
-// Sets `text` to the expression for `column` (as sqlIdentifier writes it), `period` and weeks
-// starting on `startOfWeek` (1 Monday .. 7 Sunday) in `dialect`, and `note` to a warning (without
-// the program name) when the text groups otherwise than the tool, else to "". Returns false, with
-// the reason in `note` and `text` empty, when the dialect cannot express the period or `column` is
-// no identifier.
-bool sqlExpression(const std::string& column, TimeAggregationType period, int startOfWeek,
-                   const std::string& dialect, std::string& text, std::string& note);
+// The expression of --sql, and a warning for standard error (without the program name) when it
+// groups otherwise than the tool, else "".
+struct SqlText {
+    std::string text;
+    std::string warning;
+};
+
+// The expression for `column` (as sqlIdentifier writes it), `period` and weeks starting on
+// `startOfWeek` (1 Monday .. 7 Sunday) in `dialect`. Throws AggError when the dialect cannot
+// express the period or `column` is no identifier.
+SqlText sqlExpression(const std::string& column, TimeAggregationType period, int startOfWeek,
+                      const std::string& dialect);
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_SQL_EXPRESSION_H
