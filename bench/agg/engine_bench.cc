@@ -76,8 +76,8 @@ void print(const QelPeriodAggregator& total, const std::vector<std::string_view>
         out += text;
         out += "\t" + std::string(total.key(group.key)) + "\t" + std::to_string(group.count);
         for (std::size_t v = 0; v < total.values(); ++v) {
-            for (const double x : {total.sum(g, v), total.min(g, v), total.max(g, v),
-                                   total.mean(g, v)}) {
+            for (const double x :
+                 {total.sum(g, v), total.min(g, v), total.max(g, v), total.mean(g, v)}) {
                 std::snprintf(text, sizeof text, "\t%.15g", x);
                 out += text;
             }

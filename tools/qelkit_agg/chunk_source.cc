@@ -40,7 +40,7 @@ class MappedChunks : public ChunkSource {
 
     Preamble preamble(const PreambleRequest& request) override {
         MappedBytes bytes(_data, _size, _dialect);
-        const Preamble pre = readPreamble(bytes, _dialect, request);
+        Preamble pre = readPreamble(bytes, _dialect, request);
         _dataStart = _trueEnd = pre.dataStart;
         return pre;
     }
@@ -150,7 +150,7 @@ class StreamChunks : public ChunkSource {
     }
 
     Preamble preamble(const PreambleRequest& request) override {
-        const Preamble pre = readPreamble(_source, _dialect, request);
+        Preamble pre = readPreamble(_source, _dialect, request);
         if (_source.size() == 0 && _source.ended() && pre.dataStart == 0)
             throw AggError(_name + (_regular ? ": the file is empty" : ": the input is empty"));
         return pre;

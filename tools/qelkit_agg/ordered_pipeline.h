@@ -63,7 +63,7 @@ class OrderedRun {
         }
     }
     void fail(std::exception_ptr failure) {
-        if (!_failure) _failure = failure;
+        if (!_failure) _failure = std::move(failure);
         _stop = true;
         _changed.notify_all();
     }
