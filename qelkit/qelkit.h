@@ -13,6 +13,7 @@
 #include "qelkit/strings/etoken.h"
 #include "qelkit/strings/field_writer.h"
 #include "qelkit/strings/nq_tokenizer.h"
+#include "qelkit/strings/qel_number_text.h"
 #include "qelkit/strings/qel_string.h"
 #include "qelkit/strings/qel_string_collection.h"
 #include "qelkit/strings/tokenizer.h"

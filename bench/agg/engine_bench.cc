@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // The work of `qelkit-agg --header -k 2 -p "15 minute" FILE` done straight with the library's
 // public classes, as a C++ application would: QelRecordReader over the mapping of an
-// NqMappedFileTokenizer, QelTimeText, NqTimeAggregation::calendarTruncate in UTC, and one
-// QelPeriodAggregator per thread, merged in input order. Prints the same table as the tool, so
-// bench/agg/run.sh can check the two outputs are identical and time them side by side.
+// NqMappedFileTokenizer, QelTimeText, QelNumberText, NqTimeAggregation::calendarTruncate in UTC,
+// and one QelPeriodAggregator per thread, merged in input order. Prints the same table as the tool,
+// so bench/agg/run.sh can check the two outputs are identical and time them side by side.
 //
 // The file is cut into one part per thread at line starts, which are record starts because the
 // benchmark's data has no quoted line breaks (the tool handles the general case).
 //
 // Usage: engine_bench FILE [THREADS]   (TZ=UTC)
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,8 +52,7 @@ QelPeriodAggregator groupPart(Part part, std::size_t fields) {
             start = static_cast<std::int64_t>(begin.seconds()) - RWTime::posixOffset;
             lastTime.assign(f[0]);
         }
-        for (std::size_t v = 0; v < values.size(); ++v)
-            std::from_chars(f[v + 2].data(), f[v + 2].data() + f[v + 2].size(), values[v]);
+        for (std::size_t v = 0; v < values.size(); ++v) QelNumberText::read(f[v + 2], values[v]);
         aggregator.add(start, aggregator.keyId(f[1]), values.data());
     }
     return aggregator;
@@ -78,8 +76,8 @@ void print(const QelPeriodAggregator& total, const std::vector<std::string_view>
         for (std::size_t v = 0; v < total.values(); ++v) {
             for (const double x :
                  {total.sum(g, v), total.min(g, v), total.max(g, v), total.mean(g, v)}) {
-                std::snprintf(text, sizeof text, "\t%.15g", x);
-                out += text;
+                out += '\t';
+                QelNumberText::append(out, x);
             }
         }
         out += '\n';

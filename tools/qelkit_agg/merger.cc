@@ -6,6 +6,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "qelkit/strings/qel_number_text.h"
 #include "tools/qelkit_agg/ordered_pipeline.h"
 
 namespace {
@@ -214,7 +215,7 @@ void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last,
             if (!std::isfinite(sum)) ++overflows[v];
             for (const double x : {sum, _groups.min(g, v), _groups.max(g, v), _groups.mean(g, v)}) {
                 text.push_back(separator);
-                appendNumber(text, x);
+                QelNumberText::append(text, x);
             }
         }
         text.push_back('\n');

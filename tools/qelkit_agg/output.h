@@ -22,8 +22,6 @@
 
 // Appends `field` to `out` in `format`.
 void appendField(std::string& out, std::string_view field, OutputFormat format);
-// Appends `value` as printf's "%.15g" would.
-void appendNumber(std::string& out, double value);
 // Appends the wall-clock reading in `zone` of the POSIX instant `utc`, as "%Y-%m-%d %H:%M:%S".
 void appendLocalTime(std::string& out, std::int64_t utc, const RWZone& zone);
 // `field` as a message shows it: escaped as in TSV, cut after about 80 bytes with "...".

@@ -9,65 +9,17 @@
 
 #include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/foundation/rw_time.h"
+#include "qelkit/strings/qel_number_text.h"
 #include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/output.h"
 
 namespace {
-
-constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // The instants RWTime holds, as POSIX seconds: 1901-01-01 00:00:01 to the end of 9999 UTC;
 // and the last wall-clock second of 9999 (9999-12-31 23:59:59).
 constexpr std::int64_t FIRST_UTC = 1 - std::int64_t{RWTime::posixOffset};
 constexpr std::int64_t LAST_WALL = 253402300799;
 constexpr std::int64_t DAY = 86400;
-
-enum class Number { Ok, NotANumber, OutOfRange };
-
-constexpr double POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
-// The common readings ("-12.75"): a sign, at most 15 digits and a point. Their digits make an
-// integer below 2^53 and the point a power of ten that a double holds exactly, so one division
-// gives the correctly rounded value (Clinger's fast path). Returns false for anything else.
-bool plainDecimal(const char* p, const char* end, double& value) noexcept {
-    const bool negative = p < end && *p == '-';
-    if (negative) ++p;
-    const char* const first = p;
-    std::uint64_t digits = 0;
-    for (; p < end && isDigit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
-    const char* const point = p;
-    if (p < end && *p == '.') {
-        for (++p; p < end && isDigit(*p); ++p)
-            digits = digits * 10 + static_cast<unsigned>(*p - '0');
-    }
-    const long count = (p - first) - (p > point ? 1 : 0);
-    if (p != end || count == 0 || count > 15) return false;
-    value = static_cast<double>(digits) / POWERS_OF_TEN[p > point ? p - point - 1 : 0];
-    if (negative) value = -value;
-    return true;
-}
-
-// The whole field as a finite decimal number, blanks around it allowed.
-Number parseNumber(std::string_view field, double& value) {
-    const char* first = field.data();
-    const char* last = first + field.size();
-    while (first < last && (*first == ' ' || *first == '\t')) ++first;
-    while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
-    if (last - first > 1 && *first == '+' && first[1] != '-') ++first;
-    if (first == last) return Number::NotANumber;
-    if (plainDecimal(first, last, value)) return Number::Ok;
-    const std::from_chars_result r = std::from_chars(first, last, value);
-    if (r.ptr != last) return Number::NotANumber;
-    if (r.ec == std::errc::result_out_of_range) {
-        // from_chars leaves `value` alone; strtod tells overflow (refused) from a number too
-        // small for a double (read as the nearest one).
-        value = std::strtod(std::string(first, last).c_str(), nullptr);
-        return std::isfinite(value) ? Number::Ok : Number::OutOfRange;
-    }
-    if (r.ec != std::errc()) return Number::NotANumber;
-    return std::isfinite(value) ? Number::Ok : Number::NotANumber;
-}
 
 class Grouper {
   public:
@@ -169,11 +121,11 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
     }
     for (std::size_t i = 0; i < _numbers.size(); ++i) {
         const std::string_view field = fields[_layout.valueFields[i]];
-        const Number n = parseNumber(field, _numbers[i]);
-        if (n != Number::Ok) {
+        const QelNumberText::Result n = QelNumberText::read(field, _numbers[i]);
+        if (n != QelNumberText::Ok) {
             return bad(line, "column " + std::to_string(_layout.valueFields[i] + 1) +
-                                 (n == Number::OutOfRange ? " is out of range: '"
-                                                          : " is not a number: '") +
+                                 (n == QelNumberText::OutOfRange ? " is out of range: '"
+                                                                 : " is not a number: '") +
                                  shownField(field) + "'");
         }
     }
