@@ -23,7 +23,7 @@ QelRecordReader::QelRecordReader(const Dialect& dialect, std::size_t keep)
     _stop[0] = 1;
 }
 
-void QelRecordReader::keepField(const char* data, std::size_t size, std::size_t index) {
+inline void QelRecordReader::keepField(const char* data, std::size_t size, std::size_t index) {
     if (index < _fields.size())
         _fields[index] = std::string_view(data, size);
     else if (_keepAll)
@@ -32,7 +32,7 @@ void QelRecordReader::keepField(const char* data, std::size_t size, std::size_t 
 
 // The first delimiter, line feed or NUL in [p, end), or end. Sixteen bytes at a time where
 // SSE2 is there: fields are short, but rows are long enough for it to pay.
-const char* QelRecordReader::scanUnquoted(const char* p, const char* end) const noexcept {
+inline const char* QelRecordReader::scanUnquoted(const char* p, const char* end) const noexcept {
 #if defined(__SSE2__)
     const __m128i delimiter = _mm_set1_epi8(_dialect.delimiter);
     const __m128i lineFeed = _mm_set1_epi8('\n');

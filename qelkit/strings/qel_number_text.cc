@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-
 // The C locale, made once and kept for the life of the process, for strtod_l.
 locale_t cLocale() noexcept {
     static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -122,35 +120,7 @@ void QelNumberText::append(std::string& out, double value) {
     }
 }
 
-namespace {
-
-constexpr double POWERS_OF_TEN[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
-// The common readings ("-12.75"): a sign, at most 15 digits and a point. Their digits make an
-// integer below 2^53 and the point a power of ten that a double holds exactly, so one division
-// gives the correctly rounded value (Clinger's fast path). Returns false for anything else.
-bool plainDecimal(const char* p, const char* end, double& value) noexcept {
-    const bool negative = p < end && *p == '-';
-    if (negative) ++p;
-    const char* const first = p;
-    std::uint64_t digits = 0;
-    for (; p < end && isDigit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
-    const char* const point = p;
-    if (p < end && *p == '.') {
-        for (++p; p < end && isDigit(*p); ++p)
-            digits = digits * 10 + static_cast<unsigned>(*p - '0');
-    }
-    const long count = (p - first) - (p > point ? 1 : 0);
-    if (p != end || count == 0 || count > 15) return false;
-    value = static_cast<double>(digits) / POWERS_OF_TEN[p > point ? p - point - 1 : 0];
-    if (negative) value = -value;
-    return true;
-}
-
-}  // namespace
-
-QelNumberText::Result QelNumberText::read(std::string_view field, double& value) noexcept {
+QelNumberText::Result QelNumberText::readOther(std::string_view field, double& value) noexcept {
     const char* first = field.data();
     const char* last = first + field.size();
     while (first < last && (*first == ' ' || *first == '\t')) ++first;

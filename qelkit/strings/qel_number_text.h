@@ -28,9 +28,41 @@ class QELKIT_API QelNumberText {
     enum Result { Ok, NotANumber, OutOfRange };
 
     // Reads the whole of `text` into `value`; on any Result but Ok, `value` is unspecified.
-    static Result read(std::string_view text, double& value) noexcept;
+    // The common readings are read here, inline; the rest out of line.
+    static Result read(std::string_view text, double& value) noexcept {
+        if (plainDecimal(text.data(), text.data() + text.size(), value)) return Ok;
+        return readOther(text, value);
+    }
     // Appends `value` to `out` as "%.15g" writes it ("14.5635555555556", "1e+20", "-inf").
     static void append(std::string& out, double value);
+
+  private:
+    static constexpr double kPowersOfTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+    // The common readings ("-12.75"): a '-', at most 15 digits and a point, nothing else.
+    // Their digits make an integer below 2^53 and the point a power of ten that a double holds
+    // exactly, so one division gives the correctly rounded value (Clinger's fast path).
+    static bool plainDecimal(const char* p, const char* end, double& value) noexcept {
+        const bool negative = p < end && *p == '-';
+        if (negative) ++p;
+        const char* const first = p;
+        unsigned long long digits = 0;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p)
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        const char* const point = p;
+        if (p < end && *p == '.') {
+            for (++p; p < end && *p >= '0' && *p <= '9'; ++p)
+                digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        }
+        const long count = (p - first) - (p > point ? 1 : 0);
+        if (p != end || count == 0 || count > 15) return false;
+        value = static_cast<double>(digits) / kPowersOfTen[p > point ? p - point - 1 : 0];
+        if (negative) value = -value;
+        return true;
+    }
+    // read() for the texts plainDecimal() leaves: blanks, a '+', exponents, long digit runs.
+    static Result readOther(std::string_view text, double& value) noexcept;
 };
 
 #endif  // QELKIT_STRINGS_QEL_NUMBER_TEXT_H
