@@ -3,8 +3,8 @@
 // std::string. The bytes come from a small alphabet holding NUL, 0xFF and the neighbours of the
 // letters, where case folding and terminators go wrong. After every step the text, its
 // terminator and the untouched copy must agree with the reference, and so must index(),
-// compareTo() with the copy and with the edit's argument, hash() (exact and ignoring case),
-// first() and last().
+// compareTo() with the copy and with the edit's argument, hash() (exact and ignoring case; the
+// latter is the exact hash of the text lowered), first() and last().
 //
 // Input: [start length][start bytes...] then edits, each [op][pos][count][argument length]
 // [argument bytes...]; a byte picks a letter of the alphabet by its value modulo 11.
@@ -100,6 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   sign(a.compare(fold(arg))));
             check((s.hash(cmp) == before.hash(cmp)) == (a == old));
         }
+        const std::string lowered = asciiLower(ref);  // case folding of the hash, byte for byte
+        check(s.hash(RWCString::ignoreCase) == RWCString(lowered.data(), lowered.size()).hash());
         const char c = kAlphabet[op % kAlphabet.size()];
         check(s.first(c, pos) == npos(ref.find(c, pos)));
         check(s.last(c) == npos(ref.rfind(c)));

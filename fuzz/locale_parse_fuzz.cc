@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// Feeds arbitrary bytes to the "C" locale's date and time parsers and uses them as a format.
-// Each parser is checked against a plain reference implementation of the accepted forms
-// written below, and RWDate / RWDateTime built from the text must be valid exactly when the
-// reference accepts; formatting is checked against strftime conversion by conversion.
+// Feeds arbitrary bytes to the "C" locale's date and time parsers and name look-ups, and uses
+// them as a format. Each parser is checked against a plain reference implementation of the
+// accepted forms written below, and RWDate / RWDateTime built from the text must be valid
+// exactly when the reference accepts; formatting is checked against strftime conversion by
+// conversion, on a time drawn from the input whose fields lie beyond their ranges half the time
+// (as a caller's own tm may hold them: glibc prints numbers up to 150 as they are, names as "?").
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -190,14 +192,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(RWDateTime(text, RWDateTime::setBoth, c, utcZone).isValid() == bothOk);
 
-    // The input as a format, on Monday 9 April 2007 14:09:43 UTC: each supported conversion
-    // must read as strftime writes it in the "C" locale, everything else copied.
+    check(c.monthIndex(text) == nameIndex(input, kMonths, 12));
+    check(c.weekdayIndex(text) == nameIndex(input, kDays, 7));
+
+    // The input as a format, on a time drawn from it (years 2000..9999: glibc pads %Y below
+    // 1000; hours 0..23: beyond, glibc's %I subtracts 12 once).
+    std::uint32_t hash = 2166136261u;
+    for (const char ch : input) hash = (hash ^ static_cast<unsigned char>(ch)) * 16777619u;
+    const auto pick = [&hash](int lo, int hi) {
+        hash = hash * 1103515245u + 12345u;
+        return lo + static_cast<int>((hash >> 8) % static_cast<unsigned>(hi - lo + 1));
+    };
+    const bool wide = (hash & 1) != 0;
     struct tm when {};
-    when.tm_year = 107, when.tm_mon = 3, when.tm_mday = 9, when.tm_hour = 14, when.tm_min = 9;
-    when.tm_sec = 43, when.tm_wday = 1, when.tm_yday = 98;
+    when.tm_year = pick(100, 8099), when.tm_mon = wide ? pick(-2, 13) : pick(0, 11);
+    when.tm_mday = wide ? pick(0, 150) : pick(1, 31), when.tm_hour = pick(0, 23);
+    when.tm_min = wide ? pick(0, 150) : pick(0, 59),
+    when.tm_sec = wide ? pick(0, 150) : pick(0, 60);
+    when.tm_wday = wide ? pick(-2, 8) : pick(0, 6), when.tm_yday = pick(0, 365);
     when.tm_zone = "UTC";
     const char* format = input.c_str();  // up to the first NUL, as the locale reads it
     const RWCString out = c.asString(&when, format, utcZone);
+    // The one-letter form of a conversion prints as its "%" form.
+    if (size > 0 && std::strchr("aAbhBcdeDFHIjmMSpRTwxXyY%", data[0]) && data[0] != '\0')
+        check(c.asString(&when, input[0], utcZone) ==
+              c.asString(&when, ("%" + input.substr(0, 1)).c_str(), utcZone));
     std::string expected;
     for (const char* p = format; *p != '\0'; ++p) {
         if (*p != '%' || p[1] == '\0' || !std::strchr("aAbhBcdeDFHIjmMSpRTwxXyYZz%", p[1])) {

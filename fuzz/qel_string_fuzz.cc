@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 // QelString's text edits against naive models written with std::string: replaceAll; the
 // placeholders ("%" then a digit 1-9 and an optional digit, scanned left to right without
-// overlap) that firstArg, lowestArg and doArg find; and unescape, which removes each backslash
-// in turn, translates the byte after it and goes on after that byte. Every edit works on a
-// copy or leaves a shared copy alone.
+// overlap) that firstArg, lowestArg and doArg find; unescape, which removes each backslash in
+// turn, translates the byte after it and goes on after that byte; the counts of a byte (up to
+// the first NUL) and of words (runs of bytes other than blank, tab, newline and NUL); reversal,
+// white space stripped, quoting, bytes removed or replaced, a newline ended with. Every edit
+// works on a copy or leaves a shared copy alone.
 //
 // Input: [length of from % 8][length of to % 8][from][to][text...]
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 #include "fuzz/fuzz_check.h"
 #include "qelkit/foundation/rw_errors.h"
 #include "qelkit/strings/qel_string.h"
@@ -85,5 +91,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(!ok);
     }
     check(str(u) == text && str(shared) == text);
+
+    const char a = from.empty() ? 'a' : from[0], b = to.empty() ? '\0' : to[0];
+    const std::string upToNul = text.substr(0, text.find('\0'));
+    check(shared.numberof(a) == (a ? std::count(upToNul.begin(), upToNul.end(), a) : 0));
+    int words = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        words += !std::strchr(" \t\n", text[i]) && (i == 0 || std::strchr(" \t\n", text[i - 1]));
+    check(shared.numberofwords() == words);
+    QelString w(shared);
+    check(str(w.reverse()) == std::string(text.rbegin(), text.rend()));
+    w = shared;
+    const auto space = [](char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; };
+    const std::size_t lead = std::find_if_not(text.begin(), text.end(), space) - text.begin();
+    const std::size_t end = text.rend() - std::find_if_not(text.rbegin(), text.rend(), space);
+    check(str(w.stripWhiteSpace(RWCString::leading)) == text.substr(std::min(lead, text.size())) &&
+          str(w.stripWhiteSpace(RWCString::trailing)) == text.substr(0, end) &&
+          str(w.stripWhiteSpace(RWCString::both)) ==
+              (lead < end ? text.substr(lead, end - lead) : ""));
+    std::string reduced = text, transposed = text;
+    reduced.erase(std::remove_if(reduced.begin(), reduced.end(),
+                                 [&](char ch) { return to.find(ch) != std::string::npos; }),
+                  reduced.end());
+    std::replace(transposed.begin(), transposed.end(), a, b);
+    check(str(shared.quote(qto)) == to + text + to && str(shared.reduce(qto)) == reduced);
+    check(str(shared.transpose(a, b)) == transposed);
+    w = shared;
+    w.endWithNewline();
+    check(str(w) == (text.empty() || text.back() == '\n' ? text : text + "\n"));
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <random>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -121,26 +122,32 @@ TEST(TimeAggregationTruncate, DefaultStartOfWeekIsSunday) {
 // clang-format on
 
 // Eight years of local days and most of 1901 (where instants take the library's general path),
-// three times of day, under fixed offsets that move the local day across the UTC one (the last
-// one beyond two days, which only the step-by-step path takes): every code against the calendar.
+// three times of day, then random instants of 1902-9997, under fixed offsets that move the local
+// day across the UTC one (the last one beyond two days, which only the step-by-step path
+// takes): every code against the calendar.
 TEST(TimeAggregationTruncate, EveryCodeMatchesTheCalendarUnderFixedOffsets) {
     using namespace date;
+    std::mt19937_64 rng(20070411);
     for (long offset : {0L, -50400L, 34200L, -180000L}) {  // seconds west of UTC
         const FixedZone zone(offset);
         const WallClock clock{true, offset};
+        std::vector<std::int64_t> walls;
         for (const auto& [from, to] :
              {std::pair{sys_days(1901_y / 2 / 1), sys_days(1902_y / 1 / 1)},
               std::pair{sys_days(2000_y / 1 / 1), sys_days(2008_y / 1 / 1)}})
             for (sys_days day = from; day < to; day += days(1))
-                for (long secs : {0L, 45296L, 86399L}) {
-                    const std::int64_t t = clock.instant(secondsOf(day) + secs);
-                    const unsigned sow = 1 + unsigned(t % 7 + 7) % 7;
-                    for (const char* code = ALL_CODES; *code; ++code)
-                        ASSERT_EQ(fromPosix(clock.instant(wallStart(*code, clock.wall(t), sow)))
-                                      .seconds(),
-                                  period(*code).truncate(fromPosix(t), int(sow)).seconds())
-                            << *code << " " << t << " " << sow;
-                }
+                for (long secs : {0L, 45296L, 86399L}) walls.push_back(secondsOf(day) + secs);
+        std::uniform_int_distribution<std::int64_t> any(secondsOf(1902_y / 1 / 1),
+                                                        secondsOf(9998_y / 1 / 1));
+        for (int i = 0; i < 5000; ++i) walls.push_back(any(rng));
+        for (const std::int64_t wall : walls) {
+            const std::int64_t t = clock.instant(wall);
+            const unsigned sow = 1 + unsigned(t % 7 + 7) % 7;
+            for (const char* code = ALL_CODES; *code; ++code)
+                ASSERT_EQ(fromPosix(clock.instant(wallStart(*code, clock.wall(t), sow))).seconds(),
+                          period(*code).truncate(fromPosix(t), int(sow)).seconds())
+                    << *code << " " << t << " " << sow;
+        }
     }
 }
 

@@ -6,16 +6,9 @@
 #include <vector>
 
 #include "qelkit/foundation/rw_collectable_int.h"
-#include "qelkit/foundation/rw_collectable_string.h"
 #include "qelkit/foundation/rw_hash_table.h"
 
 namespace {
-
-struct Counted : RWCollectableInt {
-    Counted(int v, int* deaths) : RWCollectableInt(v), deaths(deaths) {}
-    ~Counted() override { ++*deaths; }
-    int* deaths;
-};
 
 TEST(RWHashTable, BucketCountIsExactlyAsAskedAndResizeOnlyChangesIt) {
     EXPECT_TRUE(RWHashTable(10).buckets() == 10 && RWIdentitySet(7).buckets() == 7);
@@ -68,16 +61,6 @@ TEST(RWHashTable, ZeroBucketsHoldNothing) {
         t->resize(3);
         EXPECT_TRUE(t->insert(&one) == &one && t->find(&one) == &one);
     }
-}
-
-TEST(RWHashTable, DuplicatesAllowedAndFoundInInsertionOrder) {
-    RWCollectableString a("k"), b("k"), c("other");
-    RWHashTable table(4);
-    for (RWCollectable* p : {&a, &b, &c, &a}) EXPECT_EQ(table.insert(p), p);
-    EXPECT_TRUE(table.entries() == 4 && table.occurrencesOf(&b) == 3 && table.find(&b) == &a);
-    table.resize(5);
-    EXPECT_TRUE(table.remove(&a) == &a && table.find(&a) == &b && table.remove(&a) == &b);
-    EXPECT_TRUE(table.remove(&a) == &a && table.remove(&a) == nullptr && table.entries() == 1);
 }
 
 // The iterator visits every item once, duplicates included, and removes the one it stands on.

@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
-// RWZone::os() against glibc, in a process started with the TZ its registration in
-// zone_env.cmake gives it: offsets and daylight flags for every hour of 2000-2040 and a sample
-// of 1850-2300, conversions back from wall-clock time, and what tzset() reports.
+// RWZone::os() and the times read in it against glibc, in a process started with the TZ its
+// registration in zone_env.cmake gives it: offsets and daylight flags for every hour of
+// 2000-2040 and a sample of 1850-2450, conversions back from wall-clock time, what tzset()
+// reports, and RWTime::extract, the RWDateTime accessors and %Z %z against localtime_r.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "qelkit/foundation/rw_date_time.h"
 #include "qelkit/foundation/rw_zone.h"
 
 namespace {
@@ -69,6 +73,56 @@ TEST(OsZone, TzsetValuesMatchGlibc) {
     EXPECT_EQ(kGlibc.dstName, zone.altZoneName().data());
     EXPECT_EQ(knownAltOffset(), zone.altZoneOffset());
     EXPECT_EQ(&zone, &RWZone::local());
+}
+
+// A sample of 1850-2100, 23 days and 3,607 seconds apart, then the seconds around each change
+// of 2007 and a day later: extract, the accessors of a value and of a copy made of its
+// milliseconds (with a reading in another zone in between), and %Z %z.
+TEST(OsZone, ReadingsOfTimesMatchLocaltime) {
+    const RWZone& os = RWZone::os();
+    const RWZoneSimple fixed(-3600, "CET");
+    std::vector<std::int64_t> instants;
+    for (std::int64_t t = -3786825600; t < 4102444800; t += 23 * 86400 + 3607)
+        instants.push_back(t);
+    for (std::int64_t t = 1167609600; t < 1199145600; t += 900)
+        if (os.offsetAt(t) != os.offsetAt(t + 900))
+            for (const std::int64_t edge : {t + 900, t + 900 + 86400})
+                instants.insert(instants.end(), {edge - 1, edge, edge + 1});
+    // In order, and before the other tests: glibc answers some odd zones by its history.
+    std::sort(instants.begin(), instants.end());
+    for (const std::int64_t posix : instants) {
+        const time_t tt = static_cast<time_t>(posix);
+        struct tm want, got;
+        localtime_r(&tt, &want);
+        const auto ints = [](const struct tm& t) {
+            return std::vector<long>{t.tm_sec,  t.tm_min,  t.tm_hour, t.tm_mday,  t.tm_mon,
+                                     t.tm_year, t.tm_wday, t.tm_yday, t.tm_isdst, t.tm_gmtoff};
+        };
+        const RWTime t(static_cast<unsigned long>(posix) + RWTime::posixOffset);
+        t.extract(&got, os);
+        ASSERT_EQ(ints(got), ints(want)) << posix;
+        ASSERT_EQ(t.isDST(os), want.tm_isdst > 0) << posix;
+        const RWDateTime dt(t, 0);
+        dt.hour(os);  // a kept reading, then one in another zone
+        ASSERT_EQ(dt.hour(fixed), unsigned(((posix + 3600) % 86400 + 86400) % 86400 / 3600));
+        for (const RWDateTime& v : {dt, RWDateTime(dt.milliSeconds())})
+            ASSERT_EQ(
+                (std::vector<unsigned>{v.year(os), v.month(os), v.dayOfMonth(os), v.day(os),
+                                       v.hour(os), v.minute(os), v.second(), v.weekDay(os) % 7}),
+                (std::vector<unsigned>{unsigned(want.tm_year + 1900), unsigned(want.tm_mon + 1),
+                                       unsigned(want.tm_mday), unsigned(want.tm_yday + 1),
+                                       unsigned(want.tm_hour), unsigned(want.tm_min),
+                                       unsigned(want.tm_sec), unsigned(want.tm_wday)}))
+                << posix;
+        // %Z %z name the zone's two sides: where glibc's offset and name (from 2000 on) are the
+        // side's, so is the text.
+        char names[64];
+        std::strftime(names, sizeof names, "%Z %z", &want);
+        if (want.tm_year >= 100 &&
+            want.tm_gmtoff == -(want.tm_isdst > 0 ? os.altZoneOffset() : os.timeZoneOffset())) {
+            ASSERT_EQ(std::string(dt.asString("%Z %z", RWLocale::defaultLocale(), os)), names);
+        }
+    }
 }
 
 // Every hour of 2000-2040, and a sample of 1850-2450, beyond the last tabulated year.

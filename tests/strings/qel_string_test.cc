@@ -32,6 +32,7 @@ TEST(QelStringFormat, TextsOfEveryLengthArriveWhole) {
     EXPECT_TRUE(QelString::format(nullptr).isNull());
     EXPECT_TRUE(QelString::format("%s", "").isNull());
     EXPECT_EQ(QelString::format("%s=%d", "x", 42).capacity(), 5u);
+    EXPECT_EQ(QelString("abc").quote("<>").capacity(), 7u);
     // Around the stack buffers: 255 and 2047 are the limits, longer texts need the heap; an
     // empty text empties an assigned string.
     for (std::size_t n : {0u, 1u, 255u, 256u, 2047u, 2048u, 5000u}) {
@@ -55,34 +56,7 @@ TEST(QelStringFormat, NulFromTheFormatEndsAssignButNotAppend) {
     EXPECT_EQ(bytes(QelString::format("a%cb", 0)), std::string("a\0b", 3));
 }
 
-TEST(QelStringCounting, CountsReversalAndNewline) {
-    EXPECT_EQ(QelString("hel\0lo", 6).numberof('l'), 1);  // counts up to the first NUL
-    EXPECT_EQ(QelString(" \t\n").numberofwords(), 0);
-    EXPECT_EQ(QelString("  one two\tthree\n").numberofwords(), 3);
-    EXPECT_EQ(QelString("a\0b", 3).numberofwords(), 2);
-    QelString line("a"), ended("a\n"), empty;
-    for (QelString* s : {&line, &ended, &empty}) s->endWithNewline();
-    EXPECT_EQ(bytes(line) + bytes(ended) + bytes(empty), "a\na\n");
-    EXPECT_EQ(bytes(QelString("abcd").reverse()) + bytes(QelString("abc").reverse()), "dcbacba");
-}
-
-TEST(QelStringTransform, StripQuoteReduceTranspose) {
-    QelString s(" \t a b \n");
-    EXPECT_EQ(bytes(s.stripWhiteSpace(RWCString::both)), "a b");
-    EXPECT_EQ(bytes(s.stripWhiteSpace(RWCString::leading)), "a b \n");
-    EXPECT_EQ(bytes(s.stripWhiteSpace(RWCString::trailing)), " \t a b");
-    EXPECT_EQ(bytes(QelString("\v\fx\r").stripWhiteSpace(RWCString::both)), "x");
-    EXPECT_EQ(bytes(QelString("\0 x", 3).stripWhiteSpace(RWCString::both)), std::string("\0 x", 3));
-    EXPECT_EQ(bytes(QelString().quote("'")), "''");
-    EXPECT_EQ(QelString("abc").quote("<>").capacity(), 7u);
-    EXPECT_EQ(bytes(QelString("he\0llo", 6).reduce("lo")), std::string("he\0", 3));
-    EXPECT_EQ(bytes(QelString("a\0b\xff", 4).reduce(QelString("\0\xff", 2))), "ab");
-    EXPECT_EQ(bytes(QelString("a,b,c").transpose(',', ';')), "a;b;c");
-    QelString nul("a\0b\0", 4);
-    nul.transposeInPlace('\0', '|');
-    EXPECT_EQ(bytes(nul), "a|b|");
-}
-
+// Counting, reversal, stripping, quoting, reduce and transpose are qel_string_fuzz's.
 TEST(QelStringTransform, UnescapeNamesALoneTrailingBackslash) {
     QelString bad("abc\\");
     try {
