@@ -111,6 +111,11 @@ const TzZone& qelkit_internal::tzZoneOfOs() {
     return static_cast<const OsZone&>(RWZone::os()).tz();
 }
 
+std::unique_ptr<RWZone> RWZone::named(const std::string& name) {
+    if (!TzZone::known(name)) return nullptr;
+    return std::make_unique<OsZone>(name.c_str());
+}
+
 const RWZone& RWZone::utc() {
     static const RWZone* const zone = new RWZoneSimple(0, "UTC");  // never destroyed, as os()
     return *zone;

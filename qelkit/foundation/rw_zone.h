@@ -22,6 +22,8 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <memory>
+#include <string>
 
 #include "qelkit/export.h"
 #include "qelkit/foundation/rw_cstring.h"
@@ -71,6 +73,10 @@ class QELKIT_API RWZone {
     static const RWZone& os();
     // Offset 0 all year, named "UTC".
     static const RWZone& utc();
+    // The zone named `name`: a zone file name (IANA, as "Europe/London", looked up in TZDIR
+    // or /usr/share/zoneinfo; or an absolute path) or a POSIX TZ rule ("CET-1CEST,M3.5.0,
+    // M10.5.0/3"). Null for anything else: never UTC in place of a name that is not known.
+    static std::unique_ptr<RWZone> named(const std::string& name);
 
   private:
     friend class RWDateTime;

@@ -2,6 +2,7 @@
 #include "qelkit/records/qel_period_aggregator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -34,9 +35,50 @@ std::uint64_t keyHash(std::string_view key) noexcept {
     return h;
 }
 
+bool earlier(const QelPeriodAggregator::Instant& a, const QelPeriodAggregator::Instant& b) {
+    return a.seconds != b.seconds ? a.seconds < b.seconds : a.nanos < b.nanos;
+}
+
+// A double-double: hi + lo with |lo| at most half an ulp of hi.
+struct Twofold {
+    double hi, lo;
+};
+
+Twofold twoSum(double a, double b) {
+    const double s = a + b;
+    const double bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+Twofold twoProduct(double a, double b) {
+    const double p = a * b;
+    return {p, std::fma(a, b, -p)};
+}
+
+// The exact sum `sum` to about 106 bits: its rounding and the rounding of what is left.
+Twofold twofold(const QelExactSum& sum) {
+    const double hi = sum.value();
+    if (!std::isfinite(hi)) return {hi, 0};
+    QelExactSum rest;
+    rest.merge(sum);
+    rest.add(-hi);
+    return {hi, rest.value()};
+}
+
 }  // namespace
 
 QelPeriodAggregator::QelPeriodAggregator(std::size_t values) : _values(values), _keySlots(64, 0) {}
+
+QelPeriodAggregator::QelPeriodAggregator(std::size_t values,
+                                         const std::vector<QelAggregate>& aggregates)
+    : QelPeriodAggregator(values) {
+    for (const QelAggregate& a : aggregates) {
+        const QelAggregate::Kind kind = a.kind();
+        _keepSquares |= kind == QelAggregate::StdDev || kind == QelAggregate::Var;
+        _keepValues |= kind == QelAggregate::Median || kind == QelAggregate::Percentile;
+        _keepEnds |= kind == QelAggregate::First || kind == QelAggregate::Last;
+    }
+}
 
 QelPeriodAggregator::QelPeriodAggregator(QelPeriodAggregator&&) noexcept = default;
 
@@ -88,14 +130,11 @@ std::uint32_t QelPeriodAggregator::find(std::int64_t period, std::uint32_t key) 
     if (added) {
         try {
             _groups.push_back(Group{period, key, 0});
-            for (std::size_t v = 0; v < _values; ++v) {
-                _stats.push_back(Stat{QelExactSum(), std::numeric_limits<double>::infinity(),
-                                      -std::numeric_limits<double>::infinity()});
-            }
+            resizeCells(_groups.size());
         } catch (...) {
             _index.erase(it);
-            _stats.erase(_stats.begin() + static_cast<std::ptrdiff_t>(g * _values), _stats.end());
             _groups.resize(g);
+            resizeCells(g);
             throw;
         }
     }
@@ -103,14 +142,67 @@ std::uint32_t QelPeriodAggregator::find(std::int64_t period, std::uint32_t key) 
     return last;
 }
 
-void QelPeriodAggregator::add(std::int64_t period, std::uint32_t key, const double* values) {
+void QelPeriodAggregator::resizeCells(std::size_t groups) {
+    const std::size_t cells = groups * _values;
+    _stats.resize(cells);
+    if (!_missing.empty()) _missing.resize(cells, 0);
+    if (_keepSquares) _squares.resize(cells);
+    if (_keepValues) _kept.resize(cells);
+    if (_keepEnds) _ends.resize(cells);
+}
+
+void QelPeriodAggregator::add(std::int64_t period, std::uint32_t key, const double* values,
+                              Instant at) {
     const std::uint32_t g = find(period, key);
     ++_groups[g].count;
     Stat* s = _stats.data() + std::size_t{g} * _values;
+    bool missing = false;
     for (std::size_t v = 0; v < _values; ++v, ++s) {
-        s->sum.add(values[v]);
-        s->min = std::min(s->min, values[v]);
-        s->max = std::max(s->max, values[v]);
+        const double x = values[v];
+        if (std::isnan(x)) {
+            missing = true;
+            continue;
+        }
+        s->sum.add(x);
+        s->min = std::min(s->min, x);
+        s->max = std::max(s->max, x);
+    }
+    if (missing || _keepSquares || _keepValues || _keepEnds) addOther(g, values, at);
+}
+
+void QelPeriodAggregator::addOther(std::uint32_t g, const double* values, Instant at) {
+    const std::size_t first = std::size_t{g} * _values;
+    for (std::size_t v = 0; v < _values; ++v) {
+        const double x = values[v];
+        if (std::isnan(x)) {
+            if (_missing.empty()) _missing.resize(_stats.size(), 0);
+            ++_missing[first + v];
+            continue;
+        }
+        if (_keepSquares) {
+            Squares& squares = _squares[first + v];
+            // x * x exactly, as its rounding and the rounding error fma() recovers.
+            const Twofold square = twoProduct(x, x);
+            if (!std::isfinite(square.hi) || !std::isfinite(square.lo)) {
+                squares.overflow = true;
+            } else {
+                squares.sum.add(square.hi);
+                squares.sum.add(square.lo);
+            }
+        }
+        if (_keepValues) _kept[first + v].push_back(x);
+        if (_keepEnds) {
+            Ends& ends = _ends[first + v];
+            if (!ends.any || earlier(at, ends.firstAt)) {
+                ends.firstAt = at;
+                ends.first = x;
+            }
+            if (!ends.any || !earlier(at, ends.lastAt)) {
+                ends.lastAt = at;
+                ends.last = x;
+            }
+            ends.any = true;
+        }
     }
 }
 
@@ -129,7 +221,113 @@ void QelPeriodAggregator::merge(const QelPeriodAggregator& other) {
             s->min = std::min(s->min, o->min);
             s->max = std::max(s->max, o->max);
         }
+        if (!other._missing.empty() || _keepSquares || _keepValues || _keepEnds)
+            mergeOther(g, other, from);
     }
+}
+
+// Rows of `other` come after this aggregator's in input order: its first value wins only when
+// strictly earlier, its last one also on equal times.
+void QelPeriodAggregator::mergeOther(std::uint32_t g, const QelPeriodAggregator& other,
+                                     std::uint32_t from) {
+    const std::size_t to = std::size_t{g} * _values;
+    const std::size_t at = std::size_t{from} * _values;
+    for (std::size_t v = 0; v < _values; ++v) {
+        if (!other._missing.empty() && other._missing[at + v] != 0) {
+            if (_missing.empty()) _missing.resize(_stats.size(), 0);
+            _missing[to + v] += other._missing[at + v];
+        }
+        if (_keepSquares && other._keepSquares) {
+            _squares[to + v].sum.merge(other._squares[at + v].sum);
+            _squares[to + v].overflow |= other._squares[at + v].overflow;
+        }
+        if (_keepValues && other._keepValues) {
+            const std::vector<double>& more = other._kept[at + v];
+            _kept[to + v].insert(_kept[to + v].end(), more.begin(), more.end());
+        }
+        if (_keepEnds && other._keepEnds && other._ends[at + v].any) {
+            Ends& ends = _ends[to + v];
+            const Ends& theirs = other._ends[at + v];
+            if (!ends.any || earlier(theirs.firstAt, ends.firstAt)) {
+                ends.firstAt = theirs.firstAt;
+                ends.first = theirs.first;
+            }
+            if (!ends.any || !earlier(theirs.lastAt, ends.lastAt)) {
+                ends.lastAt = theirs.lastAt;
+                ends.last = theirs.last;
+            }
+            ends.any = true;
+        }
+    }
+}
+
+double QelPeriodAggregator::value(std::uint32_t g, std::size_t v, const QelAggregate& a) const {
+    switch (a.kind()) {
+        case QelAggregate::Count:
+            return static_cast<double>(_groups[g].count);
+        case QelAggregate::N:
+            return static_cast<double>(present(g, v));
+        case QelAggregate::Sum:
+            return sum(g, v);
+        case QelAggregate::Min:
+            return min(g, v);
+        case QelAggregate::Max:
+            return max(g, v);
+        case QelAggregate::Mean:
+            return mean(g, v);
+        case QelAggregate::Median:
+        case QelAggregate::Percentile:
+            return percentile(g, v, a.fraction());
+        case QelAggregate::StdDev:
+            return std::sqrt(variance(g, v));
+        case QelAggregate::Var:
+            return variance(g, v);
+        case QelAggregate::First:
+        case QelAggregate::Last: {
+            if (!_keepEnds) return EMPTY;
+            const Ends& ends = _ends[std::size_t{g} * _values + v];
+            if (!ends.any) return EMPTY;
+            return a.kind() == QelAggregate::First ? ends.first : ends.last;
+        }
+    }
+    return EMPTY;
+}
+
+// (n * sum of squares - sum^2) / (n (n - 1)), from the exact sums carried to about 106 bits,
+// so the difference keeps its precision unless the mean dwarfs the spread by some 2^50.
+double QelPeriodAggregator::variance(std::uint32_t g, std::size_t v) const {
+    const std::uint64_t n = present(g, v);
+    if (!_keepSquares || n < 2) return EMPTY;
+    const Squares& squares = _squares[std::size_t{g} * _values + v];
+    if (squares.overflow) return std::numeric_limits<double>::infinity();
+    const auto count = static_cast<double>(n);
+    const Twofold s1 = twofold(stat(g, v).sum);
+    const Twofold s2 = twofold(squares.sum);
+    const Twofold scaled = twoProduct(count, s2.hi);
+    const Twofold squared = twoProduct(s1.hi, s1.hi);
+    const Twofold top = twoSum(scaled.hi, -squared.hi);
+    const double rest =
+        top.lo + (scaled.lo - squared.lo) + count * s2.lo - 2 * s1.hi * s1.lo - s1.lo * s1.lo;
+    const double difference = top.hi + rest;
+    // The exact difference is never negative; rounding may leave a tiny negative one.
+    return std::max(0.0, difference) / count / (count - 1);
+}
+
+// Linear interpolation between the closest ranks of the sorted values: position
+// fraction * (n - 1), lo + (hi - lo) * (position - floor(position)).
+double QelPeriodAggregator::percentile(std::uint32_t g, std::size_t v, double fraction) const {
+    if (!_keepValues) return EMPTY;
+    std::vector<double> values = _kept[std::size_t{g} * _values + v];
+    if (values.empty()) return EMPTY;
+    const double position = fraction * static_cast<double>(values.size() - 1);
+    const auto rank = static_cast<std::size_t>(position);
+    const auto nth = values.begin() + static_cast<std::ptrdiff_t>(rank);
+    std::nth_element(values.begin(), nth, values.end());
+    const double lo = *nth;
+    const double part = position - static_cast<double>(rank);
+    if (part == 0 || rank + 1 == values.size()) return lo;
+    const double hi = *std::min_element(nth + 1, values.end());
+    return lo + (hi - lo) * part;
 }
 
 std::vector<std::uint32_t> QelPeriodAggregator::groupsInOrder() const {

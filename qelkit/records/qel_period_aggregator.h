@@ -22,13 +22,17 @@
 // operations may run on several threads at once.
 // Failure: only std::bad_alloc, which leaves the aggregator usable but the row or merge it
 // stopped in partly counted.
-// Limits: fewer than 2^32 key tuples and 2^32 groups; counts below 2^64. Values must be finite:
-// a NaN or an infinity leaves the sums meaningless. Movable, not copyable.
+// Limits: fewer than 2^32 key tuples and 2^32 groups; counts below 2^64. Values must be finite
+// or NaN (missing): an infinity leaves the sums meaningless. The variance is exact to about
+// 2^-100 relative to the squared mean; it is an infinity when a square overflows (|x| > 1e150).
+// Percentiles keep every value of the group's column: 8 bytes per value, and the other
+// statistics a few dozen bytes per group and column. Movable, not copyable.
 #ifndef QELKIT_RECORDS_QEL_PERIOD_AGGREGATOR_H
 #define QELKIT_RECORDS_QEL_PERIOD_AGGREGATOR_H
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,6 +40,7 @@
 #include <vector>
 
 #include "qelkit/export.h"
+#include "qelkit/records/qel_aggregate.h"
 #include "qelkit/records/qel_exact_sum.h"
 
 class QELKIT_API QelPeriodAggregator {
@@ -47,8 +52,18 @@ class QELKIT_API QelPeriodAggregator {
         std::uint64_t count;  // rows counted
     };
 
-    // An empty aggregator for rows of `values` value columns (0 counts rows only).
+    // When a row happened, for first and last: seconds and nanoseconds on any fixed scale (POSIX
+    // seconds, or wall-clock seconds of one zone), compared as a pair.
+    struct Instant {
+        std::int64_t seconds;
+        std::int32_t nanos;
+    };
+
+    // An empty aggregator for rows of `values` value columns (0 counts rows only) that keeps
+    // the count, n, sum, min, max and mean.
     explicit QelPeriodAggregator(std::size_t values);
+    // One that also keeps what `aggregates` need beyond those.
+    QelPeriodAggregator(std::size_t values, const std::vector<QelAggregate>& aggregates);
     // Moves take every group over; the aggregator moved from may only be assigned or destroyed.
     QelPeriodAggregator(QelPeriodAggregator&&) noexcept;
     QelPeriodAggregator& operator=(QelPeriodAggregator&&) noexcept;
@@ -67,8 +82,10 @@ class QELKIT_API QelPeriodAggregator {
     std::size_t keyCount() const noexcept { return _keySpans.size(); }
 
     // Counts one row of period start `period` and key id `key` (from keyId()) with its
-    // `values()` numbers at `values`.
-    void add(std::int64_t period, std::uint32_t key, const double* values);
+    // `values()` numbers at `values`, a NaN standing for a missing value, which no statistic
+    // of its column counts. `at` orders the rows for first and last.
+    void add(std::int64_t period, std::uint32_t key, const double* values,
+             Instant at = Instant{0, 0});
     // Adds every group of `other` (same values()) into this one, key tuples matched by their
     // text. Merging the parts of an input in its order gives what one aggregator would.
     void merge(const QelPeriodAggregator& other);
@@ -81,20 +98,49 @@ class QELKIT_API QelPeriodAggregator {
     // field (bytes compared unsigned, a field before any longer one it begins).
     std::vector<std::uint32_t> groupsInOrder() const;
 
-    // The statistics of value column `v` (below values()) in group `g`: the sum correctly
-    // rounded (an infinity only when the exact sum overflows), the mean likewise, the extremes.
-    double sum(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v).sum.value(); }
-    double mean(std::uint32_t g, std::size_t v) const noexcept {
-        return stat(g, v).sum.mean(_groups[g].count);
+    // The number of values of column `v` (below values()) present in group `g`.
+    std::uint64_t present(std::uint32_t g, std::size_t v) const noexcept {
+        return _missing.empty() ? _groups[g].count
+                                : _groups[g].count - _missing[std::size_t{g} * _values + v];
     }
-    double min(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v).min; }
-    double max(std::uint32_t g, std::size_t v) const noexcept { return stat(g, v).max; }
+    // The statistics of value column `v` in group `g`, NaN when there is none (no value
+    // present): the sum correctly rounded (an infinity only when the exact sum overflows), the
+    // mean likewise, the extremes.
+    double sum(std::uint32_t g, std::size_t v) const noexcept {
+        return present(g, v) == 0 ? EMPTY : stat(g, v).sum.value();
+    }
+    double mean(std::uint32_t g, std::size_t v) const noexcept {
+        const std::uint64_t n = present(g, v);
+        return n == 0 ? EMPTY : stat(g, v).sum.mean(n);
+    }
+    double min(std::uint32_t g, std::size_t v) const noexcept {
+        return present(g, v) == 0 ? EMPTY : stat(g, v).min;
+    }
+    double max(std::uint32_t g, std::size_t v) const noexcept {
+        return present(g, v) == 0 ? EMPTY : stat(g, v).max;
+    }
+    // Aggregate `a` of column `v` in group `g` (Count: the group's rows, whatever `v`); NaN
+    // when it is empty, or when the aggregator was not built to keep it.
+    double value(std::uint32_t g, std::size_t v, const QelAggregate& a) const;
 
   private:
+    static constexpr double EMPTY = std::numeric_limits<double>::quiet_NaN();
+
     struct Stat {
         QelExactSum sum;
-        double min;
-        double max;
+        double min = std::numeric_limits<double>::infinity();
+        double max = -std::numeric_limits<double>::infinity();
+    };
+    // The sum of squares of a column, for the variance.
+    struct Squares {
+        QelExactSum sum;
+        bool overflow = false;
+    };
+    // The first and last value by time.
+    struct Ends {
+        Instant firstAt{0, 0}, lastAt{0, 0};
+        double first = 0, last = 0;
+        bool any = false;
     };
     struct PairHash {
         std::size_t operator()(const std::pair<std::int64_t, std::uint32_t>& k) const noexcept {
@@ -108,7 +154,14 @@ class QELKIT_API QelPeriodAggregator {
     }
     // The index of group (period, key), added empty when new.
     std::uint32_t find(std::int64_t period, std::uint32_t key);
+    // Sizes every per-column array for `groups` groups.
+    void resizeCells(std::size_t groups);
     void growKeySlots();
+    // add() for a row with a missing value or statistics beyond the common ones.
+    void addOther(std::uint32_t g, const double* values, Instant at);
+    void mergeOther(std::uint32_t g, const QelPeriodAggregator& other, std::uint32_t from);
+    double variance(std::uint32_t g, std::size_t v) const;
+    double percentile(std::uint32_t g, std::size_t v, double fraction) const;
 
     std::size_t _values;
     // Key tuples: every text one after another, offset and size by id, and an open-addressing
@@ -118,6 +171,14 @@ class QELKIT_API QelPeriodAggregator {
     std::vector<std::uint64_t> _keySlots;
     std::vector<Group> _groups;
     std::vector<Stat> _stats;  // values() per group
+    // What the aggregates asked for beyond the common statistics.
+    bool _keepSquares = false, _keepValues = false, _keepEnds = false;
+    // values() per group, each empty until it is first needed (_missing: until a value is
+    // missing) or unless asked for.
+    std::vector<std::uint64_t> _missing;
+    std::vector<Squares> _squares;
+    std::vector<std::vector<double>> _kept;
+    std::vector<Ends> _ends;
     std::unordered_map<std::pair<std::int64_t, std::uint32_t>, std::uint32_t, PairHash> _index;
     // The group each key went to last: rows sorted by time hit it almost always.
     std::vector<std::uint32_t> _lastOfKey;

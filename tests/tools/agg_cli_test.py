@@ -23,10 +23,10 @@ SMALL = ("time,dev,a,b\n2026-03-02 10:01:00,x,1,10\n2026-03-02 10:14:59,x,2,20\n
          "2026-03-02 10:15:00,x,4,40\n2026-03-02 10:05:00,y,-1.5,0\n2026-03-02 09:59:59,y,3,1e2\n")
 T = "2026-03-02 10:00:00"
 # The rows of case bad_rows, each with its message (fields cut after 80 bytes); nothing after a
-# bad row is lost.
+# bad row is lost. An empty value is missing: the row counts, the value does not.
 BAD_ROWS = [
     (f"{T},x,1", ""), (f"{T},x", "too few fields (2, need 3)"),
-    (f"{T},x,abc", "column 3 is not a number: 'abc'"), (f"{T},x,", "column 3 is not a number: ''"),
+    (f"{T},x,abc", "column 3 is not a number: 'abc'"), (f"{T},x,", ""),
     (f"{T},x,1.5x", "column 3 is not a number: '1.5x'"),
     (f"{T},x,nan", "column 3 is not a number: 'nan'"),
     (f"{T},x,.", "column 3 is not a number: '.'"), (f"{T},x,-", "column 3 is not a number: '-'"),
@@ -59,9 +59,9 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
                           ["column 9 is beyond the 4 fields of the first row of 'in.csv'"]),
     # Bad rows are reported with file and line, skipped and counted; --strict stops at the first.
     "bad_rows": ("agg -k 2 -p hour in.csv", "".join(r + "\n" for r, _ in BAD_ROWS), 0,
-                 H3 + "2026-03-02 10:00:00\tx\t2\t9\t1\t8\t4.5\n",
+                 H3 + "2026-03-02 10:00:00\tx\t3\t9\t1\t8\t4.5\n",
                  [f"in.csv:{n}: {m}" for n, (_, m) in enumerate(BAD_ROWS, 1) if m]
-                 + ["14 rows read, 2 grouped, 12 skipped; period Hour"]),
+                 + ["14 rows read, 3 grouped, 11 skipped; period Hour"]),
     "strict_stops": ("agg --strict -k 2 -p hour in.csv", "2026-03-02 10:00:00,x,1\nx,1\nx\n", 1, "",
                      ["in.csv:2: too few fields (2, need 3)"]),
     "no_quotes": ("agg --no-quotes -p hour in.csv",

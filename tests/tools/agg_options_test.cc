@@ -15,9 +15,17 @@
 
 namespace {
 
-std::string join(const std::vector<int>& v) {
+std::string shown(const ColumnRef& c) { return c.number != 0 ? std::to_string(c.number) : c.name; }
+
+std::string join(const std::vector<ColumnRef>& v, const char* separator = ",") {
     std::string s;
-    for (int x : v) s += (s.empty() ? "" : ",") + std::to_string(x);
+    for (const ColumnRef& c : v) s += (s.empty() ? "" : separator) + shown(c);
+    return s;
+}
+
+std::string join(const std::vector<std::string>& v) {
+    std::string s;
+    for (const std::string& x : v) s += (s.empty() ? "" : "+") + x;
     return s;
 }
 
@@ -35,10 +43,13 @@ std::string parse(const std::string& line) {
     } catch (const AggError& e) {
         return e.usage() ? e.what() : std::string("not a usage error: ") + e.what();
     }
-    return std::string(1, o.delimiter) + " t" + std::to_string(o.timeColumn) + " k" +
-           join(o.keyColumns) + " v" + join(o.valueColumns) + " " +
-           NqTimeAggregation(o.period).aggregationDesc() + " " + o.file + (o.help ? " help" : "") +
-           (o.version ? " version" : "");
+    std::string aggregates;
+    for (const QelAggregate& a : o.aggregates)
+        aggregates += (aggregates.empty() ? "" : ",") + a.name();
+    return std::string(1, o.delimiter) + " t" + shown(o.timeColumn) + " k" + join(o.keyColumns) +
+           " v" + join(o.valueColumns) + " " + NqTimeAggregation(o.period).aggregationDesc() + " " +
+           join(o.files) + (o.help ? " help" : "") + (o.version ? " version" : "") +
+           (aggregates == "count,sum,min,max,mean" ? "" : " a" + aggregates);
 }
 
 // Long, short, attached and abbreviated forms; then the first problem of a bad command line,
@@ -49,19 +60,29 @@ TEST(AggOptions, ReadsEveryFormAndNamesTheFirstProblem) {
         {"--period=day -d tab f", "\t t1 k v Day f"},
         {"-p week -d \\t f", "\t t1 k v Week f"},
         {"-d; -t3 -k2,4 -v 5,6 -p quarter-hour f", "; t3 k2,4 v5,6 Fifteen Minute f"},
-        {"--delim=| --ti 2 --ke=1 --val=3 --per=month f", "| t2 k1 v3 Month f"},
+        {"--delim=| --time 2 --ke=1 --val=3 --per=month f", "| t2 k1 v3 Month f"},
+        {"--ti 2 -p hour f", "option '--ti' is ambiguous"},
         {"f -p none -t 4", ", t4 k v None f"},
         {"-p year -- -odd-name", ", t1 k v Year -odd-name"},
         {"-t 1000000 -p day f", ", t1000000 k v Day f"},
         {"-t 1000001 -p day f",
-         "invalid time column '1000001': give a column number from 1 to 1000000"},
+         "invalid time column '1000001': give a header name or a column number from 1 to 1000000"},
         {"-p hour -", ", t1 k v Hour -"},
         {"-d ~ -p hour f", "invalid delimiter ''"},
         {"-d \n -p hour f", "invalid delimiter '\\n'"},
         {"-d \r -p hour f", "invalid delimiter '\\r': give one character, or \\t or tab for a tab"},
         {"-d \" -p hour f", "the delimiter '\"' needs --no-quotes"},
         {"-t 0 -p hour f", "invalid time column '0'"},
-        {"-t -1 -p hour f", "invalid time column '-1'"},
+        {"-t -1 -p hour f", "columns given by name need --header"},
+        {"--header -t when -k site,2 -v temp -p hour a b", ", twhen ksite,2 vtemp Hour a+b"},
+        {"-a p99.9,n,median,p0,p100 -p hour f", ", t1 k v Hour f ap99.9,n,median,p0,p100"},
+        {"-a sum,p100.5 -p hour f", "invalid aggregates 'sum,p100.5': unknown aggregate 'p100.5'"},
+        {"-a sum,,min -p hour f", "invalid aggregates 'sum,,min': an empty aggregate name"},
+        {"-a p5,p5 -p hour f", "invalid aggregates 'p5,p5': aggregate 'p5' is given twice"},
+        {"-p hour - -", "standard input ('-') is given more than once"},
+        {"-o x --gzip y -p hour f", "give either '--output' or '--zlib'/'--gzip', not both"},
+        {"--rows --format jsonl -p hour f", "'--rows' writes tsv or csv, not jsonl"},
+        {"--sql-query t -t 1 -v v -p hour", "'--sql-query' needs the time and value columns"},
         {"-t 99999999999 -p hour f", "invalid time column '99999999999'"},
         {"-k 1, -p hour f", "invalid key columns '1,'"},
         {"-k 2,2 -p hour f", "invalid key columns '2,2'"},
@@ -81,7 +102,6 @@ TEST(AggOptions, ReadsEveryFormAndNamesTheFirstProblem) {
         {"-p hour f --time", "option '--time' requires an argument"},
         {"f", "missing option '--period'"},
         {"-p hour", "missing FILE operand"},
-        {"-p hour a b", "extra operand 'b'"},
         {"-t 2 -k 2 -p hour f", "column 2 is both the time and a key"},
         {"-t 3 -v 3 -p hour f", "column 3 is both the time and a value"},
         {"-k 3 -v 3 -p hour f", "column 3 is both a key and a value"},

@@ -23,22 +23,33 @@ bool parsePositive(const std::string& text, long max, long& value) {
     return value >= 1 && value <= max;
 }
 
-bool parseColumn(const std::string& text, int& column) {
+// A column number from 1, or else a header name: any text without a comma.
+bool parseColumn(const std::string& text, ColumnRef& column) {
     long value = 0;
-    if (!parsePositive(text, kAggMaxColumn, value)) return false;
-    column = static_cast<int>(value);
+    if (!text.empty() && std::all_of(text.begin(), text.end(), isDigit)) {
+        if (!parsePositive(text, kAggMaxColumn, value)) return false;
+        column = ColumnRef{static_cast<int>(value), ""};
+        return true;
+    }
+    if (text.empty() || text.find(',') != std::string::npos) return false;
+    column = ColumnRef{0, text};
     return true;
 }
 
-// A comma-separated list of column numbers, none repeated.
-bool parseColumnList(const std::string& text, std::vector<int>& columns) {
+bool sameColumn(const ColumnRef& a, const ColumnRef& b) {
+    return a.number == b.number && a.name == b.name;
+}
+
+// A comma-separated list of columns, none repeated.
+bool parseColumnList(const std::string& text, std::vector<ColumnRef>& columns) {
     columns.clear();
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = text.find(',', start);
-        int column = 0;
+        ColumnRef column;
         if (!parseColumn(text.substr(start, comma - start), column)) return false;
-        if (std::find(columns.begin(), columns.end(), column) != columns.end()) return false;
+        for (const ColumnRef& earlier : columns)
+            if (sameColumn(earlier, column)) return false;
         columns.push_back(column);
         if (comma == std::string::npos) return true;
         start = comma + 1;
@@ -114,21 +125,29 @@ const OptionEntry OPTIONS[] = {
      [](const std::string& v, AggOptions& o) -> void {
          if (parseColumn(v, o.timeColumn)) return;
          throw usageError("invalid time column '" + shownField(v) +
-                          "': give a column number from 1 to " + std::to_string(kAggMaxColumn));
+                          "': give a header name or a column number from 1 to " +
+                          std::to_string(kAggMaxColumn));
      }},
     {"keys", 'k', nullptr,
      [](const std::string& v, AggOptions& o) -> void {
          if (parseColumnList(v, o.keyColumns)) return;
          throw usageError("invalid key columns '" + shownField(v) +
-                          "': give distinct column numbers from 1 to " +
+                          "': give distinct header names or column numbers from 1 to " +
                           std::to_string(kAggMaxColumn) + ", separated by commas");
      }},
     {"values", 'v', nullptr,
      [](const std::string& v, AggOptions& o) -> void {
          if (parseColumnList(v, o.valueColumns)) return;
          throw usageError("invalid value columns '" + shownField(v) +
-                          "': give distinct column numbers from 1 to " +
+                          "': give distinct header names or column numbers from 1 to " +
                           std::to_string(kAggMaxColumn) + ", separated by commas");
+     }},
+    {"null", 0, nullptr, [](const std::string& v, AggOptions& o) -> void { o.nulls.push_back(v); }},
+    {"aggregates", 'a', nullptr,
+     [](const std::string& v, AggOptions& o) -> void {
+         std::string why;
+         if (!QelAggregate::parseList(v, o.aggregates, why))
+             throw usageError("invalid aggregates '" + shownField(v) + "': " + why);
      }},
     {"period", 'p', nullptr,
      [](const std::string& v, AggOptions& o) -> void {
@@ -142,6 +161,19 @@ const OptionEntry OPTIONS[] = {
          throw usageError("invalid argument '" + shownField(v) +
                           "' for '--dates': give year-first or month-first");
      }},
+    {"time-format", 0, nullptr,
+     [](const std::string& v, AggOptions& o) -> void {
+         if (v.empty()) throw usageError("option '--time-format' needs a format");
+         o.timeFormat = v;
+     }},
+    {"tz", 0, nullptr,
+     [](const std::string& v, AggOptions& o) -> void {
+         if (v.empty()) throw usageError("option '--tz' needs a zone name");
+         o.zone = v;
+     }},
+    {"from", 0, nullptr, [](const std::string& v, AggOptions& o) -> void { o.from = v; }},
+    {"to", 0, nullptr, [](const std::string& v, AggOptions& o) -> void { o.to = v; }},
+    {"fill", 0, &AggOptions::fill, nullptr},
     {"week-start", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
          if (QelDate::startOfWeekFromName(QelString(v.data(), v.size())) == 0)
@@ -165,11 +197,18 @@ const OptionEntry OPTIONS[] = {
          o.gzip = true;
          return;
      }},
+    {"output", 'o', nullptr,
+     [](const std::string& v, AggOptions& o) -> void {
+         if (v.empty()) throw usageError("option '--output' needs a file name");
+         o.output = v;
+     }},
     {"format", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
-         if (v != "tsv" && v != "csv")
-             throw usageError("invalid format '" + shownField(v) + "': give tsv or csv");
-         o.format = v == "csv" ? OutputFormat::Csv : OutputFormat::Tsv;
+         if (v != "tsv" && v != "csv" && v != "jsonl")
+             throw usageError("invalid format '" + shownField(v) + "': give tsv, csv or jsonl");
+         o.format = v == "csv"     ? OutputFormat::Csv
+                    : v == "jsonl" ? OutputFormat::Jsonl
+                                   : OutputFormat::Tsv;
          return;
      }},
     {"rows", 0, &AggOptions::rows, nullptr},
@@ -179,6 +218,11 @@ const OptionEntry OPTIONS[] = {
          o.sql = true;
          o.sqlColumn = v;
          return;
+     }},
+    {"sql-query", 0, nullptr,
+     [](const std::string& v, AggOptions& o) -> void {
+         if (v.empty()) throw usageError("option '--sql-query' needs a table name");
+         o.sqlTable = v;
      }},
     {"dialect", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
@@ -224,31 +268,76 @@ const OptionEntry* findShort(char c) {
     return nullptr;
 }
 
+std::string shownColumn(const ColumnRef& column) {
+    return column.number != 0 ? std::to_string(column.number) : "'" + shownField(column.name) + "'";
+}
+
+// Checks that no column is given twice among time, keys and values.
+void checkColumnRoles(const AggOptions& o) {
+    for (const ColumnRef& k : o.keyColumns)
+        if (sameColumn(k, o.timeColumn))
+            throw usageError("column " + shownColumn(k) + " is both the time and a key");
+    for (const ColumnRef& v : o.valueColumns) {
+        if (sameColumn(v, o.timeColumn))
+            throw usageError("column " + shownColumn(v) + " is both the time and a value");
+        for (const ColumnRef& k : o.keyColumns)
+            if (sameColumn(k, v))
+                throw usageError("column " + shownColumn(v) + " is both a key and a value");
+    }
+}
+
+// The options of the two SQL modes, which read no file.
+void checkSqlModes(const std::vector<std::string>& operands, const AggOptions& o) {
+    if (o.sql && !o.sqlTable.empty())
+        throw usageError("give either '--sql' or '--sql-query', not both");
+    if (!operands.empty()) {
+        throw usageError("extra operand '" + shownField(operands[0]) + "' with '" +
+                         (o.sql ? "--sql" : "--sql-query") + "'");
+    }
+    if (!o.sqlTable.empty() && (o.timeColumn.number != 0 || o.valueColumns.empty()))
+        throw usageError("'--sql-query' needs the time and value columns by name (-t, -v)");
+    for (const ColumnRef& c : o.keyColumns)
+        if (!o.sqlTable.empty() && c.number != 0)
+            throw usageError("'--sql-query' needs the key columns by name");
+    for (const ColumnRef& c : o.valueColumns)
+        if (!o.sqlTable.empty() && c.number != 0)
+            throw usageError("'--sql-query' needs the value columns by name");
+}
+
 // Checks the options against each other once all are read.
 void checkCombination(const std::vector<std::string>& operands, AggOptions& o) {
     if (!o.periodGiven) throw usageError("missing option '--period'");
     if (!o.noQuotes && o.delimiter == '"')
         throw usageError("the delimiter '\"' needs --no-quotes: it is the quote character");
-    if (!o.dialect.empty() && !o.sql) throw usageError("option '--dialect' goes with '--sql'");
-    if (o.sql) {
-        if (!operands.empty())
-            throw usageError("extra operand '" + shownField(operands[0]) + "' with '--sql'");
+    checkColumnRoles(o);
+    if (o.sql || !o.sqlTable.empty()) {
+        checkSqlModes(operands, o);
         return;
     }
+    if (!o.dialect.empty())
+        throw usageError("option '--dialect' goes with '--sql' or '--sql-query'");
     if (operands.empty()) throw usageError("missing FILE operand");
-    if (operands.size() > 1) throw usageError("extra operand '" + shownField(operands[1]) + "'");
-    o.file = operands[0];
-    if (std::find(o.keyColumns.begin(), o.keyColumns.end(), o.timeColumn) != o.keyColumns.end())
-        throw usageError("column " + std::to_string(o.timeColumn) + " is both the time and a key");
-    for (int v : o.valueColumns) {
-        if (v == o.timeColumn)
-            throw usageError("column " + std::to_string(v) + " is both the time and a value");
-        if (std::find(o.keyColumns.begin(), o.keyColumns.end(), v) != o.keyColumns.end())
-            throw usageError("column " + std::to_string(v) + " is both a key and a value");
-    }
+    if (std::count(operands.begin(), operands.end(), "-") > 1)
+        throw usageError("standard input ('-') is given more than once");
+    o.files = operands;
+    if (o.namesColumns() && !o.header) throw usageError("columns given by name need --header");
+    if (!o.output.empty() && !o.zlibFile.empty())
+        throw usageError("give either '--output' or '--zlib'/'--gzip', not both");
+    if (o.rows && o.format == OutputFormat::Jsonl)
+        throw usageError("'--rows' writes tsv or csv, not jsonl");
+    if (o.fill && o.rows) throw usageError("'--fill' does not go with '--rows'");
 }
 
 }  // namespace
+
+bool AggOptions::namesColumns() const {
+    if (timeColumn.number == 0) return true;
+    for (const ColumnRef& c : keyColumns)
+        if (c.number == 0) return true;
+    for (const ColumnRef& c : valueColumns)
+        if (c.number == 0) return true;
+    return false;
+}
 
 void parseAggOptions(int argc, const char* const* argv, AggOptions& options) {
     std::vector<std::string> operands;

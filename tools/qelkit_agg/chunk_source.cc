@@ -177,7 +177,7 @@ class StreamChunks : public ChunkSource {
 GroupedChunk StreamChunks::group(ChunkJob& job) {
     const StreamSource::Piece& piece = job.piece;
     if (piece.kind == StreamSource::Piece::LongRow) {
-        ChunkResult result(_layout->valueFields.size());
+        ChunkResult result(_layout->valueFields.size(), _layout->aggregates);
         result.begin = piece.offset;
         result.rows = 1;
         result.lineBreaks = piece.lineBreaks;

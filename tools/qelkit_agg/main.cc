@@ -7,13 +7,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "qelkit/datetime/qel_date.h"
+#include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/datetime/qel_zone.h"
 #include "qelkit/foundation/nq_trace.h"
+#include "qelkit/foundation/rw_zone.h"
 #include "qelkit/records/nq_exception.h"
 #include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/agg_options.h"
@@ -55,28 +58,85 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The sink for the result: standard output, or the --zlib or --gzip file, which must not be
-// the input, named or on standard input.
+// The output file of -o, --zlib or --gzip, and how it is compressed.
+struct OutputTarget {
+    std::string path;  // empty: standard output
+    OutputSink::Packing packing = OutputSink::Plain;
+    const char* option = "";
+};
+
+OutputTarget outputTarget(const AggOptions& options) {
+    if (!options.zlibFile.empty())
+        return {options.zlibFile, options.gzip ? OutputSink::Gzip : OutputSink::Zlib,
+                options.gzip ? "--gzip" : "--zlib"};
+    const std::string& path = options.output;
+    const bool gz = path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
+    return {path, gz ? OutputSink::Gzip : OutputSink::Plain, "--output"};
+}
+
+// The sink for the result: standard output, or the output file, which must be no input,
+// named or on standard input.
 std::unique_ptr<OutputSink> openOutput(const AggOptions& options, OutputFile& file) {
-    struct stat input {};
-    const bool inputExists = (options.file == "-" ? ::fstat(STDIN_FILENO, &input)
-                                                  : ::stat(options.file.c_str(), &input)) == 0;
-    // Standard output may well be the terminal or pipe standard input is: only a regular file
-    // counts there. The output file must be no input at all: written into the input's own
-    // pipe, it would keep that pipe from ever ending.
-    const bool haveInput = inputExists && S_ISREG(input.st_mode);
-    struct stat output {};
-    if (options.zlibFile.empty()) {
-        if (haveInput && ::fstat(STDOUT_FILENO, &output) == 0 && sameFile(input, output))
-            throw AggError("standard output is the input file '" + shownName(options.file) + "'");
-        return std::make_unique<OutputSink>();
+    const OutputTarget target = outputTarget(options);
+    for (const std::string& path : options.files) {
+        struct stat input {};
+        const bool inputExists =
+            (path == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(path.c_str(), &input)) == 0;
+        // Standard output may well be the terminal or pipe standard input is: only a regular
+        // file counts there. The output file must be no input at all: written into the
+        // input's own pipe, it would keep that pipe from ever ending.
+        const bool haveInput = inputExists && S_ISREG(input.st_mode);
+        struct stat output {};
+        if (target.path.empty()) {
+            if (haveInput && ::fstat(STDOUT_FILENO, &output) == 0 && sameFile(input, output))
+                throw AggError("standard output is the input file '" + shownName(path) + "'");
+        } else if (inputExists && ::stat(target.path.c_str(), &output) == 0 &&
+                   sameFile(input, output)) {
+            throw AggError("'" + shownName(target.path) + "' is the input file: give " +
+                           target.option + " another file");
+        }
     }
-    if (inputExists && ::stat(options.zlibFile.c_str(), &output) == 0 && sameFile(input, output)) {
-        throw AggError("'" + shownName(options.zlibFile) + "' is the input file: give " +
-                       (options.gzip ? "--gzip" : "--zlib") + " another file");
+    if (target.path.empty()) return std::make_unique<OutputSink>();
+    return std::make_unique<OutputSink>(file.open(target.path), target.packing, target.path);
+}
+
+// The working zone: --tz or the system's, frozen at today's offset unless --dst (or
+// NQ_ENABLE_DST_RULES) keeps its rules, so that periods never shift mid-file.
+struct WorkingZone {
+    std::unique_ptr<RWZone> named;
+    std::unique_ptr<RWZoneSimple> frozen;
+    const RWZone* real = nullptr;
+};
+
+void setZone(const AggOptions& options, WorkingZone& zone, RowLayout& layout) {
+    if (!options.zone.empty()) {
+        zone.named = RWZone::named(options.zone);
+        if (!zone.named) {
+            throw AggError("unknown time zone '" + shownField(options.zone) +
+                               "': give a zone name such as Europe/London or a POSIX TZ rule "
+                               "such as CET-1CEST,M3.5.0,M10.5.0/3",
+                           AggError::Usage);
+        }
     }
-    return std::make_unique<OutputSink>(file.open(options.zlibFile), options.gzip,
-                                        options.zlibFile);
+    zone.real = zone.named ? zone.named.get() : &RWZone::os();
+    layout.zone = zone.real;
+    if (options.dst || __envEnableDSTRules.isOn()) return;
+    const long offset = zone.real->offsetAt(static_cast<std::int64_t>(std::time(nullptr)));
+    zone.frozen = std::make_unique<RWZoneSimple>(offset, zone.real->timeZoneName());
+    layout.zone = zone.frozen.get();
+    layout.unfrozenZone = zone.real;
+}
+
+// Reads --from or --to (`text`, named `option`) as an instant: with its own offset, or as a
+// wall-clock time of the working zone.
+std::int64_t rangeEnd(const std::string& text, const char* option, const RowLayout& layout) {
+    QelTimeText::Time time;
+    if (QelTimeText(QelTimeText::YearFirst).read(text, time) != QelTimeText::Ok) {
+        throw AggError(std::string("invalid time '") + shownField(text) + "' for '" + option +
+                           "': give YYYY-MM-DD[ HH:MM[:SS]] with an optional Z or +hh:mm",
+                       AggError::Usage);
+    }
+    return time.hasOffset ? time.wall - time.offsetEast : layout.zone->utcFromLocal(time.wall);
 }
 
 int runTool(const AggOptions& options, Reporter& err) {
@@ -87,12 +147,20 @@ int runTool(const AggOptions& options, Reporter& err) {
         if (!sql.warning.empty()) err.message(sql.warning);
         return print(sql.text + '\n');
     }
+    RowLayout layout = optionLayout(options);
+    WorkingZone zone;
+    setZone(options, zone, layout);
+    if (!options.from.empty()) {
+        layout.hasFrom = true;
+        layout.fromUtc = rangeEnd(options.from, "--from", layout);
+    }
+    if (!options.to.empty()) {
+        layout.hasTo = true;
+        layout.toUtc = rangeEnd(options.to, "--to", layout);
+    }
     OutputFile file;
     const std::unique_ptr<OutputSink> out = openOutput(options, file);
-    // Without --dst the zone is frozen at today's offset, so periods never shift mid-file.
-    std::optional<QelZone> frozenZone;
-    if (!options.dst) frozenZone.emplace();
-    const int status = runAggregation(options, *out, err);
+    const int status = runAggregation(options, layout, *out, err);
     out->finish();
     if (status == kAggOk) file.commit();
     return status;

@@ -17,14 +17,14 @@ std::string lowerAscii(std::string text) {
     return text;
 }
 
-// Makes the output names of `keys` (named as they are) and `values` (named sum_X, min_X, max_X,
-// mean_X for each X) unique among themselves and against "period" and "count", ignoring ASCII
-// case. An empty name becomes cN; a name that collides takes "_N" after it, N its column number
-// (`keyColumns`, `valueColumns`), until nothing collides.
+// Makes the output names of `keys` (named as they are) and `values` (named A_X for each
+// aggregate A of `stats` and each X) unique among themselves and against "period" and "count",
+// ignoring ASCII case. An empty name becomes cN; a name that collides takes "_N" after it, N its
+// column number (`keyColumns`, `valueColumns`), until nothing collides.
 void makeUnique(std::vector<std::string>& keys, std::vector<std::string>& values,
                 const std::vector<std::size_t>& keyColumns,
-                const std::vector<std::size_t>& valueColumns) {
-    static const char* const STATS[] = {"sum_", "min_", "max_", "mean_"};
+                const std::vector<std::size_t>& valueColumns,
+                const std::vector<QelAggregate>& stats) {
     const std::size_t n = keys.size() + values.size();
     auto base = [&](std::size_t i) -> std::string& {
         return i < keys.size() ? keys[i] : values[i - keys.size()];
@@ -42,7 +42,8 @@ void makeUnique(std::vector<std::string>& keys, std::vector<std::string>& values
             if (i < keys.size()) {
                 owners[lowerAscii(base(i))].push_back(i);
             } else {
-                for (const char* stat : STATS) owners[lowerAscii(stat + base(i))].push_back(i);
+                for (const QelAggregate& stat : stats)
+                    owners[lowerAscii(stat.name() + "_" + base(i))].push_back(i);
             }
         }
         std::vector<bool> clash(n, false);
@@ -68,20 +69,36 @@ void makeUnique(std::vector<std::string>& keys, std::vector<std::string>& values
 
 Merger::Merger(const AggOptions& options, const RowLayout& layout,
                std::vector<std::string> keyNames, std::vector<std::string> valueNames,
-               std::string shownName, OutputSink& out, Reporter& err, std::uint64_t firstLine,
-               unsigned jobs)
+               OutputSink& out, Reporter& err, unsigned jobs)
     : _options(options),
-      _layout(layout),
+      _layout(&layout),
+      _count(false),
       _keyNames(std::move(keyNames)),
       _valueNames(std::move(valueNames)),
       _givenValueNames(_valueNames),
-      _shownName(std::move(shownName)),
       _out(out),
       _err(err),
-      _line(firstLine),
+      _line(1),
       _jobs(jobs),
-      _groups(layout.valueFields.size()) {
-    makeUnique(_keyNames, _valueNames, layout.keyFields, layout.valueFields);
+      _groups(layout.valueFields.size(), options.aggregates) {
+    for (const QelAggregate& a : options.aggregates) {
+        if (a.kind() == QelAggregate::Count)
+            _count = true;
+        else
+            _perColumn.push_back(a);
+    }
+    makeUnique(_keyNames, _valueNames, layout.keyFields, layout.valueFields, _perColumn);
+    for (const std::string& name : columnNames()) {
+        _jsonNames.emplace_back();
+        appendJsonString(_jsonNames.back(), name);
+        _jsonNames.back().push_back(':');
+    }
+}
+
+void Merger::startInput(const RowLayout& layout, std::string shownName, std::uint64_t firstLine) {
+    _layout = &layout;
+    _shownName = std::move(shownName);
+    _line = firstLine;
 }
 
 std::string Merger::periodLabel(std::int64_t period) {
@@ -95,7 +112,7 @@ std::string Merger::periodLabel(std::int64_t period) {
 
 void Merger::appendKeyFields(std::string& line, std::string_view key) const {
     const char separator = _options.format == OutputFormat::Csv ? ',' : '\t';
-    for (std::size_t i = 0; i < _layout.keyFields.size(); ++i) {
+    for (std::size_t i = 0; i < _keyNames.size(); ++i) {
         const std::size_t end = std::min(key.find('\0'), key.size());
         line.push_back(separator);
         appendField(line, key.substr(0, end), _options.format);
@@ -106,6 +123,12 @@ void Merger::appendKeyFields(std::string& line, std::string_view key) const {
 bool Merger::add(const ChunkResult& chunk) {
     _rows += chunk.rows;
     _blankLines += chunk.blankLines;
+    _filtered += chunk.filtered;
+    if (chunk.anyTime) {
+        if (!_anyTime || chunk.firstUtc < _firstUtc) _firstUtc = chunk.firstUtc;
+        if (!_anyTime || chunk.lastUtc > _lastUtc) _lastUtc = chunk.lastUtc;
+        _anyTime = true;
+    }
     // Under --strict the chunk ends at its first bad row: what came before it still counts.
     const bool stopping = _options.strict && !chunk.bad.empty();
     if (_options.rows) {
@@ -115,7 +138,7 @@ bool Merger::add(const ChunkResult& chunk) {
             _text = std::to_string(_line + row.line);
             _text.push_back(separator);
             _text += periodLabel(row.period);
-            if (!_layout.keyFields.empty()) appendKeyFields(_text, chunk.groups.key(row.key));
+            if (!_layout->keyFields.empty()) appendKeyFields(_text, chunk.groups.key(row.key));
             _text.push_back('\n');
             _out.write(_text);
         }
@@ -133,27 +156,32 @@ bool Merger::add(const ChunkResult& chunk) {
     return true;
 }
 
+std::vector<std::string> Merger::columnNames() const {
+    std::vector<std::string> names{"period"};
+    names.insert(names.end(), _keyNames.begin(), _keyNames.end());
+    if (_count) names.emplace_back("count");
+    for (const std::string& value : _valueNames)
+        for (const QelAggregate& a : _perColumn) names.push_back(a.name() + "_" + value);
+    return names;
+}
+
 void Merger::writeAggregation() {
     const OutputFormat format = _options.format;
-    const char separator = format == OutputFormat::Csv ? ',' : '\t';
-    _text = "period";
-    auto name = [this, separator, format](const std::string& text) {
-        _text.push_back(separator);
-        appendField(_text, text, format);
-    };
-    for (const std::string& key : _keyNames) name(key);
-    _text += separator;
-    _text += "count";
-    for (const std::string& value : _valueNames)
-        for (const char* stat : {"sum_", "min_", "max_", "mean_"}) name(stat + value);
-    _text.push_back('\n');
-    _out.write(_text);
-
+    if (format != OutputFormat::Jsonl) {
+        const char separator = format == OutputFormat::Csv ? ',' : '\t';
+        _text.clear();
+        for (const std::string& name : columnNames()) {
+            if (!_text.empty()) _text.push_back(separator);
+            appendField(_text, name, format);
+        }
+        _text.push_back('\n');
+        _out.write(_text);
+    }
     std::vector<std::uint64_t> overflows = writeGroupLines(_groups.groupsInOrder());
     for (std::size_t v = 0; v < overflows.size(); ++v) {
         const std::uint64_t n = overflows[v];
         if (n == 0) continue;
-        const std::size_t field = _layout.valueFields[v];
+        const std::size_t field = _layout->valueFields[v];
         _err.message(oneLine("the sum of column " + std::to_string(field + 1) + " ('" +
                              shownField(_givenValueNames[v]) + "') overflowed to infinity in " +
                              std::to_string(n) + (n == 1 ? " group" : " groups")));
@@ -174,7 +202,7 @@ std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32
     const auto jobs =
         static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(_jobs, blocks)));
     std::size_t next = 0;
-    std::vector<std::uint64_t> overflows(_layout.valueFields.size(), 0);
+    std::vector<std::uint64_t> overflows(_layout->valueFields.size(), 0);
     const OrderedSteps<std::size_t, Block> steps{
         [&](std::size_t& block) { return next < blocks ? (block = next++, true) : false; },
         [&](std::size_t& block) {
@@ -195,7 +223,6 @@ std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32
 
 void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,
                           std::vector<std::uint64_t>& overflows) const {
-    const char separator = _options.format == OutputFormat::Csv ? ',' : '\t';
     std::string label;
     std::int64_t labelPeriod = 0;
     for (; first != last; ++first) {
@@ -206,20 +233,58 @@ void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last,
             appendLocalTime(label, group.period, RWZone::utc());
             labelPeriod = group.period;
         }
-        text += label;
-        if (!_layout.keyFields.empty()) appendKeyFields(text, _groups.key(group.key));
-        text.push_back(separator);
-        text += std::to_string(group.count);
-        for (std::size_t v = 0; v < _layout.valueFields.size(); ++v) {
-            const double sum = _groups.sum(g, v);
-            if (!std::isfinite(sum)) ++overflows[v];
-            for (const double x : {sum, _groups.min(g, v), _groups.max(g, v), _groups.mean(g, v)}) {
-                text.push_back(separator);
-                QelNumberText::append(text, x);
-            }
-        }
-        text.push_back('\n');
+        formatLine(text, label, _groups.key(group.key), g, false, overflows);
     }
+}
+
+void Merger::formatLine(std::string& text, const std::string& label, std::string_view key,
+                        std::uint32_t g, bool empty, std::vector<std::uint64_t>& overflows) const {
+    const OutputFormat format = _options.format;
+    const bool json = format == OutputFormat::Jsonl;
+    const char separator = format == OutputFormat::Csv ? ',' : '\t';
+    std::size_t column = 0;  // in _names order, for JSON
+    const std::vector<std::string>& names = _jsonNames;
+    auto open = [&]() {
+        if (json) {
+            text += column == 0 ? "{" : ",";
+            text += names[column];
+        } else if (column != 0) {
+            text.push_back(separator);
+        }
+        ++column;
+    };
+    auto textField = [&](std::string_view field) {
+        open();
+        if (json)
+            appendJsonString(text, field);
+        else
+            appendField(text, field, format);
+    };
+    // An empty figure is an empty field (null in JSON); an overflowed sum is "inf" in text,
+    // which JSON has no number for.
+    auto number = [&](double x) {
+        open();
+        if (json && !std::isfinite(x))
+            text += "null";
+        else if (!std::isnan(x))
+            QelNumberText::append(text, x);
+    };
+    textField(label);
+    for (std::size_t i = 0; i < _keyNames.size(); ++i) {
+        const std::size_t end = std::min(key.find('\0'), key.size());
+        textField(key.substr(0, end));
+        key.remove_prefix(std::min(end + 1, key.size()));
+    }
+    if (_count) number(empty ? 0.0 : static_cast<double>(_groups.group(g).count));
+    for (std::size_t v = 0; v < _givenValueNames.size(); ++v) {
+        for (const QelAggregate& a : _perColumn) {
+            const bool zero = a.kind() == QelAggregate::N;
+            const double x = empty ? (zero ? 0.0 : std::nan("")) : _groups.value(g, v, a);
+            if (a.kind() == QelAggregate::Sum && std::isinf(x)) ++overflows[v];
+            number(x);
+        }
+    }
+    text += json ? "}\n" : "\n";
 }
 
 std::string Merger::summary() const {
@@ -227,8 +292,9 @@ std::string Merger::summary() const {
         return std::to_string(n) + (n == 1 ? one : many);
     };
     std::string text = count(_rows, " row read, ", " rows read, ") +
-                       std::to_string(_rows - _skipped) + " grouped, " + std::to_string(_skipped) +
+                       std::to_string(_rows - _skipped - _filtered) + " grouped, " + std::to_string(_skipped) +
                        " skipped";
+    if (_filtered != 0) text += ", " + std::to_string(_filtered) + " filtered";
     if (_blankLines != 0) text += ", " + count(_blankLines, " blank line", " blank lines");
-    return text + "; period " + _layout.period.aggregationDesc();
+    return text + "; period " + _layout->period.aggregationDesc();
 }

@@ -68,6 +68,63 @@ void appendField(std::string& out, std::string_view field, OutputFormat format) 
     out.push_back('"');
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of `s` (not empty), or 0.
+std::size_t utf8Length(std::string_view s) {
+    const auto byte = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = byte(0);
+    std::size_t n = c < 0x80                 ? 1
+                    : c >= 0xC2 && c <= 0xDF ? 2
+                    : c >= 0xE0 && c <= 0xEF ? 3
+                    : c >= 0xF0 && c <= 0xF4 ? 4
+                                             : 0;
+    if (n == 0 || n > s.size()) return 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    // No overlong three- or four-byte forms, no surrogates, nothing above U+10FFFF.
+    if ((c == 0xE0 && byte(1) < 0xA0) || (c == 0xED && byte(1) > 0x9F) ||
+        (c == 0xF0 && byte(1) < 0x90) || (c == 0xF4 && byte(1) > 0x8F))
+        return 0;
+    return n;
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+    static const char HEX[] = "0123456789abcdef";
+    out.push_back('"');
+    while (!text.empty()) {
+        const auto c = static_cast<unsigned char>(text[0]);
+        std::size_t n = 1;
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20) {
+            const char* shortForm = c == '\n'   ? "\\n"
+                                    : c == '\r' ? "\\r"
+                                    : c == '\t' ? "\\t"
+                                                : nullptr;
+            if (shortForm != nullptr) {
+                out += shortForm;
+            } else {
+                out += "\\u00";
+                out.push_back(HEX[c >> 4]);
+                out.push_back(HEX[c & 15]);
+            }
+        } else if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if ((n = utf8Length(text)) != 0) {
+            out.append(text.substr(0, n));
+        } else {
+            out += "\\ufffd";
+            n = 1;
+        }
+        text.remove_prefix(n);
+    }
+    out.push_back('"');
+}
+
 void appendLocalTime(std::string& out, std::int64_t utc, const RWZone& zone) {
     constexpr std::int64_t DAY = 86400;
     constexpr long JDN_1970 = 2440588;  // RWDate's day number of 1970-01-01
@@ -106,9 +163,12 @@ OutputSink::OutputSink() : _fd(STDOUT_FILENO), _ownsFd(false), _target("to stand
     _buffer.reserve(BUFFER);
 }
 
-OutputSink::OutputSink(int fd, bool gzip, const std::string& path)
-    : _fd(fd), _ownsFd(true), _zlib(new z_stream{}), _target("'" + shownName(path) + "'") {
+OutputSink::OutputSink(int fd, Packing packing, const std::string& path)
+    : _fd(fd), _ownsFd(true), _target("'" + shownName(path) + "'") {
     _buffer.reserve(BUFFER);
+    if (packing == Plain) return;
+    _zlib.reset(new z_stream{});
+    const bool gzip = packing == Gzip;
     // 16 more window bits ask zlib for a gzip header and trailer instead of zlib's.
     if (deflateInit2(_zlib.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + (gzip ? 16 : 0), 8,
                      Z_DEFAULT_STRATEGY) != Z_OK) {

@@ -22,6 +22,9 @@
 
 // Appends `field` to `out` in `format`.
 void appendField(std::string& out, std::string_view field, OutputFormat format);
+// Appends `text` as a JSON string (RFC 8259): quoted, with '"', '\\' and control characters
+// escaped; a byte that is not part of valid UTF-8 becomes U+FFFD.
+void appendJsonString(std::string& out, std::string_view text);
 // Appends the wall-clock reading in `zone` of the POSIX instant `utc`, as "%Y-%m-%d %H:%M:%S".
 void appendLocalTime(std::string& out, std::int64_t utc, const RWZone& zone);
 // `field` as a message shows it: escaped as in TSV, cut after about 80 bytes with "...".
@@ -34,11 +37,14 @@ int writeFully(int fd, const char* data, std::size_t size) noexcept;
 // first failure is kept: later writes do nothing, and finish() throws it as an AggError.
 class OutputSink {
   public:
+    // How a file is written: as it is, as one raw zlib stream, or as one gzip member.
+    enum Packing { Plain, Zlib, Gzip };
+
     // Standard output.
     OutputSink();
-    // One zlib stream (a gzip member with `gzip`) into the open descriptor `fd`, which the
-    // sink then owns; `path` names the file in messages.
-    OutputSink(int fd, bool gzip, const std::string& path);
+    // The open descriptor `fd`, which the sink then owns, written with `packing`; `path` names
+    // the file in messages.
+    OutputSink(int fd, Packing packing, const std::string& path);
     ~OutputSink();
     OutputSink(const OutputSink&) = delete;
     OutputSink& operator=(const OutputSink&) = delete;
@@ -61,7 +67,7 @@ class OutputSink {
     std::string _error;
 };
 
-// The output file of --zlib and --gzip. A regular file, or a name that does not exist yet, is
+// The output file of -o, --zlib and --gzip. A regular file, or a name that does not exist yet, is
 // written as a new file beside it, which replaces it only at commit(): a run that fails leaves
 // an earlier file as it was. Anything else (a device, a FIFO, a symbolic link) is written in
 // place. The destructor removes a new file that was not committed.

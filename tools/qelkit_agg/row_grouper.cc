@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string_view>
 #include <system_error>
 
@@ -38,8 +39,22 @@ class Grouper {
         _result.bad.push_back(BadRow{line, std::move(reason)});
         return false;
     }
+    // The period start and instant of a time text.
+    struct When {
+        std::int64_t start;
+        QelPeriodAggregator::Instant at;
+    };
     // The period start of the time text, or a reason why there is none.
-    RowOutcome<std::int64_t> periodOf(std::string_view text) const;
+    RowOutcome<When> periodOf(std::string_view text) const;
+    // Why `field` of value column `i` is no number (`result` from QelNumberText::read).
+    std::string numberProblem(std::size_t i, std::string_view field,
+                              QelNumberText::Result result) const;
+    bool isMissing(std::string_view field) const {
+        if (field.empty()) return true;
+        for (const std::string& text : _layout.nulls)
+            if (field == text) return true;
+        return false;
+    }
 
     const RowLayout& _layout;
     ChunkResult& _result;
@@ -47,12 +62,12 @@ class Grouper {
     std::vector<double> _numbers;
     std::string _key;
     std::string _lastTime;  // the last time text that gave a period start
-    std::int64_t _lastStart = 0;
+    When _last{0, {0, 0}};
     bool _haveLast = false;
 };
 
-RowOutcome<std::int64_t> Grouper::periodOf(std::string_view text) const {
-    using Outcome = RowOutcome<std::int64_t>;
+RowOutcome<Grouper::When> Grouper::periodOf(std::string_view text) const {
+    using Outcome = RowOutcome<When>;
     QelTimeText::Time time;
     if (_timeText.read(text, time) != QelTimeText::Ok)
         return Outcome::failure("time does not parse: '" + shownField(text) + "'");
@@ -91,7 +106,14 @@ RowOutcome<std::int64_t> Grouper::periodOf(std::string_view text) const {
         }
     }
     if (!inRange) return Outcome::failure("time outside the calendar: '" + shownField(text) + "'");
-    return Outcome::success(start);
+    return Outcome::success(When{start, {utc, 0}});
+}
+
+std::string Grouper::numberProblem(std::size_t i, std::string_view field,
+                                   QelNumberText::Result result) const {
+    return "column " + _layout.valueLabels[i] +
+           (result == QelNumberText::OutOfRange ? " is out of range: '" : " is not a number: '") +
+           shownField(field) + "'";
 }
 
 bool Grouper::row(const std::vector<std::string_view>& fields,
@@ -113,22 +135,29 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
     // Readings of several devices usually share their time text: one parse per run of them.
     const std::string_view time = fields[_layout.timeField];
     if (!_haveLast || time != _lastTime) {
-        RowOutcome<std::int64_t> start = periodOf(time);
-        if (!start.ok()) return bad(line, std::move(start.reason()));
+        RowOutcome<When> when = periodOf(time);
+        if (!when.ok()) return bad(line, std::move(when.reason()));
         _lastTime.assign(time);
-        _lastStart = start.value();
+        _last = when.value();
         _haveLast = true;
+    }
+    const std::int64_t utc = _last.at.seconds;
+    if ((_layout.hasFrom && utc < _layout.fromUtc) || (_layout.hasTo && utc >= _layout.toUtc)) {
+        ++_result.filtered;
+        return true;
     }
     for (std::size_t i = 0; i < _numbers.size(); ++i) {
         const std::string_view field = fields[_layout.valueFields[i]];
-        const QelNumberText::Result n = QelNumberText::read(field, _numbers[i]);
-        if (n != QelNumberText::Ok) {
-            return bad(line, "column " + std::to_string(_layout.valueFields[i] + 1) +
-                                 (n == QelNumberText::OutOfRange ? " is out of range: '"
-                                                                 : " is not a number: '") +
-                                 shownField(field) + "'");
+        if (isMissing(field)) {
+            _numbers[i] = std::numeric_limits<double>::quiet_NaN();
+            continue;
         }
+        const QelNumberText::Result n = QelNumberText::read(field, _numbers[i]);
+        if (n != QelNumberText::Ok) return bad(line, numberProblem(i, field, n));
     }
+    if (!_result.anyTime || utc < _result.firstUtc) _result.firstUtc = utc;
+    if (!_result.anyTime || utc > _result.lastUtc) _result.lastUtc = utc;
+    _result.anyTime = true;
     // One key column is its own key; several are joined by NUL bytes.
     std::string_view keyText;
     if (_layout.keyFields.size() == 1) {
@@ -143,9 +172,9 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
     }
     const std::uint32_t key = _result.groups.keyId(keyText);
     if (_layout.rows) {
-        _result.grouped.push_back(GroupedRow{line, _lastStart, key});
+        _result.grouped.push_back(GroupedRow{line, _last.start, key});
     } else {
-        _result.groups.add(_lastStart, key, _numbers.data());
+        _result.groups.add(_last.start, key, _numbers.data(), _last.at);
     }
     return true;
 }
@@ -154,7 +183,7 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
 
 ChunkResult groupChunk(const RowLayout& layout, const char* base, std::size_t baseOffset,
                        std::size_t begin, std::size_t stopAt, std::size_t dataEnd) {
-    ChunkResult result(layout.valueFields.size());
+    ChunkResult result(layout.valueFields.size(), layout.aggregates);
     result.begin = begin;
     QelRecordReader reader(layout.dialect, layout.needed);
     Grouper grouper(layout, result);

@@ -20,17 +20,25 @@
 
 // What every chunk needs to know, settled from the options and the first row.
 struct RowLayout {
+    std::vector<QelAggregate> aggregates;
     QelRecordReader::Dialect dialect;
     std::size_t needed = 0;     // fields a row must have
     std::size_t timeField = 0;  // 0-based, like the two lists below
     std::vector<std::size_t> keyFields;
     std::vector<std::size_t> valueFields;
+    std::vector<std::string> valueLabels;  // each value column for messages: 'name' or its number
+    std::vector<std::string> nulls;        // texts of a missing value, besides the empty one
     NqTimeAggregation period{None};
     int startOfWeek = 7;
-    bool monthFirst = false;       // --dates=month-first
-    bool rows = false;             // keep each grouped row for --rows
+    bool monthFirst = false;  // --dates=month-first
+    bool rows = false;        // keep each grouped row for --rows
+    // --from and --to as POSIX seconds: rows outside [from, to) are filtered out.
+    bool hasFrom = false, hasTo = false;
+    std::int64_t fromUtc = 0, toUtc = 0;
     bool stopAtBadRow = false;     // --strict: nothing after the first bad row matters
     const RWZone* zone = nullptr;  // the working zone
+    // The zone with its rules, when `zone` is it frozen at today's offset (else null).
+    const RWZone* unfrozenZone = nullptr;
 };
 
 struct BadRow {
@@ -45,12 +53,17 @@ struct GroupedRow {
 };
 
 struct ChunkResult {
-    explicit ChunkResult(std::size_t values) : groups(values) {}
+    ChunkResult(std::size_t values, const std::vector<QelAggregate>& aggregates)
+        : groups(values, aggregates) {}
     std::size_t begin = 0;  // offset of its first record
     std::size_t end = 0;    // offset after its last record
     std::uint64_t lineBreaks = 0;
     std::uint64_t rows = 0;
     std::uint64_t blankLines = 0;
+    std::uint64_t filtered = 0;  // rows outside --from and --to
+    // The earliest and latest instant of a grouped row (POSIX seconds), when any.
+    bool anyTime = false;
+    std::int64_t firstUtc = 0, lastUtc = 0;
     std::vector<BadRow> bad;
     QelPeriodAggregator groups;       // with --rows, its key tuples alone
     std::vector<GroupedRow> grouped;  // with --rows

@@ -6,14 +6,17 @@
 #include "qelkit/datetime/qel_date.h"
 #include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/merger.h"
+#include "tools/qelkit_agg/output.h"
 
 namespace {
 
-// The columns a row must have by the options alone: the highest column number given.
+// The columns a row must have by the column numbers given (names count once they are read).
 std::size_t neededColumns(const AggOptions& options) {
-    std::size_t needed = static_cast<std::size_t>(options.timeColumn);
-    for (int k : options.keyColumns) needed = std::max(needed, static_cast<std::size_t>(k));
-    for (int v : options.valueColumns) needed = std::max(needed, static_cast<std::size_t>(v));
+    std::size_t needed = static_cast<std::size_t>(options.timeColumn.number);
+    for (const ColumnRef& k : options.keyColumns)
+        needed = std::max(needed, static_cast<std::size_t>(k.number));
+    for (const ColumnRef& v : options.valueColumns)
+        needed = std::max(needed, static_cast<std::size_t>(v.number));
     return needed;
 }
 
@@ -47,14 +50,43 @@ void checkPreamble(const AggOptions& options, const Preamble& pre, const std::st
     }
 }
 
+// The header names for a message: "a, b, c", cut after about 200 bytes.
+std::string headerList(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        if (text.size() > 200) return text + ", ...";
+        text += (text.empty() ? "'" : ", '") + shownField(name) + "'";
+    }
+    return text;
+}
+
+// The 0-based field of `column` in the input shown as `input`.
+std::size_t resolve(const ColumnRef& column, const Preamble& pre, const std::string& input) {
+    if (column.number != 0) return static_cast<std::size_t>(column.number) - 1;
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < pre.names.size(); ++i)
+        if (pre.names[i] == column.name) found.push_back(i);
+    if (found.size() == 1) return found[0];
+    if (found.empty()) {
+        throw AggError("no column '" + shownField(column.name) + "' in the header of '" + input +
+                           "': it names " + headerList(pre.names),
+                       AggError::Usage);
+    }
+    throw AggError("column name '" + shownField(column.name) + "' is ambiguous: columns " +
+                       std::to_string(found[0] + 1) + " and " + std::to_string(found[1] + 1) +
+                       " of '" + input + "' have it",
+                   AggError::Usage);
+}
+
 // The value columns: those given, else every column of the first row not time or key.
-std::vector<int> valueColumns(const AggOptions& options, const Preamble& pre,
-                              const std::string& input) {
-    if (!options.valueColumns.empty()) return options.valueColumns;
-    const auto& keys = options.keyColumns;
-    std::vector<int> values;
-    for (int c = 1; c <= static_cast<int>(pre.fieldCount); ++c)
-        if (c != options.timeColumn && std::find(keys.begin(), keys.end(), c) == keys.end())
+std::vector<std::size_t> valueFields(const AggOptions& options, const Preamble& pre,
+                                     const std::string& input, const RowLayout& layout) {
+    std::vector<std::size_t> values;
+    for (const ColumnRef& v : options.valueColumns) values.push_back(resolve(v, pre, input));
+    if (!values.empty()) return values;
+    const auto& keys = layout.keyFields;
+    for (std::size_t c = 0; c < pre.fieldCount; ++c)
+        if (c != layout.timeField && std::find(keys.begin(), keys.end(), c) == keys.end())
             values.push_back(c);
     if (pre.found && values.empty()) {
         throw AggError("no value columns: the first row of '" + input + "' has only " +
@@ -62,6 +94,20 @@ std::vector<int> valueColumns(const AggOptions& options, const Preamble& pre,
                        (pre.fieldCount == 1 ? " field" : " fields"));
     }
     return values;
+}
+
+// Names resolve to columns only now: a name and a number may turn out to be one column.
+void checkRoles(const RowLayout& layout, const std::string& input) {
+    std::vector<std::size_t> all = layout.keyFields;
+    all.push_back(layout.timeField);
+    all.insert(all.end(), layout.valueFields.begin(), layout.valueFields.end());
+    std::sort(all.begin(), all.end());
+    const auto twice = std::adjacent_find(all.begin(), all.end());
+    if (twice != all.end()) {
+        throw AggError("column " + std::to_string(*twice + 1) + " of '" + input +
+                           "' is given twice among the time, key and value columns",
+                       AggError::Usage);
+    }
 }
 
 }  // namespace
@@ -75,6 +121,8 @@ RowLayout optionLayout(const AggOptions& options) {
     layout.rows = options.rows;
     layout.stopAtBadRow = options.strict;
     layout.zone = &RWZone::local();
+    layout.aggregates = options.aggregates;
+    layout.nulls = options.nulls;
     layout.startOfWeek = QelDate::startOfWeek();
     return layout;
 }
@@ -83,22 +131,26 @@ PreambleRequest preambleRequest(const AggOptions& options) {
     PreambleRequest request;
     request.firstRowRules = firstRowRules(options);
     request.header = options.header;
-    request.keep = !options.header                ? 0
-                   : options.valueColumns.empty() ? PreambleRequest::ALL_NAMES
-                                                  : neededColumns(options);
+    request.keep =
+        !options.header ? 0
+        : options.valueColumns.empty() || options.namesColumns() || options.files.size() > 1
+            ? PreambleRequest::ALL_NAMES
+            : neededColumns(options);
     return request;
 }
 
 ColumnNames planColumns(const AggOptions& options, const Preamble& pre, const std::string& input,
                         RowLayout& layout) {
     checkPreamble(options, pre, input);
-    const std::vector<int> values = valueColumns(options, pre, input);
-    layout.needed = neededColumns(options);
-    if (!values.empty())
-        layout.needed = std::max(layout.needed, static_cast<std::size_t>(values.back()));
-    layout.timeField = static_cast<std::size_t>(options.timeColumn) - 1;
-    for (int k : options.keyColumns) layout.keyFields.push_back(static_cast<std::size_t>(k) - 1);
-    for (int v : values) layout.valueFields.push_back(static_cast<std::size_t>(v) - 1);
+    layout.timeField = resolve(options.timeColumn, pre, input);
+    layout.keyFields.clear();
+    for (const ColumnRef& k : options.keyColumns)
+        layout.keyFields.push_back(resolve(k, pre, input));
+    layout.valueFields = valueFields(options, pre, input, layout);
+    checkRoles(layout, input);
+    layout.needed = layout.timeField + 1;
+    for (std::size_t f : layout.keyFields) layout.needed = std::max(layout.needed, f + 1);
+    for (std::size_t f : layout.valueFields) layout.needed = std::max(layout.needed, f + 1);
     // Names only for the columns used: a column number may be far beyond the others.
     auto nameOf = [&](std::size_t field) {
         return options.header && field < pre.names.size() ? pre.names[field]
@@ -106,15 +158,35 @@ ColumnNames planColumns(const AggOptions& options, const Preamble& pre, const st
     };
     ColumnNames names;
     for (std::size_t k : layout.keyFields) names.keys.push_back(nameOf(k));
-    for (std::size_t v : layout.valueFields) names.values.push_back(nameOf(v));
+    layout.valueLabels.clear();
+    for (std::size_t v : layout.valueFields) {
+        names.values.push_back(nameOf(v));
+        layout.valueLabels.push_back(options.header && v < pre.names.size()
+                                         ? "'" + shownField(pre.names[v]) + "'"
+                                         : std::to_string(v + 1));
+    }
     return names;
+}
+
+void checkSameColumns(const AggOptions& options, const FirstInput& first, const Preamble& pre,
+                      const ColumnNames& names, const std::string& input) {
+    const bool sameHeader = !options.header || options.namesColumns() || pre.names == first.header;
+    if (!sameHeader) {
+        throw AggError("the header of '" + input + "' differs from that of '" + first.name +
+                       "': give the columns by name to read files whose columns differ");
+    }
+    if (names.keys.size() != first.columns.keys.size() || names.values != first.columns.values) {
+        throw AggError("the value columns of '" + input + "' differ from those of '" + first.name +
+                       "'");
+    }
 }
 
 int finishRun(const AggOptions& options, Merger& merger, bool stopped, const std::string& input,
               Reporter& err) {
-    if (merger.rows() == 0)
-        throw AggError(input +
+    if (merger.rows() == 0) {
+        throw AggError((input.empty() ? "the inputs" : input) +
                        (options.header ? ": no data after the header row" : ": no data rows"));
+    }
     if (!stopped && !options.rows) merger.writeAggregation();
     err.message(merger.summary());
     if (stopped || merger.skipped() == merger.rows()) return kAggBadRows;

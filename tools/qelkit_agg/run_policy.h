@@ -35,8 +35,22 @@ struct ColumnNames {
 ColumnNames planColumns(const AggOptions& options, const Preamble& pre, const std::string& input,
                         RowLayout& layout);
 
+// What later inputs of a run are checked against: the first input's name, header and columns.
+struct FirstInput {
+    std::string name;
+    std::vector<std::string> header;
+    ColumnNames columns;
+};
+
+// Checks that the input shown as `input` (its preamble `pre`, its columns `names`) has the
+// columns of the first: the same header row when columns are given by number, the same key
+// and value columns when by name. Throws AggError otherwise.
+void checkSameColumns(const AggOptions& options, const FirstInput& first, const Preamble& pre,
+                      const ColumnNames& names, const std::string& input);
+
 // The exit status after every row was merged (`stopped`: --strict stopped at a bad row).
-// Writes the aggregation unless the run stopped or wrote --rows, then the summary line.
+// Writes the aggregation unless the run stopped or wrote --rows, then the summary line;
+// `input` names the input in messages (empty: the run's inputs as a whole).
 int finishRun(const AggOptions& options, Merger& merger, bool stopped, const std::string& input,
               Reporter& err);
 

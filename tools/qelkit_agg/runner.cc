@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/chunk_source.h"
 #include "tools/qelkit_agg/merger.h"
 #include "tools/qelkit_agg/ordered_pipeline.h"
@@ -73,30 +75,68 @@ std::size_t aggChunkSize() {
     return value >= 1 && value <= MAX_CHUNK ? static_cast<std::size_t>(value) : DEFAULT_CHUNK;
 }
 
-int runAggregation(const AggOptions& options, OutputSink& out, Reporter& err) {
-    RowLayout layout = optionLayout(options);
-    const std::unique_ptr<ChunkSource> source =
-        openChunkSource(options.file, layout.dialect, aggChunkSize(), err.progressEnabled());
-    const Preamble pre = source->preamble(preambleRequest(options));
-    ColumnNames names = planColumns(options, pre, source->name(), layout);
-    const unsigned jobs = aggJobs(options);
-    Merger merger(options, layout, std::move(names.keys), std::move(names.values), source->name(),
-                  out, err, pre.lineBreaks + 1, jobs);
-    merger.addBlankLines(pre.blankLines);
-    source->start(layout);
-    Progress progress(err, *source, merger);
+namespace {
+
+// Groups the data of `source` on `jobs` threads and merges it in order. Returns true when
+// --strict stopped the run at a bad row.
+bool readInput(ChunkSource& source, const RowLayout& layout, Merger& merger, Reporter& err,
+               unsigned jobs) {
+    source.start(layout);
+    Progress progress(err, source, merger);
     bool stopped = false;
     const OrderedSteps<ChunkJob, GroupedChunk> steps{
-        [&](ChunkJob& job) { return source->next(job); },
-        [&](ChunkJob& job) { return source->group(job); },
+        [&](ChunkJob& job) { return source.next(job); },
+        [&](ChunkJob& job) { return source.group(job); },
         [&](GroupedChunk& chunk) {
-            source->settle(chunk);
+            source.settle(chunk);
             stopped = !merger.add(chunk.result);
             progress.show();
             return !stopped;
         }};
     runOrdered(jobs, std::min<std::size_t>(2 * jobs + 2, 12), steps);
-    source->finish();
+    source.finish();
+    return stopped;
+}
+
+}  // namespace
+
+int runAggregation(const AggOptions& options, const RowLayout& base, OutputSink& out,
+                   Reporter& err) {
+    const unsigned jobs = aggJobs(options);
+    std::unique_ptr<Merger> merger;
+    FirstInput first;
+    // The merger refers to the layout of the input it reads: each stays until the end.
+    std::deque<RowLayout> layouts;
+    std::uint64_t blankLines = 0;
+    bool stopped = false;
+    std::string name;
+    for (const std::string& file : options.files) {
+        layouts.push_back(base);
+        RowLayout& layout = layouts.back();
+        const std::unique_ptr<ChunkSource> source =
+            openChunkSource(file, layout.dialect, aggChunkSize(), err.progressEnabled());
+        name = source->name();
+        const Preamble pre = source->preamble(preambleRequest(options));
+        blankLines += pre.blankLines;
+        // An input with no row at all adds nothing, when others may.
+        if (!pre.found && options.files.size() > 1) continue;
+        ColumnNames names = planColumns(options, pre, name, layout);
+        if (!merger) {
+            merger =
+                std::make_unique<Merger>(options, layout, names.keys, names.values, out, err, jobs);
+            first = FirstInput{name, pre.names, std::move(names)};
+        } else {
+            checkSameColumns(options, first, pre, names, name);
+        }
+        merger->startInput(layout, name, pre.lineBreaks + 1);
+        merger->addBlankLines(blankLines);
+        blankLines = 0;
+        if ((stopped = readInput(*source, layout, *merger, err, jobs))) break;
+    }
     err.clear();
-    return finishRun(options, merger, stopped, source->name(), err);
+    if (!merger)
+        throw AggError(options.files.size() > 1 ? "no data rows in any input"
+                                                : name + ": no data rows");
+    merger->addBlankLines(blankLines);
+    return finishRun(options, *merger, stopped, options.files.size() > 1 ? "" : name, err);
 }

@@ -12,6 +12,7 @@
 #include "tools/qelkit_agg/agg_options.h"
 #include "tools/qelkit_agg/output.h"
 #include "tools/qelkit_agg/reporter.h"
+#include "tools/qelkit_agg/row_grouper.h"
 
 // The threads of a run: --jobs, else one per core, at most 256.
 unsigned aggJobs(const AggOptions& options);
@@ -21,10 +22,13 @@ unsigned aggJobs(const AggOptions& options);
 // included). Chunks stay shorter than the longest row.
 std::size_t aggChunkSize();
 
-// Reads the input of `options` (which passed parseAggOptions and names a file) and writes
-// the aggregation, or the --rows lines, to `out`; messages go to `err`. The working zone
-// and start of week must be in place. Returns kAggOk or kAggBadRows (run_policy.h); throws
-// AggError when the run cannot be carried out.
-int runAggregation(const AggOptions& options, OutputSink& out, Reporter& err);
+// Reads the inputs of `options` (which passed parseAggOptions and names files) one after
+// another and writes the aggregation, or the --rows lines, to `out`; messages go to `err`.
+// `base` is the layout settled by the options (optionLayout, with the zone and range in
+// place); each input completes a copy of it from its first row. The start of week must be in
+// place. Returns kAggOk or kAggBadRows (run_policy.h); throws AggError when the run cannot be
+// carried out.
+int runAggregation(const AggOptions& options, const RowLayout& base, OutputSink& out,
+                   Reporter& err);
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_RUNNER_H

@@ -44,6 +44,9 @@ class TzZone {
     // The zone glibc's tzset() would set up from the TZ value `tz` (null: TZ unset), looking
     // up relative names in TZDIR or /usr/share/zoneinfo.
     explicit TzZone(const char* tz);
+    // True when TzZone(tz) reads a zone file for `tz` or `tz` is a whole POSIX TZ rule:
+    // false for a value glibc would quietly read as UTC or as a partial rule.
+    static bool known(const std::string& tz);
     TzZone(const TzZone&) = delete;
     TzZone& operator=(const TzZone&) = delete;
 
