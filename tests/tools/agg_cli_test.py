@@ -45,7 +45,7 @@ FULL = ["cannot write to standard output: No space left on device"]
 CASES = {  # name: (command, in.csv, exit status, standard output, messages)
     "usage_error": ("agg -z -p hour in.csv", None, 2, "",
                     ["invalid option -- 'z'\nTry 'qelkit-agg --help' for more information."]),
-    "help": ("agg --help", None, 0, re.compile(r"^Usage: qelkit-agg \[OPTION\]\.\.\. FILE\n"), []),
+    "help": ("agg --help", None, 0, re.compile(r"^Usage: qelkit-agg \[OPTION\]\.\.\. FILE\.\.\.\n"), []),
     "version": ("agg --version", None, 0, re.compile(
         r"^qelkit-agg \(qelkit\) \d+\.\d+\.\d+\n(.*\n)*.*Apache License, Version 2\.0"), []),
     # Files that cannot be read or hold no data: status 2, nothing on standard output.

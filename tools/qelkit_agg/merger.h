@@ -43,6 +43,8 @@ class Merger {
     std::string summary() const;
 
     std::uint64_t rows() const noexcept { return _rows; }
+    // The layout of the input read last.
+    const RowLayout& layout() const noexcept { return *_layout; }
     std::uint64_t skipped() const noexcept { return _skipped; }
     // The earliest and latest instant of a grouped row, when any.
     bool anyTime() const noexcept { return _anyTime; }

@@ -2,6 +2,8 @@
 #include "tools/qelkit_agg/run_policy.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "qelkit/datetime/qel_date.h"
 #include "tools/qelkit_agg/agg_error.h"
@@ -181,6 +183,29 @@ void checkSameColumns(const AggOptions& options, const FirstInput& first, const 
     }
 }
 
+std::string frozenZoneNote(const RowLayout& layout, const Merger& merger) {
+    if (layout.unfrozenZone == nullptr || !merger.anyTime()) return "";
+    const RWZone& real = *layout.unfrozenZone;
+    const long frozen = layout.zone->offsetAt(0);
+    // The offset is sampled at both ends and at most about 20000 times between: weekly over
+    // the span of a few centuries, which no daylight-saving period is shorter than.
+    const std::int64_t first = merger.firstUtc(), last = merger.lastUtc();
+    const std::int64_t step = std::max<std::int64_t>(7 * 86400, (last - first) / 20000 + 1);
+    bool differs = real.offsetAt(last) != frozen;
+    for (std::int64_t t = first; !differs && t < last; t += step)
+        differs = real.offsetAt(t) != frozen;
+    if (!differs) return "";
+    std::string from, to;
+    appendLocalTime(from, first, real);
+    appendLocalTime(to, last, real);
+    const long east = -frozen;
+    char offset[32];
+    std::snprintf(offset, sizeof offset, "%c%02ld:%02ld", east < 0 ? '-' : '+',
+                  std::labs(east) / 3600, std::labs(east) / 60 % 60);
+    return "note: the zone's offset changes between " + from + " and " + to +
+           "; without --dst every time is read at today's offset, UTC" + offset;
+}
+
 int finishRun(const AggOptions& options, Merger& merger, bool stopped, const std::string& input,
               Reporter& err) {
     if (merger.rows() == 0) {
@@ -189,6 +214,8 @@ int finishRun(const AggOptions& options, Merger& merger, bool stopped, const std
     }
     if (!stopped && !options.rows) merger.writeAggregation();
     err.message(merger.summary());
+    const std::string note = frozenZoneNote(merger.layout(), merger);
+    if (!note.empty()) err.message(note);
     if (stopped || merger.skipped() == merger.rows()) return kAggBadRows;
     return kAggOk;
 }
