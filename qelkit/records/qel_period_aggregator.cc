@@ -78,6 +78,7 @@ QelPeriodAggregator::QelPeriodAggregator(std::size_t values,
         _keepValues |= kind == QelAggregate::Median || kind == QelAggregate::Percentile;
         _keepEnds |= kind == QelAggregate::First || kind == QelAggregate::Last;
     }
+    _keepsMore = _keepSquares || _keepValues || _keepEnds;
 }
 
 QelPeriodAggregator::QelPeriodAggregator(QelPeriodAggregator&&) noexcept = default;
@@ -167,7 +168,7 @@ void QelPeriodAggregator::add(std::int64_t period, std::uint32_t key, const doub
         s->min = std::min(s->min, x);
         s->max = std::max(s->max, x);
     }
-    if (missing || _keepSquares || _keepValues || _keepEnds) addOther(g, values, at);
+    if (missing || _keepsMore) addOther(g, values, at);
 }
 
 void QelPeriodAggregator::addOther(std::uint32_t g, const double* values, Instant at) {

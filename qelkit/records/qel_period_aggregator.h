@@ -173,6 +173,7 @@ class QELKIT_API QelPeriodAggregator {
     std::vector<Stat> _stats;  // values() per group
     // What the aggregates asked for beyond the common statistics.
     bool _keepSquares = false, _keepValues = false, _keepEnds = false;
+    bool _keepsMore = false;  // any of the three
     // values() per group, each empty until it is first needed (_missing: until a value is
     // missing) or unless asked for.
     std::vector<std::uint64_t> _missing;

@@ -51,6 +51,7 @@ class Grouper {
                               QelNumberText::Result result) const;
     bool isMissing(std::string_view field) const {
         if (field.empty()) return true;
+        if (!_hasNulls) return false;
         for (const std::string& text : _layout.nulls)
             if (field == text) return true;
         return false;
@@ -60,6 +61,9 @@ class Grouper {
     ChunkResult& _result;
     const QelTimeText _timeText;
     std::vector<double> _numbers;
+    const bool _hasNulls = !_layout.nulls.empty();
+    const bool _filters = _layout.hasFrom || _layout.hasTo;
+    const bool _tracksTime = _layout.unfrozenZone != nullptr;
     std::string _key;
     std::string _lastTime;  // the last time text that gave a period start
     When _last{0, {0, 0}};
@@ -142,7 +146,8 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
         _haveLast = true;
     }
     const std::int64_t utc = _last.at.seconds;
-    if ((_layout.hasFrom && utc < _layout.fromUtc) || (_layout.hasTo && utc >= _layout.toUtc)) {
+    if (_filters &&
+        ((_layout.hasFrom && utc < _layout.fromUtc) || (_layout.hasTo && utc >= _layout.toUtc))) {
         ++_result.filtered;
         return true;
     }
@@ -155,9 +160,11 @@ bool Grouper::row(const std::vector<std::string_view>& fields,
         const QelNumberText::Result n = QelNumberText::read(field, _numbers[i]);
         if (n != QelNumberText::Ok) return bad(line, numberProblem(i, field, n));
     }
-    if (!_result.anyTime || utc < _result.firstUtc) _result.firstUtc = utc;
-    if (!_result.anyTime || utc > _result.lastUtc) _result.lastUtc = utc;
-    _result.anyTime = true;
+    if (_tracksTime) {
+        if (!_result.anyTime || utc < _result.firstUtc) _result.firstUtc = utc;
+        if (!_result.anyTime || utc > _result.lastUtc) _result.lastUtc = utc;
+        _result.anyTime = true;
+    }
     // One key column is its own key; several are joined by NUL bytes.
     std::string_view keyText;
     if (_layout.keyFields.size() == 1) {

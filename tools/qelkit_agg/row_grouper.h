@@ -61,7 +61,8 @@ struct ChunkResult {
     std::uint64_t rows = 0;
     std::uint64_t blankLines = 0;
     std::uint64_t filtered = 0;  // rows outside --from and --to
-    // The earliest and latest instant of a grouped row (POSIX seconds), when any.
+    // The earliest and latest instant of a grouped row (POSIX seconds), when any; kept only
+    // with a frozen zone (RowLayout::unfrozenZone), for the note on its offset.
     bool anyTime = false;
     std::int64_t firstUtc = 0, lastUtc = 0;
     std::vector<BadRow> bad;
