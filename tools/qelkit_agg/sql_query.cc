@@ -55,6 +55,16 @@ std::string percentileSql(const std::string& v, const std::string& f, const std:
            " * (greatest(count(" + v + "), 1) - 1)])[1])";
 }
 
+// The sample variance of `v` in ClickHouse, NULL below two values: two passes over the group's
+// values, their squared distances from the mean. varSamp subtracts sums of squares (about 1e-6
+// off for values near 1e6), and the state of varSampStable cannot be sent to the server that
+// queries a Distributed table in some versions (18.16 fails reading it).
+std::string clickHouseVariance(const std::string& v) {
+    return "if(count(" + v + ") < 2, NULL, arrayMap((s, m) -> arraySum(arrayMap(x -> (x - m) * " +
+           "(x - m), s)) / (length(s) - 1), [groupArray(" + v + ")], [assumeNotNull(avg(" + v +
+           "))])[1])";
+}
+
 // The value of `v` at the earliest (`first`) or latest time `t` among the rows where `v` is
 // present.
 std::string firstLastSql(const std::string& v, const std::string& t, bool first,
@@ -92,13 +102,10 @@ std::string aggregateSql(const SqlAggregate& a, const std::string& v, const std:
             return percentileSql(v, "0.5", d);
         case SqlAggregate::Percentile:
             return percentileSql(v, fractionText(a.percent), d);
-        // ClickHouse's plain forms use sums of squares; below two values they give nan or inf.
         case SqlAggregate::StdDev:
-            return ch ? "if(count(" + v + ") < 2, NULL, stddevSampStable(" + v + "))"
-                      : "stddev_samp(" + v + ")";
+            return ch ? "sqrt(" + clickHouseVariance(v) + ")" : "stddev_samp(" + v + ")";
         case SqlAggregate::Var:
-            return ch ? "if(count(" + v + ") < 2, NULL, varSampStable(" + v + "))"
-                      : "var_samp(" + v + ")";
+            return ch ? clickHouseVariance(v) : "var_samp(" + v + ")";
         case SqlAggregate::First:
             return firstLastSql(v, t, true, d);
         case SqlAggregate::Last:
