@@ -15,6 +15,11 @@
 # it groups otherwise, the boundary readings must show the difference, and where the tool
 # refuses it (exit 2), nothing is run.
 #
+# Free lengths and quarters join the periods when the tool prints their SQL. The query check
+# (when the tool has --sql-query) runs the whole query of each dialect on a seeded table of
+# query_data.py and compares it, line by line, with the tool's output for the same options (or
+# the reference of query_data.py while the tool has no -a): compare_query.pl.
+#
 # The tool runs with TZ=America/New_York: it freezes the zone at today's offset, so daylight
 # saving days group as plain wall-clock time; the readings are that wall-clock time, stored in
 # columns without a zone.
