@@ -73,6 +73,17 @@ bool sqlIdentifier(const std::string& column, const std::string& dialect, std::s
     }
 }
 
+std::string sqlIdentifierOf(const std::string& name, const std::string& dialect,
+                            const std::string& what) {
+    std::string identifier;
+    if (!sqlIdentifier(name, dialect, identifier)) {
+        throw AggError("invalid " + what + " '" + shownField(name) +
+                       "' for SQL: give a name or table.name whose parts are letters, digits "
+                       "and '_', or quoted, without quotes, backslashes or control characters");
+    }
+    return identifier;
+}
+
 bool isSqlDialect(const std::string& name) {
     NqPeriodSql::Dialect dialect = NqPeriodSql::Oracle;
     return name == "to_char" || libraryDialect(name, dialect);
@@ -90,12 +101,7 @@ SqlText sqlExpression(const std::string& column, TimeAggregationType period, int
                       const std::string& dialect) {
     const NqTimeAggregation aggregation(period);
     const NqPeriodSql sql(period, startOfWeek);
-    std::string identifier;
-    if (!sqlIdentifier(column, dialect, identifier)) {
-        throw AggError("invalid column '" + shownField(column) +
-                       "' for --sql: give a name or table.name whose parts are letters, digits "
-                       "and '_', or quoted, without quotes, backslashes or control characters");
-    }
+    const std::string identifier = sqlIdentifierOf(column, dialect, "column");
     const QelString qelColumn(identifier.c_str());
     QelString expression;
     NqPeriodSql::Dialect library = NqPeriodSql::Oracle;
@@ -121,6 +127,92 @@ SqlText sqlExpression(const std::string& column, TimeAggregationType period, int
         if ((period == Week || period == WeekHour || period == Year) && day != nullptr)
             result.warning += std::string(" with weeks starting on ") + day;
         result.warning += " do; --dialect oracle writes one that does";
+    }
+    return result;
+}
+
+namespace {
+
+// The wall-clock seconds since 1970-01-01 00:00 of `c` (a parenthesised identifier) in Oracle:
+// Julian days and seconds past midnight, whole numbers (PostgreSQL reads the same text).
+std::string oracleWallSeconds(const std::string& c) {
+    return "(TO_NUMBER(TO_CHAR(" + c +
+           ", 'J'), '9999999') - 2440588) * 86400 + TO_NUMBER(TO_CHAR(" + c +
+           ", 'SSSSS'), '99999')";
+}
+
+// The to_char format of a length of one unit, or "" for any other length.
+const char* toCharFormat(std::int64_t seconds) {
+    switch (seconds) {
+        case 1:
+            return "YYYY-MM-DD HH24:MI:SS";
+        case 60:
+            return "YYYY-MM-DD HH24:MI";
+        case 3600:
+            return "YYYY-MM-DD HH24";
+        case 86400:
+            return "YYYY-MM-DD";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
+std::string sqlClickHouseWallSeconds(const std::string& c) {
+    return "toRelativeDayNum(" + c + ") * 86400 + toHour(" + c + ") * 3600 + toMinute(" + c +
+           ") * 60 + toSecond(" + c + ")";
+}
+
+SqlText sqlLengthExpression(const std::string& column, std::int64_t seconds,
+                            const std::string& dialect) {
+    if (seconds < 1) throw AggError("a period length must be at least one second");
+    const std::string c = "(" + sqlIdentifierOf(column, dialect, "column") + ")";
+    const std::string n = std::to_string(seconds);
+    SqlText result;
+    if (dialect == "postgresql") {
+        // extract(epoch) of a timestamp without zone reads its wall clock as if UTC, exactly.
+        result.text = "TIMESTAMP '1970-01-01 00:00:00' + floor(extract(epoch FROM " + c + ") / " +
+                      n + ") * " + n + " * interval '1 second'";
+    } else if (dialect == "duckdb") {
+        // The width in seconds is kept in microseconds, whose buckets floor from the origin
+        // (width in days or months would take other paths).
+        result.text =
+            "time_bucket(INTERVAL (" + n + ") SECOND, " + c + ", TIMESTAMP '1970-01-01 00:00:00')";
+    } else if (dialect == "clickhouse") {
+        // The column less its wall-clock seconds past the period start: the column's type and
+        // zone stay, and a fixed-offset zone has no gap to cross.
+        result.text = c + " - toIntervalSecond((" + sqlClickHouseWallSeconds(c) + ") % " + n + ")";
+    } else if (dialect == "oracle") {
+        result.text = "TIMESTAMP '1970-01-01 00:00:00' + FLOOR((" + oracleWallSeconds(c) + ") / " +
+                      n + ") * " + n + " * INTERVAL '1' SECOND";
+    } else if (dialect == "to_char" && *toCharFormat(seconds) != '\0') {
+        result.text = "to_char(" + c + ", '" + toCharFormat(seconds) + "')";
+    } else {
+        throw AggError(dialect + " cannot express " + n + "-second periods" +
+                       (dialect == "to_char" ? "; try --dialect oracle" : ""));
+    }
+    return result;
+}
+
+SqlText sqlQuarterExpression(const std::string& column, const std::string& dialect) {
+    const std::string c = "(" + sqlIdentifierOf(column, dialect, "column") + ")";
+    SqlText result;
+    if (dialect == "postgresql" || dialect == "duckdb") {
+        result.text = "date_trunc('quarter', " + c + ")";
+    } else if (dialect == "clickhouse") {
+        // toStartOfQuarter gives a Date, read in no zone: the month start as the month period
+        // writes it, less whole months, keeps the column's type.
+        result.text = "toStartOfDay(" + c + ") - toIntervalDay(toDayOfMonth(" + c +
+                      ") - 1) - toIntervalMonth((toMonth(" + c + ") - 1) % 3)";
+    } else if (dialect == "oracle") {
+        result.text = "TO_TIMESTAMP(TO_CHAR(" + c +
+                      ", 'YYYY-MM'), 'YYYY-MM') - (MOD(TO_NUMBER(TO_CHAR(" + c +
+                      ", 'MM'), '99') - 1, 3)) * INTERVAL '1' MONTH";
+    } else if (dialect == "to_char") {
+        result.text = "to_char(" + c + ", 'YYYY-Q')";
+    } else {
+        throw AggError(dialect + " cannot express quarters");
     }
     return result;
 }
