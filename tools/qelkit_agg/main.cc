@@ -25,6 +25,7 @@
 #include "tools/qelkit_agg/run_policy.h"
 #include "tools/qelkit_agg/runner.h"
 #include "tools/qelkit_agg/sql_expression.h"
+#include "tools/qelkit_agg/sql_query.h"
 
 namespace {
 
@@ -139,6 +140,28 @@ std::int64_t rangeEnd(const std::string& text, const char* option, const RowLayo
     return time.hasOffset ? time.wall - time.offsetEast : layout.zone->utcFromLocal(time.wall);
 }
 
+// Prints the whole query of --sql-query: the table aggregated as the tool would.
+int printSqlQuery(const AggOptions& options, const RowLayout& layout, Reporter& err) {
+    SqlQueryRequest request;
+    request.dialect = options.dialect.empty() ? "to_char" : options.dialect;
+    request.table = options.sqlTable;
+    request.timeColumn = options.timeColumn.name;
+    for (const ColumnRef& k : options.keyColumns) request.keyColumns.push_back(k.name);
+    for (const ColumnRef& v : options.valueColumns) request.valueColumns.push_back(v.name);
+    request.aggregates = options.aggregates;
+    const SqlText period =
+        sqlExpression(request.timeColumn, options.period, QelDate::startOfWeek(), request.dialect);
+    if (!period.warning.empty()) err.message(period.warning);
+    request.periodExpression = period.text;
+    // The column holds wall-clock times of the working zone.
+    auto wall = [&layout](std::int64_t utc) { return utc - layout.zone->offsetAt(utc); };
+    if (layout.hasFrom) request.fromWall = wall(layout.fromUtc);
+    if (layout.hasTo) request.toWall = wall(layout.toUtc);
+    const SqlQuery query = sqlQuery(request);
+    for (const std::string& note : query.notes) err.message(note);
+    return print(query.text + '\n');
+}
+
 int runTool(const AggOptions& options, Reporter& err) {
     if (!options.weekStart.empty()) QelDate::setStartOfWeek(QelString(options.weekStart.c_str()));
     if (options.sql) {
@@ -158,6 +181,7 @@ int runTool(const AggOptions& options, Reporter& err) {
         layout.hasTo = true;
         layout.toUtc = rangeEnd(options.to, "--to", layout);
     }
+    if (!options.sqlTable.empty()) return printSqlQuery(options, layout, err);
     OutputFile file;
     const std::unique_ptr<OutputSink> out = openOutput(options, file);
     const int status = runAggregation(options, layout, *out, err);

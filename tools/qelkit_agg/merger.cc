@@ -292,8 +292,8 @@ std::string Merger::summary() const {
         return std::to_string(n) + (n == 1 ? one : many);
     };
     std::string text = count(_rows, " row read, ", " rows read, ") +
-                       std::to_string(_rows - _skipped - _filtered) + " grouped, " + std::to_string(_skipped) +
-                       " skipped";
+                       std::to_string(_rows - _skipped - _filtered) + " grouped, " +
+                       std::to_string(_skipped) + " skipped";
     if (_filtered != 0) text += ", " + std::to_string(_filtered) + " filtered";
     if (_blankLines != 0) text += ", " + count(_blankLines, " blank line", " blank lines");
     return text + "; period " + _layout->period.aggregationDesc();

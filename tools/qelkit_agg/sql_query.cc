@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "qelkit/foundation/rw_zone.h"
@@ -30,16 +31,14 @@ std::string outputName(const std::string& name, const std::string& dialect) {
     return sqlIdentifierOf('"' + name + '"', dialect, "output column");
 }
 
-// The fraction of `percent` as an SQL number: "0.999" for 99.9.
-std::string fractionText(double percent) {
-    if (!(percent >= 0 && percent <= 100))
-        throw AggError("a percentile must lie between 0 and 100");
+// `fraction` as an SQL number, in the fewest digits that read back as the same double:
+// "0.999" for p99.9.
+std::string fractionText(double fraction) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.12f", percent / 100);
-    std::string fraction(text);
-    fraction.erase(fraction.find_last_not_of('0') + 1);
-    if (fraction.back() == '.') fraction.pop_back();
-    return fraction;
+    for (int digits = 1;; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, fraction);
+        if (std::strtod(text, nullptr) == fraction || digits == 17) return text;
+    }
 }
 
 // The interpolating percentile `f` of `v`: the value at rank f * (n - 1) of the sorted values,
@@ -82,33 +81,33 @@ std::string firstLastSql(const std::string& v, const std::string& t, bool first,
 }
 
 // The SQL of aggregate `a` over the value column `v` (an identifier) with time column `t`.
-std::string aggregateSql(const SqlAggregate& a, const std::string& v, const std::string& t,
+std::string aggregateSql(const QelAggregate& a, const std::string& v, const std::string& t,
                          const std::string& d) {
     const bool ch = isClickHouse(d);
-    switch (a.kind) {
-        case SqlAggregate::Count:
+    switch (a.kind()) {
+        case QelAggregate::Count:
             return ch ? "count()" : "count(*)";
-        case SqlAggregate::N:
+        case QelAggregate::N:
             return "count(" + v + ")";
-        case SqlAggregate::Sum:
+        case QelAggregate::Sum:
             return "sum(" + v + ")";
-        case SqlAggregate::Min:
+        case QelAggregate::Min:
             return "min(" + v + ")";
-        case SqlAggregate::Max:
+        case QelAggregate::Max:
             return "max(" + v + ")";
-        case SqlAggregate::Mean:
+        case QelAggregate::Mean:
             return "avg(" + v + ")";
-        case SqlAggregate::Median:
+        case QelAggregate::Median:
             return percentileSql(v, "0.5", d);
-        case SqlAggregate::Percentile:
-            return percentileSql(v, fractionText(a.percent), d);
-        case SqlAggregate::StdDev:
+        case QelAggregate::Percentile:
+            return percentileSql(v, fractionText(a.fraction()), d);
+        case QelAggregate::StdDev:
             return ch ? "sqrt(" + clickHouseVariance(v) + ")" : "stddev_samp(" + v + ")";
-        case SqlAggregate::Var:
+        case QelAggregate::Var:
             return ch ? clickHouseVariance(v) : "var_samp(" + v + ")";
-        case SqlAggregate::First:
+        case QelAggregate::First:
             return firstLastSql(v, t, true, d);
-        case SqlAggregate::Last:
+        case QelAggregate::Last:
             return firstLastSql(v, t, false, d);
     }
     return std::string();
@@ -144,20 +143,20 @@ std::string whereClause(const SqlQueryRequest& r, const std::string& t) {
 // The notes on what the engine's answer may do otherwise than the tool.
 std::vector<std::string> notesFor(const SqlQueryRequest& r) {
     std::vector<std::string> notes;
-    auto chosen = [&](std::initializer_list<SqlAggregate::Kind> kinds) {
-        return std::any_of(r.aggregates.begin(), r.aggregates.end(), [&](const SqlAggregate& a) {
-            return std::find(kinds.begin(), kinds.end(), a.kind) != kinds.end();
+    auto chosen = [&](std::initializer_list<QelAggregate::Kind> kinds) {
+        return std::any_of(r.aggregates.begin(), r.aggregates.end(), [&](const QelAggregate& a) {
+            return std::find(kinds.begin(), kinds.end(), a.kind()) != kinds.end();
         });
     };
     if (r.dialect == "to_char")
         notes.push_back("note: the period column is the text of to_char, not the period start");
     if (!r.valueColumns.empty() &&
-        chosen({SqlAggregate::Sum, SqlAggregate::Mean, SqlAggregate::StdDev, SqlAggregate::Var}))
+        chosen({QelAggregate::Sum, QelAggregate::Mean, QelAggregate::StdDev, QelAggregate::Var}))
         notes.push_back(
             "note: on a floating-point column the database adds in floating point: "
             "sum, mean, stddev and var can differ from the tool's exact sums in the "
             "last digits");
-    if (!r.valueColumns.empty() && chosen({SqlAggregate::First, SqlAggregate::Last})) {
+    if (!r.valueColumns.empty() && chosen({QelAggregate::First, QelAggregate::Last})) {
         notes.push_back(
             std::string("note: first and last: where rows share the earliest or latest time, ") +
             (isOracle(r.dialect) ? "Oracle takes the smallest or largest of their values"
@@ -195,12 +194,13 @@ SqlQuery sqlQuery(const SqlQueryRequest& r) {
         outputs.push_back(name);
         select += ",\n       " + sql + " AS " + outputName(name, d);
     };
-    for (const SqlAggregate& a : r.aggregates)
-        if (a.kind == SqlAggregate::Count) add(aggregateSql(a, "", t, d), "count");
+    for (const QelAggregate& a : r.aggregates)
+        if (a.kind() == QelAggregate::Count) add(aggregateSql(a, "", t, d), "count");
     for (const std::string& column : r.valueColumns) {
         const std::string v = sqlIdentifierOf(column, d, "column");
-        for (const SqlAggregate& a : r.aggregates)
-            if (a.kind != SqlAggregate::Count) add(aggregateSql(a, v, t, d), a.name + "_" + column);
+        for (const QelAggregate& a : r.aggregates)
+            if (a.kind() != QelAggregate::Count)
+                add(aggregateSql(a, v, t, d), a.name() + "_" + column);
     }
     if (isClickHouse(d)) checkClickHouseNames(r, outputs);
     std::string group = "GROUP BY " + r.periodExpression;

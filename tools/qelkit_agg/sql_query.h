@@ -12,14 +12,7 @@
 #include <string>
 #include <vector>
 
-// One aggregate of the query: its output spelling ("count", "p99.9", "median"), what it
-// computes, and for Percentile the percent, 0 to 100 (Median: 50).
-struct SqlAggregate {
-    enum Kind { Count, N, Sum, Min, Max, Mean, Median, Percentile, StdDev, Var, First, Last };
-    std::string name;
-    Kind kind = Count;
-    double percent = 50;
-};
+#include "qelkit/records/qel_aggregate.h"
 
 // What the query reads and computes. Column and table names are written by sqlIdentifier's
 // rules; periodExpression is the grouping expression of the time column in the same dialect
@@ -31,7 +24,7 @@ struct SqlQueryRequest {
     std::string timeColumn;
     std::vector<std::string> keyColumns;
     std::vector<std::string> valueColumns;
-    std::vector<SqlAggregate> aggregates;
+    std::vector<QelAggregate> aggregates;
     std::string periodExpression;
     std::optional<std::int64_t> fromWall;
     std::optional<std::int64_t> toWall;
@@ -44,9 +37,9 @@ struct SqlQuery {
     std::vector<std::string> notes;
 };
 
-// The query of `request`. Throws AggError for a name that is no identifier, a percent outside
-// 0 to 100, or (clickhouse) an output name that is also the name of a column the query reads,
-// which ClickHouse would read as the output column.
+// The query of `request`. Throws AggError for a name that is no identifier, or (clickhouse) an
+// output name that is also the name of a column the query reads, which ClickHouse would read as the
+// output column.
 SqlQuery sqlQuery(const SqlQueryRequest& request);
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_SQL_QUERY_H
