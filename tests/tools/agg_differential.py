@@ -235,7 +235,7 @@ def statistic(name, present):
         var = sum((Fraction(x) - mean) ** 2 for x in xs) / (n - 1)
         value = float(var) if name == "var" else math.sqrt(var)
         return value, 1e-9 * value
-    if name in ("median",) or name[0] == "p":
+    if name == "median" or name[0] == "p":
         ordered = sorted(xs)
         at = Fraction(50 if name == "median" else name[1:]) / 100 * (n - 1)
         lo, hi = ordered[math.floor(at)], ordered[math.ceil(at)]
