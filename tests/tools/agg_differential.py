@@ -2,15 +2,19 @@
 # SPDX-License-Identifier: Apache-2.0
 """qelkit-agg against an independent reference, on seeded random files.
 
-The generator writes files with random quoting, empty fields, odd keys (delimiters, quotes,
-line breaks, tabs, backslashes, UTF-8), CRLF and LF lines, blank lines, NUL bytes, a BOM,
-rows with too few fields, bad times and bad numbers. The reference reads them with Python's
-csv module, checks the time layouts of the manual page with a regular expression and the
-calendar with datetime, and groups with dict and math.fsum. Each file is run through
-qelkit-agg as a named file, a pipe, a file redirected to standard input, a FIFO, and a named
-file with standard input, output or error closed, with random --jobs and small chunks (so
-chunk boundaries fall inside quoted fields), and must agree on every group, every --rows
-line, every reported line number and the summary counts.
+The generator writes one to three files with random quoting, empty fields, odd keys
+(delimiters, quotes, line breaks, tabs, backslashes, UTF-8), CRLF and LF lines, blank lines,
+NUL bytes, a BOM, rows with too few fields, bad times, bad numbers and --null texts, some of
+them gzip-compressed. Each seed also draws columns by header name or number, an -a list (every
+aggregate and percentiles with fractions over the seeds), --tz with or without --dst, --from and
+--to, csv or jsonl and -o. The reference reads the files with Python's csv module, checks the
+time layouts of the manual page with a regular expression, the calendar with datetime and the
+zones with zoneinfo, and computes each statistic on its own: sums with math.fsum, variances
+with fractions.Fraction, percentiles by interpolating between the closest ranks. One of the
+files is given as a named file, a pipe, a file redirected to standard input, a FIFO, or a
+named file with standard input, output or error closed, with random --jobs and small chunks
+(so chunk boundaries fall inside quoted fields), and the run must agree on every group, every
+--rows line, every reported FILE:LINE and the summary counts.
 
 Usage: agg_differential.py QELKIT_AGG [SEEDS]   (TZ=UTC)
 """
@@ -18,6 +22,7 @@ import csv
 import datetime as dt
 import gzip
 import io
+import json
 import math
 import os
 import random
@@ -26,6 +31,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import zoneinfo
+from fractions import Fraction
 
 AGG = sys.argv[1]
 SEEDS = int(sys.argv[2]) if len(sys.argv) > 2 else 60
@@ -35,9 +42,17 @@ ODD_KEYS = ["", "a", "b", "a,b", 'q"uote', "line\nbreak", "tab\there", "back\\sl
 BAD_TIMES = ["", "garbage", "2026-02-30 10:00:00", "2026-03-02 25:00:00", "14.05",
              "2026-03-02 10", "x026-03-02", "2026-13-01", "2:05 PM", "2026-03-02T10:00+5"]
 BAD_NUMBERS = ["abc", "nan", "inf", "1.5x", "--1", "1e400"]
+NULLS = ["NA", "-", "null"]  # missing where given to --null, else bad numbers
+# Readings New York skips (spring) and repeats (autumn).
+DST_TIMES = ["2026-03-08 02:30:00", "2026-11-01 01:30:00", "2026-11-01 01:59:59"]
 PERIODS = {"minute": 60, "15 minute": 900, "hour": 3600, "day": None, "week": None,
            "month": None, "year": None, "none": None}
 DAYS = {"Monday": 1, "Friday": 5, "Saturday": 6, "Sunday": 7}
+AGGREGATES = ["count", "n", "sum", "min", "max", "mean", "median", "stddev", "var", "first",
+              "last", "p0", "p100", "p95", "p99.9", "p12.5", "p50"]
+DEFAULT_AGGREGATES = ["count", "sum", "min", "max", "mean"]
+ZONES = [None, "UTC", "Asia/Kolkata", "America/New_York", "America/New_York --dst"]
+COLUMNS = ["time", "k1", "k2", "v1", "v2"]
 
 TIME_RE = re.compile(r"^[ \t]*(\d{4}|\d{2})([-/])(\d{1,2})\2(\d{1,2})"
                      r"(?:[ Tt](\d{1,2}):(\d{2})(?::(\d{2})(?:[.,]\d{1,9})?)?"
@@ -45,8 +60,8 @@ TIME_RE = re.compile(r"^[ \t]*(\d{4}|\d{2})([-/])(\d{1,2})\2(\d{1,2})"
 NUMBER_RE = re.compile(r"^[ \t]*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?[ \t]*$")
 
 
-def random_time(rng):
-    t = dt.datetime(2026, 1, 1) + dt.timedelta(seconds=rng.randrange(0, 86400 * 40))
+def random_time(rng, base):
+    t = base + dt.timedelta(seconds=rng.randrange(0, 86400 * 40))
     form = rng.randrange(6)
     if form == 0:
         return t.strftime("%Y-%m-%d")
@@ -65,29 +80,28 @@ def field_text(value, delimiter, rng):
     return value
 
 
-def generate(rng):
-    """Returns the file bytes and the options that read it."""
-    delimiter = rng.choice([",", ";", "\t"])
-    order = ["time", "k1", "k2", "v1", "v2"]
-    rng.shuffle(order)
-    times = [random_time(rng) for _ in range(rng.randrange(1, 30))]
+def random_value(rng, near):
+    """A value text; with `near`, numbers close to it (a variance far below the mean)."""
+    return (rng.choice(BAD_NUMBERS) if rng.random() < 0.03 else
+            "" if rng.random() < 0.05 else rng.choice(NULLS) if rng.random() < 0.05 else
+            "%.6f" % (near + rng.uniform(-1, 1)) if near else
+            repr(rng.uniform(-1, 1) * 10 ** rng.randrange(-30, 30)) if rng.random() < 0.1 else
+            rng.choice(["%d", "%.2f", "%.3e", " %g "]) % rng.uniform(-1e4, 1e4))
+
+
+def generate_file(rng, delimiter, header, order, times, lines, near):
+    """The bytes of one file with the columns in `order`."""
     out = []
-    header = rng.random() < 0.5
     if header:
         out.append(delimiter.join(field_text("col " + n, delimiter, rng) for n in order) + "\n")
-    for _ in range(rng.randrange(20, 300)):
+    for _ in range(lines):
         ending = rng.choice(["\n", "\r\n"])
         if rng.random() < 0.05:
             out.append(ending)
             continue
         values = {"time": rng.choice(BAD_TIMES) if rng.random() < 0.05 else rng.choice(times),
-                  "k1": rng.choice(ODD_KEYS[:4]), "k2": rng.choice(ODD_KEYS)}
-        for v in ("v1", "v2"):
-            values[v] = (rng.choice(BAD_NUMBERS) if rng.random() < 0.03 else
-                         repr(rng.uniform(-1, 1) * 10 ** rng.randrange(-30, 30))
-                         if rng.random() < 0.1 else
-                         "" if rng.random() < 0.05 else
-                         rng.choice(["%d", "%.2f", "%.3e", " %g "]) % rng.uniform(-1e4, 1e4))
+                  "k1": rng.choice(ODD_KEYS[:4]), "k2": rng.choice(ODD_KEYS),
+                  "v1": random_value(rng, 0), "v2": random_value(rng, near)}
         fields = [field_text(values[n], delimiter, rng) for n in order]
         if rng.random() < 0.04:
             fields = fields[:rng.randrange(len(fields))]
@@ -101,15 +115,62 @@ def generate(rng):
     if out and rng.random() < 0.3:
         out[-1] = out[-1].rstrip("\r\n")  # no line end after the last row
     data = "".join(out).encode("utf-8")
-    if rng.random() < 0.3:
-        data = b"\xef\xbb\xbf" + data
-    period = rng.choice(sorted(PERIODS))
-    day = rng.choice(sorted(DAYS))
-    options = {"delimiter": delimiter, "header": header, "time": order.index("time") + 1,
-        "keys": [order.index("k1") + 1, order.index("k2") + 1],
-        "values": [order.index("v1") + 1, order.index("v2") + 1],
-        "period": period, "day": day}
-    return data, options
+    return b"\xef\xbb\xbf" + data if rng.random() < 0.3 else data
+
+
+def generate(rng, seed):
+    """Returns the bytes of each file and the options that read them."""
+    delimiter = rng.choice([",", ";", "\t"])
+    header = rng.random() < 0.5
+    mode = rng.randrange(3) if header else 0  # columns by number, by name or a mix
+    by_name = {n: mode == 2 or mode == 1 and rng.random() < 0.5 for n in COLUMNS}
+    base = dt.datetime(2026, rng.choice([1, 3, 10]), rng.choice([1, 20]))
+    times = [random_time(rng, base) for _ in range(rng.randrange(1, 30))]
+    times += rng.sample(DST_TIMES, rng.randrange(3))
+    order = rng.sample(COLUMNS, 5)
+    count = rng.choice([1, 1, 2, 3])
+    # By name alone the columns may stand in another order in each file.
+    orders = [rng.sample(COLUMNS, 5) if all(by_name.values()) else order for _ in range(count)]
+    lines = rng.randrange(20, 300) // count
+    near = rng.choice([0, 0, 1e9])
+    files = [generate_file(rng, delimiter, header, o, times, lines, near) for o in orders]
+    first = AGGREGATES[seed % len(AGGREGATES)]  # every aggregate over the seeds
+    aggregates = rng.sample([a for a in AGGREGATES if a != first], rng.randrange(7))
+    aggregates.insert(rng.randrange(len(aggregates) + 1), first)
+    options = {"delimiter": delimiter, "header": header, "by_name": by_name, "orders": orders,
+        "period": rng.choice(sorted(PERIODS)), "day": rng.choice(sorted(DAYS)),
+        "nulls": rng.sample(NULLS, rng.randrange(3)),
+        "aggregates": None if rng.random() < 0.15 else aggregates,
+        "zone": rng.choice(ZONES), "format": rng.choice(["csv", "jsonl"]),
+        "output": rng.choice([None, None, "out.csv", "out.gz"])}
+    tz = working_zone(options["zone"])
+    for end in ("from", "to"):
+        text = rng.choice(times).split(".")[0] if rng.random() < 0.25 else None
+        instant = text and parse_time(text, tz)
+        options[end] = (text, instant) if instant else None  # never a skipped reading
+    return files, options
+
+
+def working_zone(zone):
+    """The zone of --tz (TZ=UTC without it): with --dst its rules, else today's offset."""
+    name, _, dst = (zone or "UTC").partition(" ")
+    rules = zoneinfo.ZoneInfo(name)
+    return rules if dst else dt.timezone(dt.datetime.now(rules).utcoffset())
+
+
+def arguments(o):
+    def column(n):
+        return "col " + n if o["by_name"][n] else str(o["orders"][0].index(n) + 1)
+    args = ["-d", o["delimiter"], "-t", column("time"), "-k", column("k1") + "," + column("k2"),
+            "-v", column("v1") + "," + column("v2"), "-p", o["period"], "--week-start", o["day"]]
+    args += (["--header"] if o["header"] else []) + [f"--null={t}" for t in o["nulls"]]
+    args += ["-a", ",".join(o["aggregates"])] if o["aggregates"] else []
+    if o["zone"]:
+        name, _, dst = o["zone"].partition(" ")
+        args += ["--tz", name] + (["--dst"] if dst else [])
+    for end in ("from", "to"):
+        args += [f"--{end}", o[end][0]] if o[end] else []
+    return args
 
 
 def period_start(instant, period, sow):
@@ -134,117 +195,188 @@ def period_start(instant, period, sow):
     return dt.datetime(start.year, start.month, start.day, tzinfo=dt.timezone.utc)
 
 
-def parse_time(text):
+def parse_time(text, tz):
+    """The instant of a time text, read in `tz` when it has no offset; None for a text that
+    does not parse and for a reading the clocks skip."""
     m = TIME_RE.match(text)
     if not m:
         return None
     year = int(m[1]) if len(m[1]) == 4 else (1900 if int(m[1]) >= 69 else 2000) + int(m[1])
     try:
         t = dt.datetime(year, int(m[3]), int(m[4]), int(m[5] or 0), int(m[6] or 0),
-                        int(m[7] or 0), tzinfo=dt.timezone.utc)
+                        int(m[7] or 0))
     except ValueError:
         return None
     zone = m[8]
-    if zone and zone not in "Zz":
-        digits = zone[1:].replace(":", "")
-        offset = dt.timedelta(hours=int(digits[:2]), minutes=int(digits[2:] or 0))
-        t -= offset if zone[0] == "+" else -offset
-    return t
+    if not zone:
+        local = t.replace(tzinfo=tz)  # a repeated reading is its first instant (fold 0)
+        return local if local.astimezone(dt.timezone.utc).astimezone(tz) == local else None
+    if zone in "Zz":
+        return t.replace(tzinfo=dt.timezone.utc)
+    digits = zone[1:].replace(":", "")
+    offset = dt.timedelta(hours=int(digits[:2]), minutes=int(digits[2:] or 0))
+    return (t - (offset if zone[0] == "+" else -offset)).replace(tzinfo=dt.timezone.utc)
 
 
-def reference(data, o):
-    """Expected (groups, rows lines, bad line numbers, rows, blank lines)."""
-    text = data.decode("utf-8")
-    if text.startswith("\ufeff"):
-        text = text[1:]
-    lines = [line + "\n" for line in text.split("\n")]
-    lines[-1] = lines[-1][:-1]
-    if lines[-1] == "":
-        lines.pop()
-    reader = csv.reader(iter(lines), delimiter=o["delimiter"])
-    needed = max([o["time"]] + o["keys"] + o["values"])
-    groups, grouped, bad, rows, blank = {}, [], [], 0, 0
-    header_pending = o["header"]
-    last_line = 0
-    for record in reader:
-        line, last_line = last_line + 1, reader.line_num
-        if not record:
-            blank += 1
-            continue
-        if header_pending:
-            header_pending = False
-            continue
-        rows += 1
-        instant = parse_time(record[o["time"] - 1]) if len(record) >= needed else None
-        numbers = [record[v - 1] for v in o["values"]] if len(record) >= needed else []
-        ok = (instant is not None and "\0" not in "".join(record) and
-              all(n == "" or NUMBER_RE.match(n) and math.isfinite(float(n)) for n in numbers))
-        if not ok:
-            bad.append(line)
-            continue
-        start = period_start(instant, o["period"], DAYS[o["day"]])
-        label = start.strftime("%Y-%m-%d %H:%M:%S")
-        key = tuple(record[k - 1] for k in o["keys"])
-        grouped.append([str(line), label, *key])
-        groups.setdefault((start, key), []).append([float(n) if n else None for n in numbers])
+def statistic(name, present):
+    """One aggregate of the (instant, value) pairs `present`, in input order: the exact text,
+    (value, allowed error), or None for an empty field."""
+    xs = [x for _, x in present]
+    n = len(xs)
+    if name == "n":
+        return str(n)
+    if n < (2 if name in ("stddev", "var") else 1):
+        return None
+    if name in ("sum", "mean"):
+        total = math.fsum(xs) / (n if name == "mean" else 1)
+        return total, 1e-12 * abs(total)
+    if name in ("stddev", "var"):
+        mean = sum(map(Fraction, xs)) / n
+        var = sum((Fraction(x) - mean) ** 2 for x in xs) / (n - 1)
+        value = float(var) if name == "var" else math.sqrt(var)
+        return value, 1e-9 * value
+    if name == "median" or name[0] == "p":
+        ordered = sorted(xs)
+        at = Fraction(50 if name == "median" else name[1:]) / 100 * (n - 1)
+        lo, hi = ordered[math.floor(at)], ordered[math.ceil(at)]
+        value = Fraction(lo) + (Fraction(hi) - Fraction(lo)) * (at - math.floor(at))
+        return float(value), 1e-9 * max(abs(lo), abs(hi))
+    by_time = sorted(range(n), key=lambda i: present[i][0])  # equal instants in input order
+    pick = {"min": min(xs), "max": max(xs), "first": xs[by_time[0]], "last": xs[by_time[-1]]}
+    return "%.15g" % pick[name]
+
+
+def reference(files, o, tz):
+    """Expected (header, groups, rows lines, bad (file, line), counts: rows, bad, filtered,
+    blank lines)."""
+    aggregates = o["aggregates"] or DEFAULT_AGGREGATES
+    groups, grouped, bad, rows, filtered, blank = {}, [], [], 0, 0, 0
+    for f, (data, order) in enumerate(zip(files, o["orders"])):
+        text = data.decode("utf-8")
+        if text.startswith("\ufeff"):
+            text = text[1:]
+        lines = [line + "\n" for line in text.split("\n")]
+        lines[-1] = lines[-1][:-1]
+        if lines[-1] == "":
+            lines.pop()
+        reader = csv.reader(iter(lines), delimiter=o["delimiter"])
+        at = {n: order.index(n) for n in COLUMNS}
+        header_pending = o["header"]
+        last_line = 0
+        for record in reader:
+            line, last_line = last_line + 1, reader.line_num
+            if not record:
+                blank += 1
+                continue
+            if header_pending:
+                header_pending = False
+                continue
+            rows += 1
+            whole = len(record) >= 5 and "\0" not in "".join(record)
+            instant = parse_time(record[at["time"]], tz) if whole else None
+            if instant is None:
+                bad.append((f, line))
+                continue
+            if (o["from"] and instant < o["from"][1]) or (o["to"] and instant >= o["to"][1]):
+                filtered += 1
+                continue
+            numbers = [record[at[v]] for v in ("v1", "v2")]
+            missing = [n == "" or n in o["nulls"] for n in numbers]
+            if not all(m or NUMBER_RE.match(n) and math.isfinite(float(n))
+                       for n, m in zip(numbers, missing)):
+                bad.append((f, line))
+                continue
+            # The period goes by the wall-clock reading in the working zone.
+            wall = instant.astimezone(tz).replace(tzinfo=dt.timezone.utc)
+            start = period_start(wall, o["period"], DAYS[o["day"]])
+            label = start.strftime("%Y-%m-%d %H:%M:%S")
+            key = tuple(record[at[k]] for k in ("k1", "k2"))
+            grouped.append([str(line), label, *key])
+            groups.setdefault((start, key), []).append(
+                (instant, [None if m else float(n) for n, m in zip(numbers, missing)]))
     table = []
-    for (start, key), values in sorted(groups.items()):
-        row = [start.strftime("%Y-%m-%d %H:%M:%S"), *key, str(len(values))]
-        for column in zip(*values):
-            present = [x for x in column if x is not None]  # an empty value is missing
-            total = math.fsum(present)
-            row += [total, min(present), max(present), total / len(present)] if present else [None] * 4
+    for (start, key), members in sorted(groups.items()):
+        row = [start.strftime("%Y-%m-%d %H:%M:%S"), *key]
+        row += [str(len(members))] if "count" in aggregates else []
+        for c in range(2):
+            present = [(t, x[c]) for t, x in members if x[c] is not None]  # empty: missing
+            row += [statistic(a, present) for a in aggregates if a != "count"]
         table.append(row)
-    return table, grouped, bad, rows, blank
+
+    def name(n):
+        return "col " + n if o["header"] else f"c{o['orders'][0].index(n) + 1}"
+    header = ["period", name("k1"), name("k2")] + (["count"] if "count" in aggregates else [])
+    header += [f"{a}_{name(v)}" for v in ("v1", "v2") for a in aggregates if a != "count"]
+    return header, table, grouped, bad, (rows, len(bad), filtered, blank)
 
 
 PATHS = ["file", "pipe", "redirect", "fifo", "0 closed", "1 closed", "2 closed"]
 
 
-def run(args, data, path, env):
-    """Runs qelkit-agg on `data` given by `path`: a named file, a pipe, a file redirected to
-    standard input, a FIFO, or a named file with descriptor 0, 1 or 2 closed (with 1 closed
-    the output goes to a --gzip file). Returns (status, output, messages or None)."""
+def run(args, files, primary, path, env, output):
+    """Runs qelkit-agg on `files`, all named files but the one at `primary`, which `path` gives:
+    a named file, a pipe, a file redirected to standard input, a FIFO, or a named file with
+    descriptor 0, 1 or 2 closed (with 1 closed the output goes to a --gzip file). With `output`
+    the result goes to that -o file. Returns (status, output, messages or None, input names)."""
     workdir = tempfile.mkdtemp()
-    name = os.path.join(workdir, "in.csv")
-    with open(name, "wb") as f:
-        f.write(data)
-    closing = {"0 closed": "0<&-", "1 closed": "1>&-", "2 closed": "2>&-"}.get(path)
+    names = [os.path.join(workdir, f"in{i}") for i in range(len(files))]
+    for name, data in zip(names, files):
+        with open(name, "wb") as f:
+            f.write(data)
+    name = names[primary]
+    if path in ("pipe", "redirect"):
+        names[primary] = "-"
+    elif path == "fifo":
+        names[primary] = os.path.join(workdir, "fifo")
+        os.mkfifo(names[primary])
+    output = "out.gz" if path == "1 closed" else output
+    target = os.path.join(workdir, output or "")
     if path == "1 closed":
-        args = args + ["--gzip", os.path.join(workdir, "out.gz")]
+        args = args + ["--gzip", target]
+    elif output:
+        args = args + ["-o", target]
+    command = [AGG, *args, *names]
+    closing = {"0 closed": "0<&-", "1 closed": "1>&-", "2 closed": "2>&-"}.get(path)
+    if closing:
+        command = ["sh", "-c", f'exec "$0" "$@" {closing}', *command]
     try:
-        if path == "pipe":
-            r = subprocess.run([AGG, *args, "-"], input=data, capture_output=True, env=env)
-        elif path == "redirect":
-            with open(name, "rb") as source:
-                r = subprocess.run([AGG, *args, "-"], stdin=source, capture_output=True, env=env)
-        elif path == "fifo":
-            fifo = os.path.join(workdir, "fifo")
-            os.mkfifo(fifo)
-            writer = subprocess.Popen(["sh", "-c", 'cat "$0" > "$1"', name, fifo])
-            r = subprocess.run([AGG, *args, fifo], capture_output=True, env=env)
-            writer.wait()
-        elif closing:
-            r = subprocess.run(["sh", "-c", f'exec "$0" "$@" {closing}', AGG, *args, name],
+        writer = path == "fifo" and subprocess.Popen(["sh", "-c", 'cat "$0" > "$1"', name,
+                                                      names[primary]])
+        with open(name, "rb") as source:
+            r = subprocess.run(command, input=files[primary] if path == "pipe" else None,
+                               stdin=source if path == "redirect" else None,
                                capture_output=True, env=env)
-        else:
-            r = subprocess.run([AGG, *args, name], capture_output=True, env=env)
+        if writer:
+            writer.wait()
         out = r.stdout
-        if path == "1 closed":
-            packed = os.path.join(workdir, "out.gz")
-            out = gzip.decompress(open(packed, "rb").read()) if os.path.exists(packed) else b""
-        return r.returncode, out, None if path == "2 closed" else r.stderr
+        if output:
+            out = open(target, "rb").read() if os.path.exists(target) else b""
+            out = gzip.decompress(out) if out and target.endswith(".gz") else out
+        return r.returncode, out, None if path == "2 closed" else r.stderr, names
     finally:
         shutil.rmtree(workdir)
 
 
+def parse_output(out, fmt, header):
+    """The output lines as lists of fields; JSON lines as their values, numbers as written and
+    null as an empty field, behind a header of their keys."""
+    text = out.decode("utf-8")
+    if fmt == "csv":
+        return list(csv.reader(io.StringIO(text, newline="")))
+    objects = [json.loads(line, parse_float=str, parse_int=str) for line in text.splitlines()]
+    keys = {tuple(obj) for obj in objects} or {tuple(header)}
+    return [list(keys.pop()) if len(keys) == 1 else ["keys differ"]] + [
+        ["" if v is None else v for v in obj.values()] for obj in objects]
+
+
 def check(seed):
     rng = random.Random(seed)
-    data, o = generate(rng)
-    table, grouped, bad, rows, blank = reference(data, o)
-    args = ["-d", o["delimiter"], "-t", str(o["time"]), "-k", ",".join(map(str, o["keys"])),
-            "-v", ",".join(map(str, o["values"])), "-p", o["period"], "--week-start", o["day"],
-            "--format", "csv"] + (["--header"] if o["header"] else [])
+    files, o = generate(rng, seed)
+    header, table, grouped, bad, counts = reference(files, o, working_zone(o["zone"]))
+    rows = counts[0]
+    args = arguments(o)
+    files = [gzip.compress(f) if rng.random() < 0.3 else f for f in files]
+    primary = rng.randrange(len(files))
     problems = []
     # Every path prints the aggregation; --rows is checked on the file and one other path.
     other = rng.choice(PATHS[1:])
@@ -253,8 +385,10 @@ def check(seed):
         jobs = ["-j", str(rng.randrange(1, 4))]
         where = f"seed {seed} ({path}, {env['QELKIT_AGG_CHUNK_SIZE']})"
         for rows_mode in (False, True) if path in ("file", other) else (False,):
-            status, out, err = run(args + jobs + (["--rows"] if rows_mode else []), data, path,
-                                   env)
+            fmt = "csv" if rows_mode else o["format"]
+            status, out, err, names = run(args + jobs + ["--format", fmt] +
+                                          (["--rows"] if rows_mode else []), files, primary,
+                                          path, env, o["output"])
             err = err.decode("utf-8", "replace") if err is not None else None
             if rows == 0:
                 if status != 2:
@@ -264,41 +398,39 @@ def check(seed):
             if status != expected_status:
                 problems.append(f"{where}: exit {status}, expected {expected_status}: "
                                 f"{(err or '')[-300:]}")
-            got = list(csv.reader(io.StringIO(out.decode("utf-8"), newline="")))
+            got = parse_output(out, fmt, header)
             if rows_mode:
                 if got != grouped:
                     problems.append(f"{where}: --rows differ")
-            else:
-                problems += compare_table(where, got[1:], table)
+            elif expected_status == 0:
+                problems += compare_table(where, got, header, table)
             if err is None:
                 continue
-            reported = [int(m[1]) for m in re.finditer(r"^qelkit-agg: [^\n]*?:(\d+): ", err,
-                                                       re.M)]
-            if reported != bad:
-                problems.append(f"{where}: bad rows {reported}, expected {bad}")
+            reported = [(m[1], int(m[2])) for m in
+                        re.finditer(r"^qelkit-agg: ([^\n]*?):(\d+): ", err, re.M)]
+            if reported != [(names[f], line) for f, line in bad]:
+                problems.append(f"{where}: bad rows {reported[:6]}..., expected {bad[:6]}...")
             summary = re.search(r"(\d+) rows? read, (\d+) grouped, (\d+) skipped"
-                                r"(?:, (\d+) blank lines?)?", err)
-            want = (rows, rows - len(bad), len(bad), blank)
+                                r"(?:, (\d+) filtered)?(?:, (\d+) blank lines?)?", err)
+            want = (rows, rows - counts[1] - counts[2], *counts[1:])
             if not summary or tuple(int(x or 0) for x in summary.groups()) != want:
                 problems.append(f"{where}: summary {summary and summary[0]}, expected {want}")
     return problems
 
 
-def compare_table(where, got, table):
-    """Periods, keys and counts exactly; minima and maxima as printf's "%.15g" writes them;
-    sums and means within rounding of the exact sums."""
-    if [g[:4] for g in got] != [t[:4] for t in table]:
-        return [f"{where}: groups or counts differ"]
-    for g, t in zip(got, table):
-        for i, (a, b) in enumerate(zip(g[4:], t[4:])):
-            exact = i % 4 in (1, 2)
-            if b is None or a == "":
-                if a != "" or b is not None:
-                    return [f"{where}: {g[:4]}: {a!r} != {b}"]
-                continue
-            if (a != "%.15g" % b) if exact else not math.isclose(float(a), b, rel_tol=1e-12,
-                                                                  abs_tol=1e-300):
-                return [f"{where}: {g[:4]}: {a} != {b}"]
+def compare_table(where, got, header, table):
+    """Texts exactly (periods, keys, count, n, and min, max, first and last as printf's "%.15g"
+    writes them); the other figures within the error allowed."""
+    if not got or got[0] != header or len(got) - 1 != len(table):
+        return [f"{where}: header {got[:1]} or {len(got) - 1} groups, expected {header} and "
+                f"{len(table)}"]
+    for g, t in zip(got[1:], table):
+        for column, a, b in zip(header, g, t):
+            if not (a == "" if b is None else a == b if isinstance(b, str) else
+                    a != "" and abs(float(a) - b[0]) <= b[1] + 1e-300):
+                return [f"{where}: {g[:3]}: {column} {a!r}, expected {b}"]
+        if len(g) != len(t):
+            return [f"{where}: {g[:3]}: {len(g)} fields, expected {len(t)}"]
     return []
 
 
