@@ -116,10 +116,12 @@ int runAggregation(const AggOptions& options, const RowLayout& base, OutputSink&
         const std::unique_ptr<ChunkSource> source =
             openChunkSource(file, layout.dialect, aggChunkSize(), err.progressEnabled());
         name = source->name();
-        const Preamble pre = source->preamble(preambleRequest(options));
+        const PreambleRequest request = preambleRequest(options);
+        const Preamble pre = source->preamble(request);
         blankLines += pre.blankLines;
-        // An input with no row at all adds nothing, when others may.
-        if (!pre.found && options.files.size() > 1) continue;
+        // An input whose preamble found no row at all adds nothing, when others may. (Without
+        // first-row rules the preamble reads no row, and the input is simply read.)
+        if (request.firstRowRules && !pre.found && options.files.size() > 1) continue;
         ColumnNames names = planColumns(options, pre, name, layout);
         if (!merger) {
             merger =
