@@ -32,8 +32,9 @@ bool countOfUnit(std::string_view text, std::int64_t& count, const Unit*& unit) 
     count = 0;
     bool overflow = false;
     for (; i < text.size() && qelkit_internal::isDigit(text[i]); ++i) {
-        overflow = overflow || count > (std::numeric_limits<std::int64_t>::max() - 9) / 10;
-        if (!overflow) count = count * 10 + (text[i] - '0');
+        const int digit = text[i] - '0';
+        overflow = overflow || count > (std::numeric_limits<std::int64_t>::max() - digit) / 10;
+        if (!overflow) count = count * 10 + digit;
     }
     if (i == 0) return false;
     while (i < text.size() && isBlank(text[i])) ++i;
@@ -117,8 +118,10 @@ bool QelPeriod::start(std::int64_t utc, std::int64_t wall, int startOfWeek, cons
     if (_kind == Length) {
         // No overflow: |wall| is far below 2^62, so the product lies between wall - _seconds
         // and wall.
-        startWall = floorDiv(wall, _seconds) * _seconds;
-        return startWall >= FIRST_WALL;
+        const std::int64_t start = floorDiv(wall, _seconds) * _seconds;
+        if (start < FIRST_WALL) return false;
+        startWall = start;
+        return true;
     }
     const qelkit_internal::Civil date =
         qelkit_internal::civilFromDays(floorDiv(wall, kSecondsPerDay));

@@ -54,7 +54,8 @@ class QELKIT_API QelPeriod {
     // same units, in `startWall`. Weeks start on `startOfWeek` (1 Monday .. 7 Sunday; Named
     // periods refuse other values). Returns false when the start lies outside the calendar:
     // for Named periods outside what RWTime holds (instants from 1901-01-01 00:00:01 UTC,
-    // wall readings to the end of 9999), for the others outside years 1 to 9999.
+    // wall readings to the end of 9999), for the others outside years 1 to 9999; `startWall`
+    // is then unchanged.
     bool start(std::int64_t utc, std::int64_t wall, int startOfWeek, const RWZone& zone,
                std::int64_t& startWall) const;
 
