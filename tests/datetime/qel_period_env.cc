@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "qelkit/datetime/qel_period.h"
 #include "tests/datetime/period_reference.h"
@@ -31,11 +32,8 @@ TEST(QelPeriod, Names) {
         QelPeriod p = QelPeriod::quarter();
         std::string why;
         ASSERT_TRUE(QelPeriod::fromName(c.text, p, why)) << c.text << ": " << why;
-        EXPECT_EQ(c.kind, p.kind()) << c.text;
-        EXPECT_EQ(c.code, char(p.code())) << c.text;
-        EXPECT_EQ(c.seconds, p.seconds()) << c.text;
-        EXPECT_EQ(c.name, p.name()) << c.text;
-        EXPECT_EQ(c.dividesDay, p.dividesDay()) << c.text;
+        EXPECT_EQ(std::make_tuple(c.kind, c.code, c.seconds, std::string(c.name), c.dividesDay),
+                  std::make_tuple(p.kind(), char(p.code()), p.seconds(), p.name(), p.dividesDay())) << c.text;
     }
     for (const char* text : {"0 minute", "quarters", "20 fortnights", "minute 20", "-5 second", "20", "",
                              "9223372036854775808 second", "106751991167301 day", "1.5 hour", "20 minutess"}) {
@@ -75,58 +73,44 @@ TEST(QelPeriod, NamedStartsFollowTheCalendar) {
     }
 }
 
-// Lengths: the start is a multiple of the length at most one length before the wall reading;
-// quarters: the calendar's. Then the edges: RWTime starts at 1901-01-01 00:00:01 UTC (a
-// Tuesday), the calendar runs from year 1 to the end of 9999.
+// Lengths: the start is the multiple of the length at or below the wall reading, unless that
+// lies before year 1; quarters: the calendar's. Then the edges: RWTime starts at 1901-01-01
+// 00:00:01 UTC (a Tuesday), the calendar runs from year 1 to the end of 9999.
 TEST(QelPeriod, LengthsQuartersAndTheEdges) {
+    const RWZone& utc = RWZone::utc();
+    const std::int64_t first = secondsOf(1901_y / 1 / 1),
+                       last = secondsOf(9999_y / 12 / 31) + 86399, year1 = secondsOf(1_y / 1 / 1),
+                       refused = -7;
     std::mt19937_64 rng(19691231);
-    std::uniform_int_distribution<std::int64_t> any(secondsOf(1_y / 1 / 1),
-                                                    secondsOf(9999_y / 12 / 31));
+    std::uniform_int_distribution<std::int64_t> any(year1, last);
     for (int i = 0; i < 20000; ++i) {
         const std::int64_t wall = any(rng), length = std::int64_t{1} << (i % 40);
         std::int64_t start = 0;
-        if (QelPeriod::length(length).start(0, wall, 1, RWZone::utc(), start)) {
-            EXPECT_TRUE(start % length == 0 && start <= wall && wall - start < length)
-                << wall << " " << length;
-        } else {
-            EXPECT_LT(wall - (wall % length + length) % length, secondsOf(1_y / 1 / 1))
-                << wall << " " << length;
-        }
+        EXPECT_TRUE(QelPeriod::length(length).start(0, wall, 1, utc, start)
+                        ? start % length == 0 && start <= wall && wall - start < length
+                        : wall - year1 < (wall % length + length) % length)
+            << wall << " " << length;
         const year_month_day ymd(floor<days>(sys_seconds(std::chrono::seconds(wall))));
-        const month first(unsigned(ymd.month()) - (unsigned(ymd.month()) - 1) % 3);
-        ASSERT_TRUE(QelPeriod::quarter().start(0, wall, 1, RWZone::utc(), start));
-        EXPECT_EQ(secondsOf(ymd.year() / first / 1), start) << wall;
+        const month from(unsigned(ymd.month()) - (unsigned(ymd.month()) - 1) % 3);
+        ASSERT_TRUE(QelPeriod::quarter().start(0, wall, 1, utc, start));
+        EXPECT_EQ(secondsOf(ymd.year() / from / 1), start) << wall;
     }
-    const RWZone& utc = RWZone::utc();
-    const std::int64_t first = secondsOf(1901_y / 1 / 1),
-                       last = secondsOf(9999_y / 12 / 31) + 86399;
-    const std::int64_t year1 = secondsOf(1_y / 1 / 1);
-    const struct {
-        QelPeriod period;
-        std::int64_t wall;
-        int sow;
-        bool ok;
-        std::int64_t start;
-    } edges[] = {{QelPeriod(Day), first + 43200, 7, false, 0},
-                 {QelPeriod(Day), first + 86400, 7, true, first + 86400},
-                 {QelPeriod(Week), first + 5 * 86400, 7, true, first + 5 * 86400},
-                 {QelPeriod(Week), first + 4 * 86400, 7, false, 0},
-                 {QelPeriod(Week), first + 5 * 86400, 8, false, 0},
-                 {QelPeriod(Day), last, 7, true, last - 86399},
-                 {QelPeriod(None), last + 1, 7, false, 0},
-                 {QelPeriod::length(1200), -600, 1, true, -1200},
-                 {QelPeriod::length(604800), 604799, 1, true, 0},
-                 {QelPeriod::length(604800), -1, 1, true, -604800},
-                 {QelPeriod::length(86400), year1, 1, true, year1},
-                 {QelPeriod::length(604800), year1, 1, false, 0},
-                 {QelPeriod::length(60), year1 - 1, 1, false, 0},
-                 {QelPeriod::quarter(), last, 1, true, secondsOf(9999_y / 10 / 1)},
-                 {QelPeriod::quarter(), last + 1, 1, false, 0}};
+    // clang-format off
+    const struct { QelPeriod period; std::int64_t wall; int sow; std::int64_t start; } edges[] = {
+        {QelPeriod(Day), first + 43200, 7, refused}, {QelPeriod(Day), first + 86400, 7, first + 86400},
+        {QelPeriod(Week), first + 5 * 86400, 7, first + 5 * 86400}, {QelPeriod(Week), first + 4 * 86400, 7, refused},
+        {QelPeriod(Week), first + 5 * 86400, 8, refused}, {QelPeriod(Day), last, 7, last - 86399},
+        {QelPeriod(None), last + 1, 7, refused}, {QelPeriod::length(1200), -600, 1, -1200},
+        {QelPeriod::length(604800), 604799, 1, 0}, {QelPeriod::length(604800), -1, 1, -604800},
+        {QelPeriod::length(86400), year1, 1, year1}, {QelPeriod::length(604800), year1, 1, refused},
+        {QelPeriod::length(60), year1 - 1, 1, refused}, {QelPeriod::quarter(), last, 1, secondsOf(9999_y / 10 / 1)},
+        {QelPeriod::quarter(), last + 1, 1, refused}};
+    // clang-format on
     for (const auto& e : edges) {
-        std::int64_t start = -7;
-        EXPECT_EQ(e.ok, e.period.start(e.wall, e.wall, e.sow, utc, start))
+        std::int64_t start = refused;
+        EXPECT_EQ(e.start != refused, e.period.start(e.wall, e.wall, e.sow, utc, start))
             << e.period.name() << " " << e.wall;
-        EXPECT_EQ(e.ok ? e.start : -7, start) << e.period.name() << " " << e.wall;
+        EXPECT_EQ(e.start, start) << e.period.name() << " " << e.wall;
     }
 }
 

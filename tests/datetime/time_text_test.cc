@@ -6,6 +6,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "qelkit/datetime/qel_time_text.h"
 
@@ -71,10 +72,8 @@ TEST(TimeText, FractionsEpochCountsAndPatterns) {
         QelTimeText::Time t;
         ASSERT_EQ(c.result, c.reader.read(c.text, t)) << c.text;
         if (c.result != R::Ok) continue;
-        EXPECT_EQ(wallOf(c.plain), t.wall) << c.text;
-        EXPECT_EQ(c.nanos, t.nanos) << c.text;
-        EXPECT_EQ(c.east, t.offsetEast) << c.text;
-        EXPECT_EQ(c.zoned, t.hasOffset) << c.text;
+        EXPECT_EQ(std::make_tuple(wallOf(c.plain), c.nanos, std::int64_t{c.east}, c.zoned),
+                  std::make_tuple(t.wall, t.nanos, t.offsetEast, t.hasOffset)) << c.text;
     }
 }
 
