@@ -84,14 +84,9 @@ bool meridiem(Cursor& c, bool& pm) noexcept {
 bool monthName(Cursor& c, int& month) noexcept {
     static const char NAMES[] = "janfebmaraprmayjunjulaugsepoctnovdec";
     if (c.end - c.p < 3) return false;
-    char lower[3];
-    for (int i = 0; i < 3; ++i)
-        lower[i] =
-            static_cast<char>(qelkit_internal::foldAscii(static_cast<unsigned char>(c.p[i])));
-    for (int m = 0; m < 12; ++m) {
-        if (lower[0] == NAMES[3 * m] && lower[1] == NAMES[3 * m + 1] &&
-            lower[2] == NAMES[3 * m + 2]) {
-            month = m + 1;
+    for (std::size_t m = 0; m < 12; ++m) {
+        if (qelkit_internal::equalsIgnoreCase(c.p, 3, NAMES + 3 * m, 3)) {
+            month = static_cast<int>(m) + 1;
             c.p += 3;
             return true;
         }
