@@ -17,7 +17,8 @@
 //   Epoch, EpochMs, EpochUs: seconds, milliseconds or microseconds since 1970-01-01 00:00 UTC,
 //     as -?DIGITS or -?DIGITS.DIGITS (no '+', exponent, hex, "nan" or "inf"). Fraction digits
 //     past the nanosecond are dropped; the value is then floored to whole seconds (so -1.25
-//     is wall -2, nanos 750000000). The result is an instant: hasOffset, offsetEast 0.
+//     is wall -2, nanos 750000000); a second outside years 1 to 9999 is OutOfRange. The result
+//     is an instant: hasOffset, offsetEast 0.
 //   Pattern: a strptime-like pattern compiled by pattern() (below); QelTimeText(Pattern)
 //     itself has no pattern and reads nothing (NoLayout).
 // Blanks and tabs around the text are ignored; 't', 'z', 'am' and 'pm' may be lower case.
