@@ -38,6 +38,7 @@
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/datetime/qel_date.h"
 #include "qelkit/datetime/qel_locale_snapshot.h"
+#include "qelkit/datetime/qel_period.h"
 #include "qelkit/datetime/qel_time_io.h"
 #include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/datetime/qel_zone.h"
