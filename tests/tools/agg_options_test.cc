@@ -47,8 +47,11 @@ std::string parse(const std::string& line) {
     for (const QelAggregate& a : o.aggregates)
         aggregates += (aggregates.empty() ? "" : ",") + a.name();
     return std::string(1, o.delimiter) + " t" + shown(o.timeColumn) + " k" + join(o.keyColumns) +
-           " v" + join(o.valueColumns) + " " + NqTimeAggregation(o.period).aggregationDesc() + " " +
-           join(o.files) + (o.help ? " help" : "") + (o.version ? " version" : "") +
+           " v" + join(o.valueColumns) + " " +
+           (o.period.kind() == QelPeriod::Named
+                ? NqTimeAggregation(o.period.code()).aggregationDesc()
+                : o.period.name()) +
+           " " + join(o.files) + (o.help ? " help" : "") + (o.version ? " version" : "") +
            (aggregates == "count,sum,min,max,mean" ? "" : " a" + aggregates);
 }
 

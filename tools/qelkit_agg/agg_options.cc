@@ -152,8 +152,10 @@ const OptionEntry OPTIONS[] = {
     {"period", 'p', nullptr,
      [](const std::string& v, AggOptions& o) -> void {
          o.periodGiven = true;
-         if (NqTimeAggregation::fromName(QelString(v.data(), v.size()), o.period)) return;
-         throw usageError("invalid period '" + shownField(v) + "': give one of " + periodList());
+         std::string why;
+         if (QelPeriod::fromName(v, o.period, why)) return;
+         throw usageError("invalid period '" + shownField(v) + "': give one of " + periodList() +
+                          ", quarter, or N second, minute, hour or day");
      }},
     {"dates", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
@@ -326,6 +328,13 @@ void checkCombination(const std::vector<std::string>& operands, AggOptions& o) {
     if (o.rows && o.format == OutputFormat::Jsonl)
         throw usageError("'--rows' writes tsv or csv, not jsonl");
     if (o.fill && o.rows) throw usageError("'--fill' does not go with '--rows'");
+    const TimeAggregationType code = o.period.code();
+    if (o.fill && o.period.kind() == QelPeriod::Named &&
+        (code == AllHours || code == WeekHour || code == MonthHour || code == None))
+        throw usageError("'--fill' needs periods that follow one another, not '" + o.period.name() +
+                         "'");
+    if (!o.timeFormat.empty() && o.monthFirst)
+        throw usageError("give either '--time-format' or '--dates', not both");
 }
 
 }  // namespace

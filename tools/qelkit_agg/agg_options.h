@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "qelkit/datetime/nq_time_aggregation.h"
+#include "qelkit/datetime/qel_period.h"
 #include "qelkit/records/qel_aggregate.h"
 
 enum class OutputFormat { Tsv, Csv, Jsonl };
@@ -37,7 +37,7 @@ struct AggOptions {
     std::vector<std::string> nulls;       // texts that mean a missing value, besides ""
     std::vector<QelAggregate> aggregates = QelAggregate::defaults();
     bool periodGiven = false;
-    TimeAggregationType period = None;
+    QelPeriod period;
     // --dates=month-first: month-first layouts first, then the year-first ones
     bool monthFirst = false;
     std::string timeFormat;  // --time-format; empty: the layouts of --dates

@@ -132,7 +132,8 @@ void setZone(const AggOptions& options, WorkingZone& zone, RowLayout& layout) {
 // wall-clock time of the working zone.
 std::int64_t rangeEnd(const std::string& text, const char* option, const RowLayout& layout) {
     QelTimeText::Time time;
-    if (QelTimeText(QelTimeText::YearFirst).read(text, time) != QelTimeText::Ok) {
+    if (layout.timeText.read(text, time) != QelTimeText::Ok &&
+        QelTimeText(QelTimeText::YearFirst).read(text, time) != QelTimeText::Ok) {
         throw AggError(std::string("invalid time '") + shownField(text) + "' for '" + option +
                            "': give YYYY-MM-DD[ HH:MM[:SS]] with an optional Z or +hh:mm",
                        AggError::Usage);
@@ -149,8 +150,8 @@ int printSqlQuery(const AggOptions& options, const RowLayout& layout, Reporter& 
     for (const ColumnRef& k : options.keyColumns) request.keyColumns.push_back(k.name);
     for (const ColumnRef& v : options.valueColumns) request.valueColumns.push_back(v.name);
     request.aggregates = options.aggregates;
-    const SqlText period =
-        sqlExpression(request.timeColumn, options.period, QelDate::startOfWeek(), request.dialect);
+    const SqlText period = sqlPeriodExpression(request.timeColumn, options.period,
+                                               QelDate::startOfWeek(), request.dialect);
     if (!period.warning.empty()) err.message(period.warning);
     request.periodExpression = period.text;
     // The column holds wall-clock times of the working zone.
@@ -165,8 +166,9 @@ int printSqlQuery(const AggOptions& options, const RowLayout& layout, Reporter& 
 int runTool(const AggOptions& options, Reporter& err) {
     if (!options.weekStart.empty()) QelDate::setStartOfWeek(QelString(options.weekStart.c_str()));
     if (options.sql) {
-        const SqlText sql = sqlExpression(options.sqlColumn, options.period, QelDate::startOfWeek(),
-                                          options.dialect.empty() ? "to_char" : options.dialect);
+        const SqlText sql =
+            sqlPeriodExpression(options.sqlColumn, options.period, QelDate::startOfWeek(),
+                                options.dialect.empty() ? "to_char" : options.dialect);
         if (!sql.warning.empty()) err.message(sql.warning);
         return print(sql.text + '\n');
     }

@@ -296,5 +296,9 @@ std::string Merger::summary() const {
                        std::to_string(_skipped) + " skipped";
     if (_filtered != 0) text += ", " + std::to_string(_filtered) + " filtered";
     if (_blankLines != 0) text += ", " + count(_blankLines, " blank line", " blank lines");
-    return text + "; period " + _layout->period.aggregationDesc();
+    const QelPeriod& period = _layout->period;
+    return text + "; period " +
+           (period.kind() == QelPeriod::Named
+                ? std::string(NqTimeAggregation(period.code()).aggregationDesc())
+                : period.name());
 }

@@ -16,18 +16,12 @@
 
 namespace {
 
-// The instants RWTime holds, as POSIX seconds: 1901-01-01 00:00:01 to the end of 9999 UTC;
-// and the last wall-clock second of 9999 (9999-12-31 23:59:59).
-constexpr std::int64_t FIRST_UTC = 1 - std::int64_t{RWTime::posixOffset};
-constexpr std::int64_t LAST_WALL = 253402300799;
-constexpr std::int64_t DAY = 86400;
-
 class Grouper {
   public:
     Grouper(const RowLayout& layout, ChunkResult& result)
         : _layout(layout),
           _result(result),
-          _timeText(layout.monthFirst ? QelTimeText::MonthFirst : QelTimeText::YearFirst),
+          _timeText(layout.timeText),
           _numbers(layout.valueFields.size()) {}
 
     // Groups one row, or reports why it cannot be grouped. Returns false for a bad row.
@@ -90,27 +84,9 @@ RowOutcome<Grouper::When> Grouper::periodOf(std::string_view text) const {
         }
     }
     std::int64_t start = 0;
-    bool inRange = utc >= FIRST_UTC && wall <= LAST_WALL;
-    if (inRange) {
-        // An hour of the first day of the week or month is a label that need not exist on that
-        // day: it is built from the day and the row's hour, never read back from an instant.
-        const TimeAggregationType code = _layout.period.code();
-        const NqTimeAggregation period(code == WeekHour ? Week : code == MonthHour ? Month : code);
-        const RWTime begin = period.calendarTruncate(
-            RWTime(static_cast<unsigned long>(utc + std::int64_t{RWTime::posixOffset})),
-            _layout.startOfWeek, zone);
-        inRange = begin.isValid();
-        const std::int64_t startUtc =
-            static_cast<std::int64_t>(begin.seconds()) - std::int64_t{RWTime::posixOffset};
-        start = startUtc - zone.offsetAt(startUtc);
-        if (code == WeekHour || code == MonthHour) {
-            // The day of the start (rounded down, as it may lie before 1970) and the row's hour.
-            const std::int64_t hourOfWall = (wall % DAY + DAY) % DAY / 3600 * 3600;
-            start = (start / DAY - (start % DAY < 0 ? 1 : 0)) * DAY + hourOfWall;
-        }
-    }
-    if (!inRange) return Outcome::failure("time outside the calendar: '" + shownField(text) + "'");
-    return Outcome::success(When{start, {utc, 0}});
+    if (!_layout.period.start(utc, wall, _layout.startOfWeek, zone, start))
+        return Outcome::failure("time outside the calendar: '" + shownField(text) + "'");
+    return Outcome::success(When{start, {utc, static_cast<std::int32_t>(time.nanos)}});
 }
 
 std::string Grouper::numberProblem(std::size_t i, std::string_view field,

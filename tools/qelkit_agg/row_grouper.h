@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "qelkit/datetime/nq_time_aggregation.h"
+#include "qelkit/datetime/qel_period.h"
+#include "qelkit/datetime/qel_time_text.h"
 #include "qelkit/foundation/rw_zone.h"
 #include "qelkit/records/qel_period_aggregator.h"
 #include "qelkit/records/qel_record_reader.h"
@@ -28,10 +29,10 @@ struct RowLayout {
     std::vector<std::size_t> valueFields;
     std::vector<std::string> valueLabels;  // each value column for messages: 'name' or its number
     std::vector<std::string> nulls;        // texts of a missing value, besides the empty one
-    NqTimeAggregation period{None};
+    QelPeriod period;
     int startOfWeek = 7;
-    bool monthFirst = false;  // --dates=month-first
-    bool rows = false;        // keep each grouped row for --rows
+    QelTimeText timeText;  // the reader of the time column
+    bool rows = false;     // keep each grouped row for --rows
     // --from and --to as POSIX seconds: rows outside [from, to) are filtered out.
     bool hasFrom = false, hasTo = false;
     std::int64_t fromUtc = 0, toUtc = 0;

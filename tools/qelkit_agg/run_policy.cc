@@ -114,12 +114,30 @@ void checkRoles(const RowLayout& layout, const std::string& input) {
 
 }  // namespace
 
+QelTimeText timeReader(const AggOptions& options) {
+    const std::string& format = options.timeFormat;
+    if (format.empty())
+        return QelTimeText(options.monthFirst ? QelTimeText::MonthFirst : QelTimeText::YearFirst);
+    if (format == "epoch") return QelTimeText(QelTimeText::Epoch);
+    if (format == "epoch-ms") return QelTimeText(QelTimeText::EpochMs);
+    if (format == "epoch-us") return QelTimeText(QelTimeText::EpochUs);
+    QelTimeText reader;
+    std::string why;
+    if (!QelTimeText::pattern(format, reader, why)) {
+        throw AggError("invalid time format '" + shownField(format) + "': " + why +
+                           " (give epoch, epoch-ms, epoch-us or a pattern of %Y %y %m %d %e %H %I "
+                           "%M %S %f %p %b %z %%)",
+                       AggError::Usage);
+    }
+    return reader;
+}
+
 RowLayout optionLayout(const AggOptions& options) {
     RowLayout layout;
     layout.dialect =
         QelRecordReader::Dialect{options.delimiter, options.collapse, !options.noQuotes};
-    layout.period = NqTimeAggregation(options.period);
-    layout.monthFirst = options.monthFirst;
+    layout.period = options.period;
+    layout.timeText = timeReader(options);
     layout.rows = options.rows;
     layout.stopAtBadRow = options.strict;
     layout.zone = &RWZone::local();

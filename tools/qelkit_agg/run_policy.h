@@ -18,6 +18,10 @@ class Reporter;
 // Exit statuses of the tool.
 enum AggStatus { kAggOk = 0, kAggBadRows = 1, kAggFailure = 2 };
 
+// The reader of the time column: --time-format, else the layouts of --dates. Throws a usage
+// AggError for a pattern that cannot be read.
+QelTimeText timeReader(const AggOptions& options);
+
 // The layout settled by the options alone: dialect, period, zone, start of week, flags.
 RowLayout optionLayout(const AggOptions& options);
 

@@ -216,3 +216,16 @@ SqlText sqlQuarterExpression(const std::string& column, const std::string& diale
     }
     return result;
 }
+
+SqlText sqlPeriodExpression(const std::string& column, const QelPeriod& period, int startOfWeek,
+                            const std::string& dialect) {
+    switch (period.kind()) {
+        case QelPeriod::Length:
+            return sqlLengthExpression(column, period.seconds(), dialect);
+        case QelPeriod::Quarter:
+            return sqlQuarterExpression(column, dialect);
+        case QelPeriod::Named:
+            break;
+    }
+    return sqlExpression(column, period.code(), startOfWeek, dialect);
+}

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "qelkit/datetime/nq_time_aggregation.h"
+#include "qelkit/datetime/qel_period.h"
 
 // True for the --dialect names: oracle, postgresql, clickhouse, duckdb, and to_char, the
 // classic text of NqTimeAggregation::oracleToChar.
@@ -54,5 +55,10 @@ SqlText sqlLengthExpression(const std::string& column, std::int64_t seconds,
 // The start of the calendar quarter holding `column`: 00:00 on 1 January, April, July or
 // October (to_char: the text YYYY-Q, one per quarter). Throws AggError as sqlExpression does.
 SqlText sqlQuarterExpression(const std::string& column, const std::string& dialect);
+
+// The expression of any kind of period: sqlExpression, sqlLengthExpression or
+// sqlQuarterExpression as `period` asks.
+SqlText sqlPeriodExpression(const std::string& column, const QelPeriod& period, int startOfWeek,
+                            const std::string& dialect);
 
 #endif  // QELKIT_TOOLS_QELKIT_AGG_SQL_EXPRESSION_H
