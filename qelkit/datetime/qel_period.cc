@@ -151,3 +151,51 @@ bool QelPeriod::namedStart(std::int64_t utc, std::int64_t wall, int startOfWeek,
     }
     return true;
 }
+
+bool QelPeriod::next(std::int64_t startWall, int startOfWeek, const RWZone& zone,
+                     std::int64_t& nextWall) const {
+    // Periods shorter than the smallest one a calendar period can be are stepped over first,
+    // then the reading moves on an hour (or the period's fixed length) at a time until it lies
+    // in the next period: that period's start is the answer.
+    std::int64_t shortest = 0, step = 3600;
+    if (_kind == Length) {
+        shortest = step = _seconds;
+    } else if (_kind == Quarter) {
+        shortest = 89 * kSecondsPerDay;
+    } else {
+        switch (_code) {
+            case Day:
+                shortest = kSecondsPerDay - 2 * 3600;
+                break;
+            case Week:
+                shortest = 7 * kSecondsPerDay - 2 * 3600;
+                break;
+            case Month:
+                shortest = 28 * kSecondsPerDay - 2 * 3600;
+                break;
+            case Year:
+                shortest = 364 * kSecondsPerDay - 2 * 3600;
+                break;
+            case AllHours:
+            case WeekHour:
+            case MonthHour:
+            case None:
+                return false;  // their periods do not follow one another
+            default:
+                shortest = step = NqTimeAggregation(_code).aggrSeconds();
+                if (step <= 0) return false;
+        }
+    }
+    for (int tries = 0; tries < 1000; ++tries) {
+        std::int64_t probe = 0;
+        if (__builtin_add_overflow(startWall, shortest + tries * step, &probe) || probe > LAST_WALL)
+            return false;
+        std::int64_t found = 0;
+        if (!start(zone.utcFromLocal(probe), probe, startOfWeek, zone, found)) return false;
+        if (found > startWall) {
+            nextWall = found;
+            return true;
+        }
+    }
+    return false;
+}

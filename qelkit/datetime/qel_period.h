@@ -59,6 +59,12 @@ class QELKIT_API QelPeriod {
     bool start(std::int64_t utc, std::int64_t wall, int startOfWeek, const RWZone& zone,
                std::int64_t& startWall) const;
 
+    // The start of the period after the one starting at `startWall` (a start() result), as
+    // start() would give it, in `nextWall`. False for periods that do not follow one another
+    // (all hours, week-hour, month-hour, none) and past the end of the calendar.
+    bool next(std::int64_t startWall, int startOfWeek, const RWZone& zone,
+              std::int64_t& nextWall) const;
+
   private:
     bool namedStart(std::int64_t utc, std::int64_t wall, int startOfWeek, const RWZone& zone,
                     std::int64_t& startWall) const;

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "qelkit/datetime/qel_period.h"
 #include "tests/datetime/period_reference.h"
@@ -71,6 +72,38 @@ TEST(QelPeriod, NamedStartsFollowTheCalendar) {
             }
         }
     }
+}
+
+// next(): the period after a start begins at the first wall reading past that start that
+// start() puts in another period, and every reading between lies in the first one.
+TEST(QelPeriod, NextStartsWhereThePeriodEnds) {
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<std::int64_t> any(secondsOf(1903_y / 1 / 1),
+                                                    secondsOf(9990_y / 1 / 1));
+    const RWZone& zone = RWZone::os();
+    std::vector<QelPeriod> periods{QelPeriod::quarter(), QelPeriod::length(7 * 3600),
+                                   QelPeriod::length(90)};
+    for (const char* code = "OBFTQPHDWMY"; *code; ++code)
+        periods.emplace_back(TimeAggregationType(*code));
+    auto startOf = [&](const QelPeriod& p, std::int64_t wall, int sow) {
+        std::int64_t s = 0;
+        EXPECT_TRUE(p.start(zone.utcFromLocal(wall), wall, sow, zone, s)) << p.name();
+        return s;
+    };
+    for (int i = 0; i < 300; ++i) {
+        const std::int64_t t = any(rng), wall = t - zone.offsetAt(t);
+        const int sow = 1 + int(rng() % 7);
+        for (const QelPeriod& p : periods) {
+            const std::int64_t s = startOf(p, wall, sow);
+            std::int64_t n = 0;
+            ASSERT_TRUE(p.next(s, sow, zone, n)) << p.name() << " at " << t;
+            EXPECT_GT(n, s) << p.name();
+            EXPECT_EQ(n, startOf(p, n, sow)) << p.name() << " at " << t;
+            EXPECT_EQ(s, startOf(p, n - 1, sow)) << p.name() << " at " << t;
+        }
+    }
+    std::int64_t n = 0;
+    EXPECT_FALSE(QelPeriod(AllHours).next(0, 7, zone, n));
 }
 
 // Lengths: the start is the multiple of the length at or below the wall reading, unless that

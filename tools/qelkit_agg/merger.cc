@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "qelkit/strings/qel_number_text.h"
+#include "tools/qelkit_agg/agg_error.h"
 #include "tools/qelkit_agg/ordered_pipeline.h"
 
 namespace {
@@ -177,7 +178,7 @@ void Merger::writeAggregation() {
         _text.push_back('\n');
         _out.write(_text);
     }
-    std::vector<std::uint64_t> overflows = writeGroupLines(_groups.groupsInOrder());
+    std::vector<std::uint64_t> overflows = writeGroupLines(orderedLines());
     for (std::size_t v = 0; v < overflows.size(); ++v) {
         const std::uint64_t n = overflows[v];
         if (n == 0) continue;
@@ -192,7 +193,54 @@ void Merger::writeAggregation() {
 // block order as soon as each block is ready: formatting numbers is the longest part of the
 // output. At most two blocks per thread are held ahead of the writer, so the memory used stays
 // bounded whatever the number of groups.
-std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32_t>& order) {
+std::vector<Merger::Line> Merger::orderedLines() const {
+    std::vector<Line> lines;
+    const std::vector<std::uint32_t> order = _groups.groupsInOrder();
+    lines.reserve(order.size());
+    for (const std::uint32_t g : order) {
+        const QelPeriodAggregator::Group& group = _groups.group(g);
+        lines.push_back(Line{group.period, group.key, g});
+    }
+    if (!_options.fill) return lines;
+    // Each key's periods come in order: the gaps between two of them are filled.
+    std::vector<std::int64_t> last(_groups.keyCount());
+    std::vector<bool> seen(_groups.keyCount(), false);
+    const std::size_t groups = lines.size();
+    for (std::size_t i = 0; i < groups; ++i) {
+        const Line line = lines[i];
+        if (seen[line.key]) fillBetween(last[line.key], line.period, line.key, lines);
+        seen[line.key] = true;
+        last[line.key] = line.period;
+    }
+    // Keys ranked once (the order of their first group line is not theirs: a key may start
+    // late), so that sorting compares integers.
+    std::vector<std::uint32_t> byKey(_groups.keyCount());
+    std::iota(byKey.begin(), byKey.end(), 0u);
+    std::sort(byKey.begin(), byKey.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return _groups.key(a) < _groups.key(b); });
+    std::vector<std::uint32_t> rank(byKey.size());
+    for (std::uint32_t r = 0; r < byKey.size(); ++r) rank[byKey[r]] = r;
+    std::sort(lines.begin(), lines.end(), [&rank](const Line& a, const Line& b) {
+        return a.period != b.period ? a.period < b.period : rank[a.key] < rank[b.key];
+    });
+    return lines;
+}
+
+void Merger::fillBetween(std::int64_t from, std::int64_t to, std::uint32_t key,
+                         std::vector<Line>& lines) const {
+    // At most this many empty periods in all: each costs an output line.
+    constexpr std::size_t MOST = 50000000;
+    const RowLayout& layout = *_layout;
+    for (std::int64_t start = from;;) {
+        if (!layout.period.next(start, layout.startOfWeek, *layout.zone, start) || start >= to)
+            return;
+        if (lines.size() >= MOST)
+            throw AggError("--fill would print more than " + std::to_string(MOST) + " lines");
+        lines.push_back(Line{start, key, NO_GROUP});
+    }
+}
+
+std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<Line>& order) {
     constexpr std::size_t BLOCK = 2048;
     struct Block {
         std::string text;
@@ -221,19 +269,18 @@ std::vector<std::uint64_t> Merger::writeGroupLines(const std::vector<std::uint32
     return overflows;
 }
 
-void Merger::formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,
+void Merger::formatGroups(const Line* first, const Line* last, std::string& text,
                           std::vector<std::uint64_t>& overflows) const {
     std::string label;
     std::int64_t labelPeriod = 0;
     for (; first != last; ++first) {
-        const std::uint32_t g = *first;
-        const QelPeriodAggregator::Group& group = _groups.group(g);
-        if (label.empty() || group.period != labelPeriod) {
+        if (label.empty() || first->period != labelPeriod) {
             label.clear();
-            appendLocalTime(label, group.period, RWZone::utc());
-            labelPeriod = group.period;
+            appendLocalTime(label, first->period, RWZone::utc());
+            labelPeriod = first->period;
         }
-        formatLine(text, label, _groups.key(group.key), g, false, overflows);
+        formatLine(text, label, _groups.key(first->key), first->group, first->group == NO_GROUP,
+                   overflows);
     }
 }
 

@@ -56,9 +56,21 @@ class Merger {
     void appendKeyFields(std::string& line, std::string_view key) const;
     // Writes the output lines of the groups in `order`; returns the overflowed sums by value
     // column.
-    std::vector<std::uint64_t> writeGroupLines(const std::vector<std::uint32_t>& order);
+    // An output line: a group, or with --fill an empty period of a key (group NO_GROUP).
+    struct Line {
+        std::int64_t period;
+        std::uint32_t key;
+        std::uint32_t group;
+    };
+    static constexpr std::uint32_t NO_GROUP = 0xFFFFFFFFu;
+    // The output lines in order: period, then key; with --fill, the empty periods too.
+    std::vector<Line> orderedLines() const;
+    // Adds to `lines` the empty periods of `key` strictly between the starts `from` and `to`.
+    void fillBetween(std::int64_t from, std::int64_t to, std::uint32_t key,
+                     std::vector<Line>& lines) const;
+    std::vector<std::uint64_t> writeGroupLines(const std::vector<Line>& order);
     // Appends the output lines of groups [first, last) to `text`, counting overflowed sums.
-    void formatGroups(const std::uint32_t* first, const std::uint32_t* last, std::string& text,
+    void formatGroups(const Line* first, const Line* last, std::string& text,
                       std::vector<std::uint64_t>& overflows) const;
     // Appends one output line: the period `label`, the key tuple `key`, and the figures of
     // group `g` (none for an empty period of --fill).

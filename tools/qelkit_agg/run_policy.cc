@@ -125,8 +125,7 @@ QelTimeText timeReader(const AggOptions& options) {
     std::string why;
     if (!QelTimeText::pattern(format, reader, why)) {
         throw AggError("invalid time format '" + shownField(format) + "': " + why +
-                           " (give epoch, epoch-ms, epoch-us or a pattern of %Y %y %m %d %e %H %I "
-                           "%M %S %f %p %b %z %%)",
+                           "; or give epoch, epoch-ms or epoch-us",
                        AggError::Usage);
     }
     return reader;
