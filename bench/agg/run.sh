@@ -46,7 +46,7 @@ DATA=$WORK/rows-$ROWS.csv
 [[ -s $DATA.gz && $DATA.gz -nt $DATA ]] || gzip -c "$DATA" >"$DATA.gz"
 SIZE=$(stat -c %s "$DATA")
 DATA2=$WORK/wide-$ROWS2.csv
-[[ -s $DATA2 ]] || "$ROOT/bench/agg/gen_wide.py" "$ROWS2" >"$DATA2"
+[[ -s $DATA2 ]] || { "$ROOT/bench/agg/gen_wide.py" "$ROWS2" >"$DATA2.part" && mv "$DATA2.part" "$DATA2"; }
 
 cat >"$WORK/group.sql" <<EOF
 CREATE TABLE m(time TEXT, device TEXT, temperature REAL, humidity REAL, power REAL, flow REAL);
