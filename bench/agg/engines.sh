@@ -9,20 +9,30 @@
 #   clickhouse  the two-shard ClickHouse cluster of tests/integration/clickhouse_cluster.sh: the
 #               rows loaded through a Distributed table, then grouped through it; the time is
 #               load plus group (as information: the servers share the machine's cores).
-# Each runs 3 times; prints one line per engine, "median NAME SECONDS s (runs: ...)", with the
-# peak resident memory where the engine runs in one process, then checks that the periods,
-# devices and counts of its last run equal qelkit-agg's (a WARNING line when they do not).
+# DuckDB also runs two more jobs when their files are given:
+#   duckdb-quantiles  the same groups with quantile_cont(v, 0.5) and quantile_cont(v, 0.95) of
+#                     every value column (qelkit-agg's -a median,p95);
+#   duckdb-wide       the second data shape (gen_wide.py) read with explicit column types, the
+#                     time as TIMESTAMPTZ, grouped by time_bucket(INTERVAL '15 minutes', ts) in
+#                     UTC, site and device, with the default statistics of a, b and c.
+# Each runs 3 times; prints one line per job, "median NAME SECONDS s (runs: ...)", with the
+# peak resident memory where the engine runs in one process, then checks its last run against
+# qelkit-agg's output (a WARNING line when they differ): periods, keys and counts equal, and
+# for duckdb-quantiles every value within 1e-9 relative.
 #
-# Usage: bench/agg/engines.sh ROWS DATA AGG_OUTPUT   (as run.sh calls it)
-#   ROWS        the rows of DATA, for the heading
-#   DATA        the CSV of run.sh: a header line, then time,device,temperature,humidity,power,flow
-#   AGG_OUTPUT  qelkit-agg's output for DATA grouped by "15 minute" and device (a header line,
-#               then period, device, count, ... separated by tabs)
+# Usage: bench/agg/engines.sh ROWS DATA AGG_OUTPUT [AGG_QUANTILES [DATA2 AGG2_OUTPUT]]
+#   ROWS           the rows of DATA, for the heading
+#   DATA           the CSV of run.sh: a header line, then time,device,temperature,humidity,power,flow
+#   AGG_OUTPUT     qelkit-agg's output for DATA grouped by "15 minute" and device (a header line,
+#                  then period, device, count, ... separated by tabs)
+#   AGG_QUANTILES  qelkit-agg's output for the same with -a median,p95
+#   DATA2          the CSV of gen_wide.py
+#   AGG2_OUTPUT    qelkit-agg's output for DATA2 with -t time -k site,device -v a,b,c
 # Environment: QELKIT_AGG (the tool that prints the expressions; default build/release's),
 # QELKIT_BENCH_ENGINES (default "duckdb clickhouse"). Needs what .ci/deps integration
 # installs. Scratch files go to a temporary directory, removed on every way out.
 set -euo pipefail
-ROWS=$1 DATA=$2 AGG_OUT=$3
+ROWS=$1 DATA=$2 AGG_OUT=$3 AGG_QUANTILES=${4:-} DATA2=${5:-} AGG2_OUT=${6:-}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 AGG=${QELKIT_AGG:-$ROOT/build/release/tools/qelkit-agg}
 [ -x "$AGG" ] || { echo "engines.sh: no qelkit-agg at $AGG (set QELKIT_AGG)" >&2; exit 2; }
@@ -40,10 +50,12 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 VALUES=(temperature humidity power flow)
-# The select list after the period: device, count and the statistics.
-stats() {
-  local v list="device, count(*)"
-  for v in "${VALUES[@]}"; do list+=", sum($v), min($v), max($v), avg($v)"; done
+DEFAULT='sum(@), min(@), max(@), avg(@)'
+# per_value TEMPLATE COLUMN...: ", TEMPLATE" once per column, each @ replaced by its name.
+per_value() {
+  local template=$1 v list=""
+  shift
+  for v; do list+=", ${template//@/$v}"; done
   echo "$list"
 }
 expression() { "$AGG" --sql ts --period "15 minute" --dialect "$1"; }
@@ -60,16 +72,48 @@ runs() {
   local peak=""
   [ -s "$WORK/rss" ] && peak="  peak RSS $(sort -n "$WORK/rss" | tail -n 1) KiB"
   rm -f "$WORK/rss"
-  printf 'median %-11s %8.2f s  (runs: %s)%s\n' "$name" \
+  printf 'median %-16s %8.2f s  (runs: %s)%s\n' "$name" \
     "$(printf '%s\n' "${times[@]}" | sort -g | sed -n 2p)" "${times[*]}" "$peak"
-  # Period, device and count must be qelkit-agg's, line for line once sorted.
-  tail -n +2 "$AGG_OUT" | cut -f1-3 | sort >"$WORK/agg.keys"
-  cut -f1-3 "$WORK/$name.out" | sort >"$WORK/$name.keys"
-  cmp -s "$WORK/agg.keys" "$WORK/$name.keys" || echo "WARNING: $name groups differ from qelkit-agg's"
+}
+
+# check NAME AGG_OUTPUT FIELDS [VALUES]: NAME's last output against qelkit-agg's, line for line
+# once sorted: the first FIELDS fields (period, keys, count) equal; with VALUES, every further
+# field within 1e-9 relative.
+check() {
+  tail -n +2 "$2" | sort >"$WORK/agg.sorted"
+  sort "$WORK/$1.out" >"$WORK/$1.sorted"
+  awk -F'\t' -v fields="$3" -v values="${4:-}" 'function abs(x) { return x < 0 ? -x : x }
+    FILENAME == ARGV[1] { line[FNR] = $0; lines = FNR; next }
+    { if (split(line[FNR], a, "\t") != NF) bad++
+      for (i = 1; i <= NF; i++)
+        if (i <= fields ? a[i] != $i : values && abs(a[i] - $i) > 1e-9 * abs($i)) bad++ }
+    END { exit bad > 0 || FNR != lines }' "$WORK/agg.sorted" "$WORK/$1.sorted" ||
+    echo "WARNING: $1 output differs from qelkit-agg's"
 }
 
 duckdb_group() {
-  /usr/bin/time -f %M -a -o "$WORK/rss" node "$ROOT/tests/integration/duckdb.mjs" <"$WORK/duckdb.sql"
+  /usr/bin/time -f %M -a -o "$WORK/rss" node "$ROOT/tests/integration/duckdb.mjs" <"$WORK/$1.sql"
+}
+# duckdb_by_device SELECT_LIST: DuckDB's statement grouping DATA by period and device.
+duckdb_by_device() {
+  cat <<EOF
+SELECT strftime(g, '%Y-%m-%d %H:%M:%S'), device$1
+FROM (SELECT *, $(expression duckdb) AS g FROM read_csv('$DATA', header = true, columns = {
+  'ts': 'TIMESTAMP', 'device': 'VARCHAR', 'temperature': 'DOUBLE', 'humidity': 'DOUBLE',
+  'power': 'DOUBLE', 'flow': 'DOUBLE'}))
+GROUP BY g, device ORDER BY g, device;
+EOF
+}
+duckdb_wide() {
+  cat <<EOF
+SET TimeZone = 'UTC';
+SELECT strftime(g, '%Y-%m-%d %H:%M:%S'), site, device, count(*)$(per_value "$DEFAULT" a b c)
+FROM (SELECT *, time_bucket(INTERVAL '15 minutes', ts) AS g FROM read_csv('$DATA2',
+  header = true, columns = {'id': 'BIGINT', 'ts': 'TIMESTAMPTZ', 'site': 'VARCHAR',
+  'status': 'VARCHAR', 'device': 'VARCHAR', 'a': 'DOUBLE', 'note': 'VARCHAR', 'b': 'DOUBLE',
+  'rssi': 'INTEGER', 'c': 'DOUBLE', 'firmware': 'VARCHAR', 'battery': 'DOUBLE'}))
+GROUP BY g, site, device ORDER BY g, site, device;
+EOF
 }
 ch_load_and_group() {
   local n
@@ -81,7 +125,8 @@ ch_load_and_group() {
   ch 0 -q "DROP TABLE IF EXISTS m"
   ch 0 -q "CREATE TABLE m AS m_local ENGINE = Distributed(qelkit_two_shards, default, m_local, rand())"
   ch 0 --insert_distributed_sync=1 -q "INSERT INTO m FORMAT CSVWithNames" <"$DATA"
-  ch 0 -q "SELECT formatDateTime(g, '%Y-%m-%d %H:%M:%S', 'UTC'), $(stats)
+  ch 0 -q "SELECT formatDateTime(g, '%Y-%m-%d %H:%M:%S', 'UTC'), device,
+           count(*)$(per_value "$DEFAULT" "${VALUES[@]}")
            FROM m GROUP BY $(expression clickhouse) AS g, device ORDER BY g, device"
 }
 
@@ -89,18 +134,25 @@ echo "SQL engines on $ROWS rows, each grouped by qelkit-agg --sql ts -p \"15 min
 for engine in ${QELKIT_BENCH_ENGINES:-duckdb clickhouse}; do
   case $engine in
     duckdb)
-      cat >"$WORK/duckdb.sql" <<EOF
-SELECT strftime(g, '%Y-%m-%d %H:%M:%S'), $(stats)
-FROM (SELECT *, $(expression duckdb) AS g FROM read_csv('$DATA', header = true, columns = {
-  'ts': 'TIMESTAMP', 'device': 'VARCHAR', 'temperature': 'DOUBLE', 'humidity': 'DOUBLE',
-  'power': 'DOUBLE', 'flow': 'DOUBLE'}))
-GROUP BY g, device ORDER BY g, device;
-EOF
-      runs duckdb duckdb_group
+      duckdb_by_device ", count(*)$(per_value "$DEFAULT" "${VALUES[@]}")" >"$WORK/duckdb.sql"
+      runs duckdb duckdb_group duckdb
+      check duckdb "$AGG_OUT" 3
+      if [ -n "$AGG_QUANTILES" ]; then
+        duckdb_by_device "$(per_value 'quantile_cont(@, 0.5), quantile_cont(@, 0.95)' \
+          "${VALUES[@]}")" >"$WORK/duckdb-quantiles.sql"
+        runs duckdb-quantiles duckdb_group duckdb-quantiles
+        check duckdb-quantiles "$AGG_QUANTILES" 2 values
+      fi
+      if [ -n "$DATA2" ]; then
+        duckdb_wide >"$WORK/duckdb-wide.sql"
+        runs duckdb-wide duckdb_group duckdb-wide
+        check duckdb-wide "$AGG2_OUT" 4
+      fi
       ;;
     clickhouse)
       ch_start "$WORK"
       runs clickhouse ch_load_and_group
+      check clickhouse "$AGG_OUT" 3
       ch_stop
       ;;
     *)

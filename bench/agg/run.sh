@@ -5,25 +5,30 @@
 # engines of bench/agg/engines.sh when it is present (DuckDB, ClickHouse), all grouping the same
 # generated file by 15 minutes and device. qelkit-agg runs with every core, with --jobs 1 and
 # --jobs 2, on a .gz copy of the file and behind `zcat FILE |`; the same work done with the
-# library's public classes (engine_bench.cc, when BUILD_DIR holds it) runs beside it. Prints the
-# median wall time of 3 runs and the peak resident memory of each, then the ratios against the
-# goals.
+# library's public classes (engine_bench.cc, when BUILD_DIR holds it) runs beside it. Two more
+# jobs go to qelkit-agg and DuckDB: the same file with -a median,p95, and a second shape
+# (gen_wide.py: 12 columns, a quoted text column, ISO 8601 times with Z and +00:00) grouped by
+# 15 minutes, site and device over three value columns named in its header. Prints the median
+# wall time of 3 runs and the peak resident memory of each, then the ratios against the goals.
 #
-# Usage: bench/agg/run.sh [ROWS] [BUILD_DIR]
+# Usage: bench/agg/run.sh [ROWS] [BUILD_DIR] [ROWS2]
 #   ROWS       rows to generate (default 10000000, about 500 MB; 100 devices every 10 s)
 #   BUILD_DIR  an optimised build holding tools/qelkit-agg and tools/qelkit-gen-sample
 #              (default build/release, configured and built from the release preset if absent)
+#   ROWS2      rows of the second shape (default 5000000, about 560 MB)
 #   AGG_BEFORE=PATH  also time another qelkit-agg (an older build) the same way, for a ratio.
-# Needs sqlite3, gzip, GNU time (/usr/bin/time) and g++. Scratch files go to
+# Needs sqlite3, gzip, GNU time (/usr/bin/time), g++ and python3. Scratch files go to
 # $TMPDIR/qelkit-agg-bench.
 #
-# engines.sh is called as `engines.sh ROWS DATA AGG_OUTPUT` (AGG_OUTPUT: qelkit-agg's output on
-# DATA, to check the groups against); its output is shown as it is, and each line of the form
-# "median NAME SECONDS" enters the ratios.
+# engines.sh is called as `engines.sh ROWS DATA AGG_OUTPUT AGG_QUANTILES DATA2 AGG2_OUTPUT` (the
+# outputs: qelkit-agg's on the files, to check the engines against); its output is shown as it
+# is, and its lines "median duckdb SECONDS", "median duckdb-quantiles ..." and
+# "median duckdb-wide ..." enter the ratios.
 set -euo pipefail
 ROWS=${1:-10000000}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${2:-$ROOT/build/release}
+ROWS2=${3:-5000000}
 WORK=${TMPDIR:-/tmp}/qelkit-agg-bench
 export TZ=UTC LC_ALL=C
 
@@ -40,6 +45,8 @@ DATA=$WORK/rows-$ROWS.csv
 [[ -s $DATA ]] || "$BUILD/tools/qelkit-gen-sample" "$ROWS" 100 10 >"$DATA"
 [[ -s $DATA.gz && $DATA.gz -nt $DATA ]] || gzip -c "$DATA" >"$DATA.gz"
 SIZE=$(stat -c %s "$DATA")
+DATA2=$WORK/wide-$ROWS2.csv
+[[ -s $DATA2 ]] || { "$ROOT/bench/agg/gen_wide.py" "$ROWS2" >"$DATA2.part" && mv "$DATA2.part" "$DATA2"; }
 
 cat >"$WORK/group.sql" <<EOF
 CREATE TABLE m(time TEXT, device TEXT, temperature REAL, humidity REAL, power REAL, flow REAL);
@@ -94,6 +101,11 @@ measure gz "$AGG" "${ARGS[@]}" "$DATA.gz"
 GZ_TIME=$MEDIAN GZ_PEAK=$PEAK
 measure zcat-pipe sh -c 'zcat "$1" | "$2" --header -k 2 -p "15 minute" -' sh "$DATA.gz" "$AGG"
 PIPE_TIME=$MEDIAN
+measure quantiles "$AGG" "${ARGS[@]}" -a median,p95 "$DATA"
+QUANT_TIME=$MEDIAN
+echo "second shape: $ROWS2 rows, $(stat -c %s "$DATA2") bytes, 12 columns"
+measure wide "$AGG" --header -t time -k site,device -v a,b,c -p "15 minute" "$DATA2"
+WIDE_TIME=$MEDIAN
 BEFORE_TIME=
 if [[ -n ${AGG_BEFORE:-} ]]; then
     measure before "$AGG_BEFORE" "${ARGS[@]}" "$DATA"
@@ -106,7 +118,8 @@ SQL_TIME=$MEDIAN
 ENGINES=$WORK/engines.txt
 : >"$ENGINES"
 if [[ -x $ROOT/bench/agg/engines.sh ]]; then
-    "$ROOT/bench/agg/engines.sh" "$ROWS" "$DATA" "$WORK/qelkit-agg.out" | tee "$ENGINES" || true
+    "$ROOT/bench/agg/engines.sh" "$ROWS" "$DATA" "$WORK/qelkit-agg.out" "$WORK/quantiles.out" \
+        "$DATA2" "$WORK/wide.out" | tee "$ENGINES" || true
 fi
 echo "load after: $(uptime)"
 
@@ -126,13 +139,17 @@ cut -f1-3 "$WORK/qelkit-agg.out" | tail -n +2 >"$WORK/agg.keys"
 cut -f1-3 "$WORK/sqlite3.out" >"$WORK/sql.keys"
 cmp -s "$WORK/agg.keys" "$WORK/sql.keys" || echo "WARNING: sqlite3 groups differ"
 
-DUCK_TIME=$(awk '$1 == "median" && tolower($2) ~ /duckdb/ { print $3; exit }' "$ENGINES")
+engine_median() { awk -v name="$1" '$1 == "median" && $2 == name { print $3 }' "$ENGINES"; }
 awk -v a="$AGG_TIME" -v j1="$J1_TIME" -v j2="$J2_TIME" -v gz="$GZ_TIME" -v pipe="$PIPE_TIME" \
-    -v b="$BASE_TIME" -v s="$SQL_TIME" -v d="$DUCK_TIME" -v before="$BEFORE_TIME" \
+    -v b="$BASE_TIME" -v s="$SQL_TIME" -v d="$(engine_median duckdb)" -v before="$BEFORE_TIME" \
+    -v q="$QUANT_TIME" -v dq="$(engine_median duckdb-quantiles)" \
+    -v w="$WIDE_TIME" -v dw="$(engine_median duckdb-wide)" \
     -v p="$AGG_PEAK" -v anon="$AGG_ANON" -v gp="$GZ_PEAK" -v e="$ENGINE_TIME" 'BEGIN {
     printf "speed-up vs sqlite3:         %6.1fx (goal >= 15x)\n", s / a
     printf "speed-up vs baseline:        %6.1fx (goal >= 1.5x)\n", b / a
     if (d != "") printf "speed-up vs DuckDB:          %6.1fx (goal >= 5x)\n", d / a
+    if (dq != "") printf "median,p95 vs DuckDB:        %6.1fx (goal >= 2x)\n", dq / q
+    if (dw != "") printf "second shape vs DuckDB:      %6.1fx (goal >= 4x)\n", dw / w
     printf "--jobs 2 over --jobs 1:      %6.2fx (goal >= 1.8x)\n", j1 / j2
     printf ".gz over zcat | qelkit-agg -: %6.2fx (goal >= 0.8x)\n", pipe / gz
     if (before != "") printf "time against AGG_BEFORE:     %6.2fx (goal <= 1.03x)\n", a / before
