@@ -7,12 +7,11 @@ The generator writes one to three files with random quoting, empty fields, odd k
 NUL bytes, a BOM, rows with too few fields, bad times, bad numbers and --null texts, some of
 them gzip-compressed. Each seed also draws columns by header name or number, an -a list (every
 aggregate and percentiles with fractions over the seeds), --tz with or without --dst, --from and
---to, csv or jsonl and -o, free lengths (some not dividing a day), quarters and --fill, and
---time-format: epochs (decimals, negatives around 1970) or patterns, with fractions of up to
-9 digits that order first and last. The reference reads the files with Python's csv module,
-the time layouts and patterns with regular expressions, the calendar with datetime and the
-zones with zoneinfo, steps filled periods by calendar arithmetic, and computes each statistic
-on its own: sums with math.fsum, variances with fractions.Fraction, percentiles by
+--to, csv or jsonl, -o, free lengths and quarters, --fill, and --time-format (epochs around 1970
+too, or patterns), fractions of up to 9 digits ordering first and last. The reference reads
+the files with Python's csv module, times with regular expressions, the calendar with datetime
+and the zones with zoneinfo, steps filled periods by calendar arithmetic, and computes each
+statistic on its own: sums with math.fsum, variances with fractions.Fraction, percentiles by
 interpolating between the closest ranks. One of the files is given as a named file, a pipe, a
 file redirected to standard input, a FIFO, or a named file with standard input, output or
 error closed, with random --jobs and small chunks (so chunk boundaries fall inside quoted
@@ -72,7 +71,6 @@ COLUMNS = ["time", "k1", "k2", "v1", "v2"]
 TIME_RE = re.compile(r"^[ \t]*(?:(?P<Y>\d{4})|(?P<y>\d{2}))(?P<s>[-/])(?P<m>\d{1,2})(?P=s)"
                      r"(?P<d>\d{1,2})(?:[ Tt](?P<H>\d{1,2}):(?P<M>\d{2})(?::(?P<S>\d{2})"
                      r"(?:[.,](?P<f>\d{1,9}))?)?(?P<z>Z|z|[+-]\d{2}(?::?\d{2})?)?)?[ \t]*$")
-EPOCH_RE = re.compile(r"^[ \t]*(-?\d+(?:\.\d+)?)[ \t]*$")
 # What each directive of a --time-format pattern reads (%I only 1 to 12); the others read 1 or
 # 2 digits.
 PATTERN_PARTS = {"Y": r"(?P<Y>\d{4})", "y": r"(?P<y>\d{2})", "e": r" ?(?P<d>\d{1,2})", "%": "%",
@@ -82,9 +80,8 @@ NUMBER_RE = re.compile(r"^[ \t]*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?[ \t]*$")
 
 
 def random_time(rng, t, fmt, tz):
-    """A text of the reading `t` in `tz` (for the epoch formats an instant in UTC) in the
-    layouts of the manual page, or in `fmt`; fractions of 1 to 9 digits; with an offset, the
-    reading of the same instant at that offset."""
+    """A text of the reading `t` in `tz` (an instant in UTC for epochs) in the default layouts or
+    in `fmt`, fractions of 1 to 9 digits; with an offset, the same instant at that offset."""
     fraction = ("%09d" % rng.randrange(10 ** 9))[:rng.randrange(1, 10)]
     zone = rng.choice(sorted(OFFSETS))
     shifted = t.replace(tzinfo=tz).astimezone(dt.timezone(dt.timedelta(minutes=OFFSETS[zone])))
@@ -95,8 +92,8 @@ def random_time(rng, t, fmt, tz):
         text = "-" * (ns < 0) + "%d.%0*d" % (whole, digits, part)
         return text[:len(text) - rng.randrange(digits + 1)].rstrip(".")
     if fmt:  # on some rows one-digit fields and letters in the other case
-        text = (shifted if "%z" in fmt else t).strftime(fmt.replace("%f", fraction).replace(
-            "%z", zone))
+        t = shifted if "%z" in fmt else t
+        text = t.strftime(fmt.replace("%f", fraction).replace("%z", zone))
         text = re.sub(r"(?<![\d.+-])0(?=\d)", "", text) if rng.random() < 0.5 else text
         return text.swapcase() if rng.random() < 0.3 else text
     form = rng.randrange(6)
@@ -260,16 +257,14 @@ def next_start(start, period, sow):
 
 
 def parse_time(text, tz, fmt=None):
-    """(instant to the second, nanoseconds) of a time text in the layouts of the manual page or
-    in the --time-format `fmt`, read in `tz` when it has no offset; None for a text that does
-    not parse and for a reading the clocks skip."""
+    """(instant to the second, nanoseconds) of a time text, by the --time-format `fmt` if any, read
+    in `tz` without an offset; None for a text that does not parse or a reading the clocks skip."""
     if fmt in EPOCH_UNITS:
-        m = EPOCH_RE.match(text)
+        m = re.match(r"^[ \t]*(-?\d+(?:\.\d+)?)[ \t]*$", text)
         ns = m and math.floor(Fraction(m[1]) * 10 ** 9 / EPOCH_UNITS[fmt])
         return m and (EPOCH + dt.timedelta(seconds=ns // 10 ** 9), ns % 10 ** 9)
-    if fmt:
-        fmt = re.sub(r"%(.)|(.)", lambda m: m[2] and re.escape(m[2]) or PATTERN_PARTS.get(
-            m[1], rf"(?P<{m[1]}>\d{{1,2}})"), fmt)
+    fmt = fmt and re.sub(r"%(.)|(.)", lambda m: m[2] and re.escape(m[2]) or PATTERN_PARTS.get(
+        m[1], rf"(?P<{m[1]}>\d{{1,2}})"), fmt)
     m = re.match(rf"^[ \t]*{fmt}[ \t]*$" if fmt else TIME_RE, text)
     if not m:
         return None
@@ -308,7 +303,10 @@ def statistic(name, present):
         mean = sum(map(Fraction, xs)) / n
         var = sum((Fraction(x) - mean) ** 2 for x in xs) / (n - 1)
         value = float(var) if name == "var" else math.sqrt(var)
-        return value, 1e-9 * value
+        # The library's sums hold the variance to about 2^-100 of the squared mean: where the
+        # mean dwarfs the spread, that is more than 1e-9 of the value.
+        slack = 2.0 ** -96 * float(mean) ** 2
+        return value, 1e-9 * value + (slack if name == "var" else math.sqrt(var + slack) - value)
     if name == "median" or name[0] == "p":
         ordered = sorted(xs)
         at = Fraction(50 if name == "median" else name[1:]) / 100 * (n - 1)
