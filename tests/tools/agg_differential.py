@@ -7,14 +7,16 @@ The generator writes one to three files with random quoting, empty fields, odd k
 NUL bytes, a BOM, rows with too few fields, bad times, bad numbers and --null texts, some of
 them gzip-compressed. Each seed also draws columns by header name or number, an -a list (every
 aggregate and percentiles with fractions over the seeds), --tz with or without --dst, --from and
---to, csv or jsonl and -o. The reference reads the files with Python's csv module, checks the
-time layouts of the manual page with a regular expression, the calendar with datetime and the
-zones with zoneinfo, and computes each statistic on its own: sums with math.fsum, variances
-with fractions.Fraction, percentiles by interpolating between the closest ranks. One of the
-files is given as a named file, a pipe, a file redirected to standard input, a FIFO, or a
-named file with standard input, output or error closed, with random --jobs and small chunks
-(so chunk boundaries fall inside quoted fields), and the run must agree on every group, every
---rows line, every reported FILE:LINE and the summary counts.
+--to, csv or jsonl, -o, free lengths and quarters, --fill, and --time-format (epochs around 1970
+too, or patterns), fractions of up to 9 digits ordering first and last. The reference reads
+the files with Python's csv module, times with regular expressions, the calendar with datetime
+and the zones with zoneinfo, steps filled periods by calendar arithmetic, and computes each
+statistic on its own: sums with math.fsum, variances with fractions.Fraction, percentiles by
+interpolating between the closest ranks. One of the files is given as a named file, a pipe, a
+file redirected to standard input, a FIFO, or a named file with standard input, output or
+error closed, with random --jobs and small chunks (so chunk boundaries fall inside quoted
+fields), and the run must agree on every group, every --rows line, every reported FILE:LINE
+and the summary counts.
 
 Usage: agg_differential.py QELKIT_AGG [SEEDS]   (TZ=UTC)
 """
@@ -40,13 +42,25 @@ SEEDS = int(sys.argv[2]) if len(sys.argv) > 2 else 60
 ODD_KEYS = ["", "a", "b", "a,b", 'q"uote', "line\nbreak", "tab\there", "back\\slash", "ünï",
             " spaced ", "semi;colon", "cr\r\nlf", "x" * 90, "\\t"]
 BAD_TIMES = ["", "garbage", "2026-02-30 10:00:00", "2026-03-02 25:00:00", "14.05",
-             "2026-03-02 10", "x026-03-02", "2026-13-01", "2:05 PM", "2026-03-02T10:00+5"]
+             "2026-03-02 10", "x026-03-02", "2026-13-01", "2:05 PM", "2026-03-02T10:00+5",
+             "31/4/2026 1:0:0", "Jan 1 2026 0:0:0.1 am", "26%13%1 1:0:0,5Z"]
+BAD_EPOCHS = ["", "garbage", "1e5", "+5", "1.", ".5", "0x10", "- 5", "nan", "1,5", "5 5"]
+OFFSETS = {"Z": 0, "+05:30": 330, "-08:00": -480, "-0800": -480, "+0100": 60, "+01": 60}
 BAD_NUMBERS = ["abc", "nan", "inf", "1.5x", "--1", "1e400"]
 NULLS = ["NA", "-", "null"]  # missing where given to --null, else bad numbers
-# Readings New York skips (spring) and repeats (autumn).
+# Readings New York skips (spring) and repeats (autumn), and the days the files are drawn
+# around (and 1970 for epochs).
 DST_TIMES = ["2026-03-08 02:30:00", "2026-11-01 01:30:00", "2026-11-01 01:59:59"]
+BASES = [(2026, m, d) for m, d in ((1, 1), (1, 20), (3, 1), (3, 8), (10, 20), (11, 1))]
+# Lengths in wall-clock seconds, None for calendar periods; some lengths do not divide a day.
 PERIODS = {"minute": 60, "15 minute": 900, "hour": 3600, "day": None, "week": None,
-           "month": None, "year": None, "none": None}
+           "month": None, "year": None, "none": None, "quarter": None, "90 second": 90,
+           "7 minute": 420, "20 minute": 1200, "5 hour": 18000, "2 day": 172800}
+EPOCH_UNITS = {"epoch": 1, "epoch-ms": 1000, "epoch-us": 10 ** 6}
+FORMATS = [None, None, *EPOCH_UNITS, "%d/%m/%Y %H:%M:%S", "%b %e %Y %I:%M:%S.%f %p",
+           "%y%%%m%%%d %H:%M:%S,%f%z"]
+EPOCH, SECOND = dt.datetime(1970, 1, 1, tzinfo=dt.timezone.utc), dt.timedelta(seconds=1)
+CALENDAR_DAYS = {"day": 1, "week": 7, "month": 30, "quarter": 91, "year": 364}  # roughly
 DAYS = {"Monday": 1, "Friday": 5, "Saturday": 6, "Sunday": 7}
 AGGREGATES = ["count", "n", "sum", "min", "max", "mean", "median", "stddev", "var", "first",
               "last", "p0", "p100", "p95", "p99.9", "p12.5", "p50"]
@@ -54,23 +68,43 @@ DEFAULT_AGGREGATES = ["count", "sum", "min", "max", "mean"]
 ZONES = [None, "UTC", "Asia/Kolkata", "America/New_York", "America/New_York --dst"]
 COLUMNS = ["time", "k1", "k2", "v1", "v2"]
 
-TIME_RE = re.compile(r"^[ \t]*(\d{4}|\d{2})([-/])(\d{1,2})\2(\d{1,2})"
-                     r"(?:[ Tt](\d{1,2}):(\d{2})(?::(\d{2})(?:[.,]\d{1,9})?)?"
-                     r"(Z|z|[+-]\d{2}(?::?\d{2})?)?)?[ \t]*$")
+TIME_RE = re.compile(r"^[ \t]*(?:(?P<Y>\d{4})|(?P<y>\d{2}))(?P<s>[-/])(?P<m>\d{1,2})(?P=s)"
+                     r"(?P<d>\d{1,2})(?:[ Tt](?P<H>\d{1,2}):(?P<M>\d{2})(?::(?P<S>\d{2})"
+                     r"(?:[.,](?P<f>\d{1,9}))?)?(?P<z>Z|z|[+-]\d{2}(?::?\d{2})?)?)?[ \t]*$")
+# What each directive of a --time-format pattern reads (%I only 1 to 12); the others read 1 or
+# 2 digits.
+PATTERN_PARTS = {"Y": r"(?P<Y>\d{4})", "y": r"(?P<y>\d{2})", "e": r" ?(?P<d>\d{1,2})", "%": "%",
+                 "I": r"(?P<I>1[0-2]|0?[1-9])", "f": r"(?P<f>\d{1,9})", "p": r"(?P<p>[AaPp][Mm])",
+                 "b": r"(?P<b>[A-Za-z]{3})", "z": r"(?P<z>[Zz]|[+-]\d{2}(?::?\d{2})?)"}
 NUMBER_RE = re.compile(r"^[ \t]*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?[ \t]*$")
 
 
-def random_time(rng, base):
-    t = base + dt.timedelta(seconds=rng.randrange(0, 86400 * 40))
+def random_time(rng, t, fmt, tz):
+    """A text of the reading `t` in `tz` (an instant in UTC for epochs) in the default layouts or
+    in `fmt`, fractions of 1 to 9 digits; with an offset, the same instant at that offset."""
+    fraction = ("%09d" % rng.randrange(10 ** 9))[:rng.randrange(1, 10)]
+    zone = rng.choice(sorted(OFFSETS))
+    shifted = t.replace(tzinfo=tz).astimezone(dt.timezone(dt.timedelta(minutes=OFFSETS[zone])))
+    if fmt in EPOCH_UNITS:  # to the nanosecond, then cut short
+        digits = 10 - len(str(EPOCH_UNITS[fmt]))
+        ns = (t - EPOCH.replace(tzinfo=None)) // SECOND * 10 ** 9 + rng.randrange(10 ** 9)
+        whole, part = divmod(abs(ns), 10 ** digits)
+        text = "-" * (ns < 0) + "%d.%0*d" % (whole, digits, part)
+        return text[:len(text) - rng.randrange(digits + 1)].rstrip(".")
+    if fmt:  # on some rows one-digit fields and letters in the other case
+        t = shifted if "%z" in fmt else t
+        text = t.strftime(fmt.replace("%f", fraction).replace("%z", zone))
+        text = re.sub(r"(?<![\d.+-])0(?=\d)", "", text) if rng.random() < 0.5 else text
+        return text.swapcase() if rng.random() < 0.3 else text
     form = rng.randrange(6)
     if form == 0:
         return t.strftime("%Y-%m-%d")
     if form == 1:
         return t.strftime("%Y-%m-%dT%H:%M")
     if form == 2:
-        return t.strftime("%Y-%m-%d %H:%M:%S.") + str(rng.randrange(1000))
+        return t.strftime("%Y-%m-%d %H:%M:%S.") + fraction
     if form == 3:
-        return t.strftime("%Y-%m-%dT%H:%M:%S") + rng.choice(["Z", "+05:30", "-08:00", "+0100"])
+        return shifted.strftime("%Y-%m-%dT%H:%M:%S") + zone
     return t.strftime("%Y-%m-%d %H:%M:%S")
 
 
@@ -89,7 +123,7 @@ def random_value(rng, near):
             rng.choice(["%d", "%.2f", "%.3e", " %g "]) % rng.uniform(-1e4, 1e4))
 
 
-def generate_file(rng, delimiter, header, order, times, lines, near):
+def generate_file(rng, delimiter, header, order, time_text, lines, near):
     """The bytes of one file with the columns in `order`."""
     out = []
     if header:
@@ -99,7 +133,7 @@ def generate_file(rng, delimiter, header, order, times, lines, near):
         if rng.random() < 0.05:
             out.append(ending)
             continue
-        values = {"time": rng.choice(BAD_TIMES) if rng.random() < 0.05 else rng.choice(times),
+        values = {"time": time_text(),
                   "k1": rng.choice(ODD_KEYS[:4]), "k2": rng.choice(ODD_KEYS),
                   "v1": random_value(rng, 0), "v2": random_value(rng, near)}
         fields = [field_text(values[n], delimiter, rng) for n in order]
@@ -124,30 +158,44 @@ def generate(rng, seed):
     header = rng.random() < 0.5
     mode = rng.randrange(3) if header else 0  # columns by number, by name or a mix
     by_name = {n: mode == 2 or mode == 1 and rng.random() < 0.5 for n in COLUMNS}
-    base = dt.datetime(2026, rng.choice([1, 3, 10]), rng.choice([1, 20]))
-    times = [random_time(rng, base) for _ in range(rng.randrange(1, 30))]
-    times += rng.sample(DST_TIMES, rng.randrange(3))
+    period = sorted(PERIODS)[seed % len(PERIODS)]  # every period over the seeds
+    fmt, zone = rng.choice(FORMATS), rng.choice(ZONES)
+    tz = working_zone(zone)
+    fill = period != "none" and seed // len(PERIODS) % 3 == 0
+    # With --fill, a span of some 25 periods (dates alone may lie a day before), so that the
+    # empty ones stay few; epochs lie around 0.
+    length = PERIODS[period] or 86400 * CALENDAR_DAYS.get(period, 1)
+    span = SECOND * (min(25 * length, 1200 * 86400) if fill else 40 * 86400)
+    start = rng.choice(BASES + [(1970, 1, 1)] * len(BASES) * (fmt in EPOCH_UNITS))
+    base = dt.datetime(*start) - span / 2 * (start[0] == 1970)
+    walls = [base + SECOND * rng.randrange(span // SECOND) for _ in range(rng.randrange(1, 30))]
+    dst = map(dt.datetime.fromisoformat, rng.sample(DST_TIMES, rng.randrange(3)))
+    walls += [w for w in dst if base <= w < base + span]
+    bad = BAD_EPOCHS if fmt in EPOCH_UNITS else BAD_TIMES
+
+    def time_text():
+        wall = rng.choice(walls)
+        return rng.choice(bad) if rng.random() < 0.05 else random_time(rng, wall, fmt, tz)
     order = rng.sample(COLUMNS, 5)
     count = rng.choice([1, 1, 2, 3])
     # By name alone the columns may stand in another order in each file.
     orders = [rng.sample(COLUMNS, 5) if all(by_name.values()) else order for _ in range(count)]
     lines = rng.randrange(20, 300) // count
     near = rng.choice([0, 0, 1e9])
-    files = [generate_file(rng, delimiter, header, o, times, lines, near) for o in orders]
+    files = [generate_file(rng, delimiter, header, o, time_text, lines, near) for o in orders]
     first = AGGREGATES[seed % len(AGGREGATES)]  # every aggregate over the seeds
     aggregates = rng.sample([a for a in AGGREGATES if a != first], rng.randrange(7))
     aggregates.insert(rng.randrange(len(aggregates) + 1), first)
     options = {"delimiter": delimiter, "header": header, "by_name": by_name, "orders": orders,
-        "period": rng.choice(sorted(PERIODS)), "day": rng.choice(sorted(DAYS)),
+        "period": period, "day": rng.choice(sorted(DAYS)), "time_format": fmt, "fill": fill,
         "nulls": rng.sample(NULLS, rng.randrange(3)),
         "aggregates": None if rng.random() < 0.15 else aggregates,
-        "zone": rng.choice(ZONES), "format": rng.choice(["csv", "jsonl"]),
+        "zone": zone, "format": rng.choice(["csv", "jsonl"]),
         "output": rng.choice([None, None, "out.csv", "out.gz"])}
-    tz = working_zone(options["zone"])
     for end in ("from", "to"):
-        text = rng.choice(times).split(".")[0] if rng.random() < 0.25 else None
+        text = rng.random() < 0.25 and random_time(rng, rng.choice(walls), None, tz).split(".")[0]
         instant = text and parse_time(text, tz)
-        options[end] = (text, instant) if instant else None  # never a skipped reading
+        options[end] = (text, instant[0]) if instant else None  # never a skipped reading
     return files, options
 
 
@@ -170,20 +218,23 @@ def arguments(o):
         args += ["--tz", name] + (["--dst"] if dst else [])
     for end in ("from", "to"):
         args += [f"--{end}", o[end][0]] if o[end] else []
+    args += ["--time-format", o["time_format"]] if o["time_format"] else []
     return args
 
 
-def period_start(instant, period, sow):
+def period_start(wall, period, sow):
+    """The start of the period holding `wall` (a wall reading as if in UTC)."""
     seconds = PERIODS[period]
-    if seconds:
-        return instant - dt.timedelta(seconds=instant.timestamp() % seconds)
+    if seconds:  # whole lengths since 1970-01-01 00:00 of the wall clock
+        return EPOCH + (wall - EPOCH) // SECOND // seconds * seconds * SECOND
     if period == "none":
-        return instant
-    day = instant.date()
+        return wall
+    day = wall.date()
     if period == "day":
         start = day
-    elif period == "month":
-        start = day.replace(day=1)
+    elif period in ("month", "quarter"):
+        start = day.replace(month=day.month - (day.month - 1) % (3 if period[0] == "q" else 1),
+                            day=1)
     else:
         week = day - dt.timedelta(days=(day.isoweekday() - sow) % 7)
         start = week
@@ -195,27 +246,45 @@ def period_start(instant, period, sow):
     return dt.datetime(start.year, start.month, start.day, tzinfo=dt.timezone.utc)
 
 
-def parse_time(text, tz):
-    """The instant of a time text, read in `tz` when it has no offset; None for a text that
-    does not parse and for a reading the clocks skip."""
-    m = TIME_RE.match(text)
+def next_start(start, period, sow):
+    """The start of the period after the one starting at `start`, by calendar arithmetic."""
+    if PERIODS[period] or period in ("day", "week"):  # wall readings: a day is 86400 s
+        return start + SECOND * (PERIODS[period] or 86400 * CALENDAR_DAYS[period])
+    if period in ("month", "quarter"):  # a day into the next one, then back to its first
+        return (start + dt.timedelta(days=31 if period == "month" else 92)).replace(day=1)
+    after = start + dt.timedelta(weeks=52)  # a year has 52 or 53 weeks
+    return after if period_start(after, period, sow) > start else after + dt.timedelta(weeks=1)
+
+
+def parse_time(text, tz, fmt=None):
+    """(instant to the second, nanoseconds) of a time text, by the --time-format `fmt` if any, read
+    in `tz` without an offset; None for a text that does not parse or a reading the clocks skip."""
+    if fmt in EPOCH_UNITS:
+        m = re.match(r"^[ \t]*(-?\d+(?:\.\d+)?)[ \t]*$", text)
+        ns = m and math.floor(Fraction(m[1]) * 10 ** 9 / EPOCH_UNITS[fmt])
+        return m and (EPOCH + dt.timedelta(seconds=ns // 10 ** 9), ns % 10 ** 9)
+    fmt = fmt and re.sub(r"%(.)|(.)", lambda m: m[2] and re.escape(m[2]) or PATTERN_PARTS.get(
+        m[1], rf"(?P<{m[1]}>\d{{1,2}})"), fmt)
+    m = re.match(rf"^[ \t]*{fmt}[ \t]*$" if fmt else TIME_RE, text)
     if not m:
         return None
-    year = int(m[1]) if len(m[1]) == 4 else (1900 if int(m[1]) >= 69 else 2000) + int(m[1])
+    g = dict.fromkeys("YymbdHIpMSfz") | m.groupdict()
     try:
-        t = dt.datetime(year, int(m[3]), int(m[4]), int(m[5] or 0), int(m[6] or 0),
-                        int(m[7] or 0))
+        year = int(g["Y"] or (1900 if int(g["y"]) >= 69 else 2000) + int(g["y"]))
+        # 12 AM is midnight; %b by the C locale's month names, in any case.
+        hour = int(g["I"]) % 12 + 12 * (g["p"].upper() == "PM") if g["I"] else int(g["H"] or 0)
+        month = int(g["m"] or dt.datetime.strptime(g["b"], "%b").month)
+        t = dt.datetime(year, month, int(g["d"]), hour, int(g["M"] or 0), int(g["S"] or 0))
     except ValueError:
         return None
-    zone = m[8]
+    nanos, zone = int((g["f"] or "").ljust(9, "0")), g["z"]
     if not zone:
         local = t.replace(tzinfo=tz)  # a repeated reading is its first instant (fold 0)
-        return local if local.astimezone(dt.timezone.utc).astimezone(tz) == local else None
-    if zone in "Zz":
-        return t.replace(tzinfo=dt.timezone.utc)
+        exists = local.astimezone(dt.timezone.utc).astimezone(tz) == local
+        return (local, nanos) if exists else None
     digits = zone[1:].replace(":", "")
-    offset = dt.timedelta(hours=int(digits[:2]), minutes=int(digits[2:] or 0))
-    return (t - (offset if zone[0] == "+" else -offset)).replace(tzinfo=dt.timezone.utc)
+    offset = dt.timedelta(hours=int(digits[:2] or 0), minutes=int(digits[2:] or 0))
+    return (t - (offset if zone[0] == "+" else -offset)).replace(tzinfo=dt.timezone.utc), nanos
 
 
 def statistic(name, present):
@@ -234,7 +303,10 @@ def statistic(name, present):
         mean = sum(map(Fraction, xs)) / n
         var = sum((Fraction(x) - mean) ** 2 for x in xs) / (n - 1)
         value = float(var) if name == "var" else math.sqrt(var)
-        return value, 1e-9 * value
+        # The library's sums hold the variance to about 2^-100 of the squared mean: where the
+        # mean dwarfs the spread, that is more than 1e-9 of the value.
+        slack = 2.0 ** -96 * float(mean) ** 2
+        return value, 1e-9 * value + (slack if name == "var" else math.sqrt(var + slack) - value)
     if name == "median" or name[0] == "p":
         ordered = sorted(xs)
         at = Fraction(50 if name == "median" else name[1:]) / 100 * (n - 1)
@@ -273,11 +345,11 @@ def reference(files, o, tz):
                 continue
             rows += 1
             whole = len(record) >= 5 and "\0" not in "".join(record)
-            instant = parse_time(record[at["time"]], tz) if whole else None
-            if instant is None:
+            instant = whole and parse_time(record[at["time"]], tz, o["time_format"])
+            if not instant:
                 bad.append((f, line))
                 continue
-            if (o["from"] and instant < o["from"][1]) or (o["to"] and instant >= o["to"][1]):
+            if o["from"] and instant[0] < o["from"][1] or o["to"] and instant[0] >= o["to"][1]:
                 filtered += 1
                 continue
             numbers = [record[at[v]] for v in ("v1", "v2")]
@@ -287,13 +359,18 @@ def reference(files, o, tz):
                 bad.append((f, line))
                 continue
             # The period goes by the wall-clock reading in the working zone.
-            wall = instant.astimezone(tz).replace(tzinfo=dt.timezone.utc)
+            wall = instant[0].astimezone(tz).replace(tzinfo=dt.timezone.utc)
             start = period_start(wall, o["period"], DAYS[o["day"]])
             label = start.strftime("%Y-%m-%d %H:%M:%S")
             key = tuple(record[at[k]] for k in ("k1", "k2"))
             grouped.append([str(line), label, *key])
             groups.setdefault((start, key), []).append(
                 (instant, [None if m else float(n) for n, m in zip(numbers, missing)]))
+    for key in {k for _, k in groups} if o["fill"] else ():  # empty periods between
+        periods = sorted(s for s, k in groups if k == key)
+        for start, end in zip(periods, periods[1:]):
+            while (start := next_start(start, o["period"], DAYS[o["day"]])) < end:
+                groups[(start, key)] = []
     table = []
     for (start, key), members in sorted(groups.items()):
         row = [start.strftime("%Y-%m-%d %H:%M:%S"), *key]
@@ -386,9 +463,9 @@ def check(seed):
         where = f"seed {seed} ({path}, {env['QELKIT_AGG_CHUNK_SIZE']})"
         for rows_mode in (False, True) if path in ("file", other) else (False,):
             fmt = "csv" if rows_mode else o["format"]
-            status, out, err, names = run(args + jobs + ["--format", fmt] +
-                                          (["--rows"] if rows_mode else []), files, primary,
-                                          path, env, o["output"])
+            extra = ["--rows"] if rows_mode else ["--fill"] * o["fill"]
+            status, out, err, names = run(args + jobs + ["--format", fmt] + extra, files,
+                                          primary, path, env, o["output"])
             err = err.decode("utf-8", "replace") if err is not None else None
             if rows == 0:
                 if status != 2:
