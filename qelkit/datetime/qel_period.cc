@@ -157,6 +157,7 @@ bool QelPeriod::next(std::int64_t startWall, int startOfWeek, const RWZone& zone
     // Periods shorter than the smallest one a calendar period can be are stepped over first,
     // then the reading moves on an hour (or the period's fixed length) at a time until it lies
     // in the next period: that period's start is the answer.
+    constexpr std::int64_t TWO_HOURS = 7200;
     std::int64_t shortest = 0, step = 3600;
     if (_kind == Length) {
         shortest = step = _seconds;
@@ -165,16 +166,16 @@ bool QelPeriod::next(std::int64_t startWall, int startOfWeek, const RWZone& zone
     } else {
         switch (_code) {
             case Day:
-                shortest = kSecondsPerDay - 2 * 3600;
+                shortest = kSecondsPerDay - TWO_HOURS;
                 break;
             case Week:
-                shortest = 7 * kSecondsPerDay - 2 * 3600;
+                shortest = 7 * kSecondsPerDay - TWO_HOURS;
                 break;
             case Month:
-                shortest = 28 * kSecondsPerDay - 2 * 3600;
+                shortest = 28 * kSecondsPerDay - TWO_HOURS;
                 break;
             case Year:
-                shortest = 364 * kSecondsPerDay - 2 * 3600;
+                shortest = 364 * kSecondsPerDay - TWO_HOURS;
                 break;
             case AllHours:
             case WeekHour:

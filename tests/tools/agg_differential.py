@@ -366,11 +366,17 @@ def reference(files, o, tz):
             grouped.append([str(line), label, *key])
             groups.setdefault((start, key), []).append(
                 (instant, [None if m else float(n) for n, m in zip(numbers, missing)]))
+    def exists(wall):  # a wall reading the working zone has (not in a gap of --dst)
+        naive = wall.replace(tzinfo=None)
+        back = naive.replace(tzinfo=tz).astimezone(dt.timezone.utc).astimezone(tz)
+        return back.replace(tzinfo=None) == naive
     for key in {k for _, k in groups} if o["fill"] else ():  # empty periods between
         periods = sorted(s for s, k in groups if k == key)
         for start, end in zip(periods, periods[1:]):
             while (start := next_start(start, o["period"], DAYS[o["day"]])) < end:
-                groups[(start, key)] = []
+                after = next_start(start, o["period"], DAYS[o["day"]])
+                if exists(start) or exists(after - dt.timedelta(seconds=1)):  # not all in a gap
+                    groups[(start, key)] = []
     table = []
     for (start, key), members in sorted(groups.items()):
         row = [start.strftime("%Y-%m-%d %H:%M:%S"), *key]

@@ -231,9 +231,19 @@ void Merger::fillBetween(std::int64_t from, std::int64_t to, std::uint32_t key,
     // At most this many empty periods in all: each costs an output line.
     constexpr std::size_t MOST = 50000000;
     const RowLayout& layout = *_layout;
-    for (std::int64_t start = from;;) {
-        if (!layout.period.next(start, layout.startOfWeek, *layout.zone, start) || start >= to)
-            return;
+    const RWZone& zone = *layout.zone;
+    auto next = [&layout, &zone](std::int64_t start, std::int64_t& after) {
+        return layout.period.next(start, layout.startOfWeek, zone, after);
+    };
+    // A wall reading the zone has: not one its clocks skip when they go forward.
+    auto exists = [&zone](std::int64_t wall) {
+        const std::int64_t utc = zone.utcFromLocal(wall);
+        return utc - zone.offsetAt(utc) == wall;
+    };
+    for (std::int64_t start = from; next(start, start) && start < to;) {
+        // A period wholly inside such a gap holds no time at all, so it is no empty period.
+        std::int64_t after = 0;
+        if (!exists(start) && next(start, after) && !exists(after - 1)) continue;
         if (lines.size() >= MOST)
             throw AggError("--fill would print more than " + std::to_string(MOST) + " lines");
         lines.push_back(Line{start, key, NO_GROUP});

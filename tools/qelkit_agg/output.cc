@@ -167,7 +167,7 @@ OutputSink::OutputSink(int fd, Packing packing, const std::string& path)
     : _fd(fd), _ownsFd(true), _target("'" + shownName(path) + "'") {
     _buffer.reserve(BUFFER);
     if (packing == Plain) return;
-    _zlib.reset(new z_stream{});
+    _zlib = std::make_unique<z_stream>();
     const bool gzip = packing == Gzip;
     // 16 more window bits ask zlib for a gzip header and trailer instead of zlib's.
     if (deflateInit2(_zlib.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + (gzip ? 16 : 0), 8,
