@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Insertion, look-up and removal against a model, across resizes, are the collection models fuzz
-// target's; here the bucket counts, zero buckets and removal through the iterator.
+// target's; here the bucket counts, which bucket a hash code picks, zero buckets and removal
+// through the iterator.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -37,6 +38,28 @@ TEST(RWHashTable, BucketCountIsExactlyAsAskedAndResizeOnlyChangesIt) {
         EXPECT_TRUE(!t->insert(&one) && !t->find(&one) && !t->remove(&one) && t->entries() == 0);
         t->resize(3);  // zero buckets hold nothing
         EXPECT_TRUE(t->insert(&one) == &one && t->find(&one) == &one);
+    }
+}
+
+// Equal to every item, with the hash code it is given.
+struct EqualToAll : RWCollectable {
+    explicit EqualToAll(unsigned h) : h(h) {}
+    unsigned hash() const override { return h; }
+    RWBoolean isEqual(const RWCollectable*) const override { return true; }
+    unsigned h;
+};
+
+// Items spread over every bucket: a look-up finds the stored item exactly when the two hash codes
+// agree modulo the bucket count, a power of two or not.
+TEST(RWHashTable, LookUpSearchesTheBucketOfTheHashModuloTheBucketCount) {
+    for (unsigned n : {7u, 10u, 16u}) {
+        EqualToAll stored(12);
+        RWHashTable table(n);
+        table.insert(&stored);
+        for (unsigned h : {12u, 13u, 12u + n, 12u % n, 28u, 12u + 7 * n}) {
+            const EqualToAll probe(h);
+            EXPECT_EQ(table.find(&probe), h % n == 12 % n ? &stored : nullptr) << n << " " << h;
+        }
     }
 }
 
