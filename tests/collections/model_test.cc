@@ -57,6 +57,9 @@ TEST(ModelTest, RegistrationsAreCountedPerModelUntilDestroying) {
     EXPECT_TRUE(c.isRegistered(&m1) == 0 && m1.dependentCount() == 0);
     EXPECT_EQ(c.addModel(&m1), 1);  // the client half alone leaves the model untouched
     EXPECT_EQ(m1.dependentCount(), 0);
+    const QelModelReference a(&m1), alsoA(&m1), b(&m2);  // equal and ordered by model
+    EXPECT_TRUE(a.isEqual(&alsoA) && !a.isEqual(&b) && a.compareTo(&alsoA) == 0);
+    EXPECT_EQ(a.compareTo(&b), std::less<QelModel*>()(&m1, &m2) ? -1 : 1);
 }
 
 // Each case: what the first client does from its CHANGED callback, and the logs of that

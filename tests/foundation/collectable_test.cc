@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+// Ordering and equality of integer items within the collections are the collection models fuzz
+// target's; here the base class's identity defaults, text items, and the ends of the int range.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -27,14 +29,15 @@ TEST(RWCollectable, DefaultsUseIdentityAndAddressOrder) {
 }
 
 TEST(RWCollectableString, ComparesHashesAndEqualsByTextOnly) {
-    const RWCollectableString a("alpha"), b(RWCString("alpha")), sevenText("7");
+    RWCollectableString a("alpha"), b("old"), sevenText("7");
+    b = RWCString("alpha");
     const RWCollectableInt seven(7);
-    EXPECT_TRUE(a.isEqual(&b) && b.isEqual(&a));
-    EXPECT_EQ(a.hash(), b.hash());
-    EXPECT_EQ(a.compareTo(&b), 0);
+    EXPECT_TRUE(a.isEqual(&b) && b.isEqual(&a) && a.compareTo(&b) == 0 && a.hash() == b.hash());
     EXPECT_FALSE(sevenText.isEqual(&seven) || seven.isEqual(&sevenText));
     EXPECT_EQ(std::set<RWClassID>({RWCollectable().isA(), sevenText.isA(), seven.isA()}).size(),
               3u);
+    const std::unique_ptr<RWCollectable> copy(a.copy());
+    EXPECT_TRUE(copy && copy.get() != &a && copy->isEqual(&a));
     const std::pair<RWCollectableString, RWCollectableString> ascending[] = {
         {"abc", "abd"}, {"ab", "abc"}, {"", "a"}, {{"a\0b", 3}, {"a\0c", 3}}, {"a", "\xff"}};
     for (const auto& [lo, hi] : ascending)
@@ -42,26 +45,11 @@ TEST(RWCollectableString, ComparesHashesAndEqualsByTextOnly) {
             << lo << " vs " << hi;
 }
 
-TEST(RWCollectableString, AssignmentReplacesTextAndCopiesAreEqual) {
-    RWCollectableString s("old");
-    s = RWCString("new text");
-    EXPECT_TRUE(s == "new text");
-    const std::unique_ptr<RWCollectable> copy(s.copy());
-    EXPECT_TRUE(copy && copy.get() != &s && copy->isEqual(&s));
-}
-
-TEST(RWCollectableInt, OrdersHashesComparesAndCopiesByValue) {
-    const std::pair<int, int> ascending[] = {{1, 2}, {-1, 0}, {INT_MIN, INT_MAX}};
-    for (const auto& [lo, hi] : ascending) {
-        const RWCollectableInt a(lo), b(hi);
-        EXPECT_TRUE(a.compareTo(&b) == -1 && b.compareTo(&a) == 1 && !a.isEqual(&b)) << lo;
-    }
-    const RWCollectableInt three(3), alsoThree(3);
-    EXPECT_TRUE(three.compareTo(&alsoThree) == 0 && three.isEqual(&alsoThree));
+TEST(RWCollectableInt, OrdersTheEndsOfTheRangeAndCopiesByValue) {
+    const RWCollectableInt lo(INT_MIN), hi(INT_MAX);
+    EXPECT_TRUE(lo.compareTo(&hi) == -1 && hi.compareTo(&lo) == 1);
     EXPECT_EQ(RWCollectableInt(-1).hash(), 0xFFFFFFFFu);
-    RWCollectableInt v(4);
-    EXPECT_EQ(v.value(8), 4);
-    EXPECT_EQ(v.value(), 8);
+    const RWCollectableInt v(4);
     const std::unique_ptr<RWCollectable> copy(v.copy()), fresh(v.newSpecies());
     ASSERT_TRUE(copy && fresh && copy.get() != &v && copy->isEqual(&v) && fresh->isA() == v.isA());
     EXPECT_EQ(static_cast<RWCollectableInt&>(*fresh).value(), 0);

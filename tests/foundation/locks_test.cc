@@ -65,11 +65,20 @@ TEST(Monitor, CopiesAndAssignedObjectsKeepTheirOwnUnlockedMutex) {
     copy = original;
     EXPECT_TRUE(freeForOtherThread(copy));
     EXPECT_FALSE(freeForOtherThread(original));
+    {
+        RWTMonitor<RWMutexLock>::UnlockGuard unlocked(original);
+        EXPECT_TRUE(freeForOtherThread(original));
+    }
+    EXPECT_FALSE(freeForOtherThread(original));
 }
 
 TEST(RecursiveLock, OwnerNestsAndOthersWaitForTheLastRelease) {
     RecursiveLock lock;
     lock.acquire();
+    {
+        RecursiveLock::TryLockGuard nested(lock);  // the owner nests
+        EXPECT_TRUE(nested.isAcquired());
+    }
     lock.acquire();
     EXPECT_TRUE(lock.tryAcquire());
     std::atomic<bool> entered{false};

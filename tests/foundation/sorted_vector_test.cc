@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <iterator>
 
-#include "qelkit/foundation/rw_collectable_int.h"
-#include "qelkit/foundation/rw_errors.h"
 #include "qelkit/foundation/rw_sorted_vector.h"
 
 namespace {
@@ -28,23 +26,6 @@ TEST(RWBSearch, HitGivesAnEqualElementAndMissGivesTheInsertionPoint) {
             EXPECT_TRUE(hit ? idx < n && sorted[idx] == key : idx == std::size_t(lower - sorted))
                 << n << " elements, key " << key << ", index " << idx;
         }
-}
-
-// Contents, the order of equal items, and which of them find, index and remove take are
-// checked against a model by the collection models fuzz target.
-TEST(RWSortedVector, PositionalInsertionRaisesInternalErr) {
-    RWCollectableInt one(1), two(2);
-    RWSortedVector v;
-    v.insert(&two);
-    EXPECT_THROW(v.append(&one), RWInternalErr);
-    EXPECT_THROW(v.prepend(&one), RWInternalErr);
-    EXPECT_THROW(v.insertAt(0, &one), RWInternalErr);
-    EXPECT_THROW(v.insertAfter(-1, &one), RWInternalErr);
-    RWOrdered& base = v;
-    EXPECT_THROW(base.insertAt(0, &one), RWInternalErr);
-    EXPECT_EQ(v.entries(), 1u);
-    v.RWOrdered::insertAt(0, &one);  // derived classes place items themselves this way
-    EXPECT_TRUE(v.entries() == 2 && v[0] == &one && v.isA() == rwSortedVectorId);
 }
 
 }  // namespace

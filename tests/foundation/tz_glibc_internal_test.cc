@@ -15,28 +15,28 @@
 namespace {
 
 TEST(TzZoneAgainstGlibc, InstalledZonesOddNamesAndZoneFileImages) {
-    for (const char* tz : {"Europe/London",
-                           "America/New_York",
-                           "Australia/Lord_Howe",
-                           "Asia/Kathmandu",
-                           "Europe/Istanbul",
-                           "Europe/Moscow",
-                           "America/Sao_Paulo",
-                           "Africa/Casablanca",
-                           "Europe/Dublin",
-                           "Pacific/Apia",
-                           "America/Nuuk",
-                           "Antarctica/Troll",
-                           "Pacific/Chatham",
-                           ":Asia/Tokyo",
-                           "UTC",
-                           "",
-                           ":",
-                           "Nowhere/Not_A_City",
-                           "12345",
-                           "XY5",
-                           "Europe"})
-        EXPECT_EQ("", compareWithGlibc(tz, {})) << tz;
+    const char* const zones[] = {"Europe/London",
+                                 "America/New_York",
+                                 "Australia/Lord_Howe",
+                                 "Asia/Kathmandu",
+                                 "Europe/Istanbul",
+                                 "Europe/Moscow",
+                                 "America/Sao_Paulo",
+                                 "Africa/Casablanca",
+                                 "Europe/Dublin",
+                                 "Pacific/Apia",
+                                 "America/Nuuk",
+                                 "Antarctica/Troll",
+                                 "Pacific/Chatham",
+                                 ":Asia/Tokyo",
+                                 "UTC",
+                                 "",
+                                 ":",
+                                 "Nowhere/Not_A_City",
+                                 "12345",
+                                 "XY5",
+                                 "Europe"};
+    for (const char* tz : zones) EXPECT_EQ("", compareWithGlibc(tz, {})) << tz;
     // Each image is read from its own file: glibc reuses the last file it read while inode and
     // modification time match, whatever the name.
     const auto dir = std::filesystem::path(__FILE__).parent_path() / "zone_images";
