@@ -54,30 +54,25 @@ for my $engine (@engines) {
         my @want = read_lines("$work/query/$name.csv");
         my @header = split /,/, shift @want;
         my $keys = (grep { $header[$_] eq 'count' || $header[$_] =~ /_/ } 0 .. $#header)[0] - 1;
-        {
-            # Each engine runs the queries of the dialect of its name.
-            my $label = "$name.$engine";
-            my @got = @{$rows{$label} // []};
-            my @differ;
-            push @differ, "no result" unless $rows{$label};
-            push @differ, "SQL gave " . @got . " lines, expected " . @want if @got != @want;
-            for my $i (0 .. ($#want < $#got ? $#want : $#got)) {
-                my @w = split /,/, $want[$i], -1;
-                for my $c (0 .. $#header) {
-                    my ($a, $b) = ($w[$c] // '', $got[$i][$c] // '<none>');
-                    push @differ, "line " . ($i + 1) . " $header[$c]: expected '$a', SQL '$b'"
-                        unless same(kind_of($header[$c], $c, $keys), $a, $b, $engine);
-                }
-            }
-            my $what = "query $label on $engine: " . @want . " lines";
-            if (@differ) {
-                $failed++;
-                print "MISMATCH $what: " . @differ . " differences\n";
-                print "  $_\n" for grep defined, @differ[0 .. 5];
-            } else {
-                print "$what, " . @header . " columns: as expected\n";
+        # Each engine runs the queries of the dialect of its name.
+        my $label = "$name.$engine";
+        my @got = @{$rows{$label} // []};
+        my @differ;
+        push @differ, "no result" unless $rows{$label};
+        push @differ, "SQL gave " . @got . " lines, expected " . @want if @got != @want;
+        for my $i (0 .. ($#want < $#got ? $#want : $#got)) {
+            my @w = split /,/, $want[$i], -1;
+            for my $c (0 .. $#header) {
+                my ($a, $b) = ($w[$c] // '', $got[$i][$c] // '<none>');
+                push @differ, "line " . ($i + 1) . " $header[$c]: expected '$a', SQL '$b'"
+                    unless same(kind_of($header[$c], $c, $keys), $a, $b, $engine);
             }
         }
+        my $what = "query $label on $engine: " . @want . " lines";
+        $failed++ if @differ;
+        print @differ ? "MISMATCH $what: " . @differ . " differences\n"
+                      : "$what, " . @header . " columns: as expected\n";
+        print "  $_\n" for grep defined, @differ[0 .. 5];
     }
 }
 exit($failed ? 1 : 0);

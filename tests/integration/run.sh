@@ -15,10 +15,10 @@
 # it groups otherwise, the boundary readings must show the difference, and where the tool
 # refuses it (exit 2), nothing is run.
 #
-# Free lengths and quarters join the periods when the tool prints their SQL. The query check
-# (when the tool has --sql-query) runs the whole query of each dialect on a seeded table of
-# query_data.py and compares it, line by line, with the tool's output for the same options (or
-# the reference of query_data.py while the tool has no -a): compare_query.pl.
+# Free lengths and quarters are checked with weeks starting on Sunday only (no start of week
+# changes them). The query check runs the whole query of each dialect (--sql-query) on a seeded
+# table of query_data.py and compares it, line by line, with the tool's output for the same
+# options: compare_query.pl.
 #
 # The tool runs with TZ=America/New_York: it freezes the zone at today's offset, so daylight
 # saving days group as plain wall-clock time; the readings are that wall-clock time, stored in
@@ -94,22 +94,12 @@ chmod -R a+rX "$work"
 
 # ---- The tool's groups and expressions ------------------------------------------------------
 codes=(O:minute B:"2 minute" F:"5 minute" T:"10 minute" Q:"15 minute" P:"half hour" H:hour
-       A:"all hours" U:week-hour V:month-hour D:day W:week M:month Y:year N:none)
+       A:"all hours" U:week-hour V:month-hour D:day W:week M:month Y:year N:none
+       S:"45 second" L:"20 minute" G:"7 hour" E:"2 day" R:quarter)
+free_codes=" S L G E R "
 starts=(7:Sunday 1:Monday 5:Friday 6:Saturday)
 dialects=(oracle postgresql clickhouse duckdb to_char)
 export TZ=America/New_York
-
-# Free lengths (dividing a day or not) and quarters, which no start of week changes: checked
-# with weeks starting on Sunday only, when the tool prints their SQL. Their rows come from the
-# tool's --rows, or from the reference of query_data.py while the tool cannot print them.
-free=(S:"45 second" L:"20 minute" G:"7 hour" E:"2 day" R:quarter)
-free_codes=" ${free[*]%%:*} "
-if "$agg" --sql ts --period quarter --dialect postgresql >/dev/null 2>&1; then
-  codes+=("${free[@]}")
-else
-  echo "integration: free lengths and quarters left out: this qelkit-agg has no SQL for them"
-fi
-reference_rows=0
 
 # tool.tsv: code, start of week, src, period start, station, the lines of the group.
 # combos.tsv: dialect, code, start of week, expression id, exact|inexact|refused.
@@ -126,14 +116,9 @@ for c in "${codes[@]}"; do
     for src in b s; do
       opts=(-k 2 -v 3)
       [ $src = s ] && opts+=(--header)
-      if ! "$agg" --rows --period "$period" --week-start "$day" "${opts[@]}" "$work/$src.csv" \
-           >"$work/rows.tsv" 2>"$work/agg.err"; then
-        [[ $free_codes = *" $code "* ]] ||
-          fail_setup "qelkit-agg --rows -p '$period' failed: $(tail -n 1 "$work/agg.err")"
-        python3 "$here/query_data.py" rows "$work/$src.csv" -p "$period" "${opts[@]:0:2}" \
-          ${opts[4]:+--header} >"$work/rows.tsv"
-        reference_rows=1
-      fi
+      "$agg" --rows --period "$period" --week-start "$day" "${opts[@]}" "$work/$src.csv" \
+        >"$work/rows.tsv" 2>"$work/agg.err" ||
+        fail_setup "qelkit-agg --rows -p '$period' failed: $(tail -n 1 "$work/agg.err")"
       [ "$(wc -l <"$work/rows.tsv")" -eq "$(grep -c "^$src" "$work/raw.tsv")" ] ||
         fail_setup "qelkit-agg --rows -p '$period' did not group every row of $src.csv"
       awk -F'\t' -v OFS='\t' -v code="$code" -v sow="$sow" -v src="$src" '
@@ -167,43 +152,30 @@ for c in "${codes[@]}"; do
 done
 echo "integration: ${#codes[@]} periods x ${#starts[@]} starts of week x 2 data sets" \
      "($(grep -c . "$work/raw.tsv") rows); ${#expr_id[@]} distinct expressions"
-[ $reference_rows = 0 ] ||
-  echo "integration: the rows of free lengths and quarters come from the reference (no --rows)"
 
 # ---- The query check ------------------------------------------------------------------------
 # The whole query of --sql-query, as printed, for each case (name|period|aggregates|from|to),
-# against what the tool prints for the same options, or the reference while the tool has no -a.
+# against what the tool prints for the same options.
 cases=("length|3 hour|count,n,sum,min,max,mean||"
        "odd-length|7 hour|median,p95,p99.9,p0,p100,stddev,var|2023-12-30 10:00:00|2024-01-02 05:00:00"
        "quarter|quarter|count,n,first,last,mean,p25||"
        "day|day|count,sum,min,max,mean,first,last,stddev||2024-01-02 00:00:00")
 mkdir "$work/query"
-if "$agg" --sql-query readings --dialect postgresql -t ts -k site -v temp -p day >/dev/null 2>&1; then
-  python3 "$here/query_data.py" table "$work/q.csv" "$work/readings.tsv"
-  expected=tool
-  "$agg" --header --format csv -t ts -k site -v temp --null NA -a count -p day "$work/q.csv" \
-    >/dev/null 2>&1 || expected=reference
-  for c in "${cases[@]}"; do
-    IFS='|' read -r name period aggregates from to <<<"$c"
-    opts=(-t ts -k site,station -v temp,hum,wind -a "$aggregates" -p "$period"
-          ${from:+--from "$from"} ${to:+--to "$to"})
-    if [ $expected = tool ]; then
-      "$agg" --header --format csv --null NA "${opts[@]}" "$work/q.csv" 2>"$work/agg.err"
-    else
-      python3 "$here/query_data.py" agg "$work/q.csv" "${opts[@]}"
-    fi >"$work/query/$name.csv" || fail_setup "case $name: $(tail -n 1 "$work/agg.err")"
-    for dialect in postgresql clickhouse duckdb; do
-      "$agg" --sql-query readings --dialect "$dialect" "${opts[@]}" \
-        >"$work/query/$name.$dialect.sql" 2>"$work/sql.err" ||
-        fail_setup "--sql-query, case $name, $dialect: $(cat "$work/sql.err")"
-      sed "s/^[^:]*: /$dialect: /" "$work/sql.err" >>"$work/notes.txt"
-    done
+python3 "$here/query_data.py" "$work/q.csv" "$work/readings.tsv"
+for c in "${cases[@]}"; do
+  IFS='|' read -r name period aggregates from to <<<"$c"
+  opts=(-t ts -k site,station -v temp,hum,wind -a "$aggregates" -p "$period"
+        ${from:+--from "$from"} ${to:+--to "$to"})
+  "$agg" --header --format csv --null NA "${opts[@]}" "$work/q.csv" >"$work/query/$name.csv" \
+    2>"$work/agg.err" || fail_setup "case $name: $(tail -n 1 "$work/agg.err")"
+  for dialect in postgresql clickhouse duckdb; do
+    "$agg" --sql-query readings --dialect "$dialect" "${opts[@]}" \
+      >"$work/query/$name.$dialect.sql" 2>"$work/sql.err" ||
+      fail_setup "--sql-query, case $name, $dialect: $(cat "$work/sql.err")"
+    sed "s/^[^:]*: /$dialect: /" "$work/sql.err" >>"$work/notes.txt"
   done
-  echo "integration: ${#cases[@]} query cases on $(grep -c . "$work/readings.tsv") readings," \
-       "compared with the $expected"
-else
-  echo "integration: the query check left out: this qelkit-agg has no --sql-query"
-fi
+done
+echo "integration: ${#cases[@]} query cases on $(grep -c . "$work/readings.tsv") readings"
 
 # ---- The engines ----------------------------------------------------------------------------
 for engine in $engines; do

@@ -5,8 +5,9 @@
 # standard output and the messages on standard error, all worked out by hand. Each message is
 # one "qelkit-agg: " line; the summary line ("N rows read, ...") is compared only where a case
 # lists it; a compiled pattern is searched for instead of compared. No case may change in.csv.
-# What agg_differential.py checks on random files (quoting, CRLF, BOMs, blank lines, key order,
-# the common periods and time layouts, --rows, CSV output) is not repeated here.
+# Not repeated here: the usage messages (agg_options_test.cc), and what agg_differential.py
+# checks on random files (quoting, CRLF, BOMs, key order, the common periods, zones and time
+# layouts, bad numbers and times, every input path, gzip input, --jobs, --rows, csv and jsonl).
 #
 # Usage: agg_cli_test.py --list                                  (the case names)
 #        agg_cli_test.py QELKIT_AGG GEN_SAMPLE SAMPLE_CSV CASE   (run with TZ=UTC)
@@ -19,28 +20,41 @@ import tempfile
 
 H2 = "period\tcount\tsum_c2\tmin_c2\tmax_c2\tmean_c2\n"
 H3 = "period\tc2\tcount\tsum_c3\tmin_c3\tmax_c3\tmean_c3\n"
-SMALL = ("time,dev,a,b\n2026-03-02 10:01:00,x,1,10\n2026-03-02 10:14:59,x,2,20\n"
-         "2026-03-02 10:15:00,x,4,40\n2026-03-02 10:05:00,y,-1.5,0\n2026-03-02 09:59:59,y,3,1e2\n")
+HOURS = "2026-03-02 10:00:00,1\n2026-03-02 10:30:00,3\n2026-03-02 11:00:00,8\n"
+HOURS_OUT = H2 + "2026-03-02 10:00:00\t2\t4\t1\t3\t2\n2026-03-02 11:00:00\t1\t8\t8\t8\t8\n"
 T = "2026-03-02 10:00:00"
 # The rows of case bad_rows, each with its message (fields cut after 80 bytes); nothing after a
 # bad row is lost. An empty value is missing: the row counts, the value does not.
 BAD_ROWS = [
     (f"{T},x,1", ""), (f"{T},x", "too few fields (2, need 3)"),
     (f"{T},x,abc", "column 3 is not a number: 'abc'"), (f"{T},x,", ""),
-    (f"{T},x,1.5x", "column 3 is not a number: '1.5x'"),
-    (f"{T},x,nan", "column 3 is not a number: 'nan'"),
-    (f"{T},x,.", "column 3 is not a number: '.'"), (f"{T},x,-", "column 3 is not a number: '-'"),
     (f"{T},x,1e400", "column 3 is out of range: '1e400'"),
     (f"{T},x,16\0x", "the row holds a NUL byte"), (f"\0{T},x,4", "the row holds a NUL byte"),
     ("0" * 90 + ",x,1", f"time does not parse: '{'0' * 80}...'"),
-    ("02-03-2026,x,1", "time does not parse: '02-03-2026'"), ("2026-03-02 10:59:59,x,8", "")]
-# Weeks by calendar days across a daylight change: all in the week of Sunday 29 March in London.
-WEEK_DST = "".join(f"2026-{d} 00:30:00,1\n" for d in ("03-29", "03-30", "04-01", "04-04"))
-WEEK_29 = "".join(f"{n}\t2026-03-29 00:00:00\n" for n in range(1, 5))
-# The last year of the calendar: its week-numbering year starts on 3 January (Sunday weeks) or
-# 4 January (Monday weeks, ISO); both rows belong to it.
-Y9999 = "9999-06-15 12:00:00,1\n9999-12-31 23:59:59,2\n"
+    ("1" * 80 + ",x,1", f"time does not parse: '{'1' * 80}'"), ("2026-03-02 10:59:59,x,8", "")]
+# What the tool recognises and refuses to read, by the bytes it starts with.
+UNREADABLE = [("\\377\\376\\0\\0", "UTF-32 text"), ("\\0\\0\\376\\377", "UTF-32 text"),
+              ("\\377\\376", "UTF-16 text"), ("\\376\\377", "UTF-16 text"),
+              ("BZh9", "bzip2-compressed data"), ("\\3757zXZ\\0", "xz-compressed data"),
+              ("\\050\\265\\057\\375", "zstd-compressed data")]
+# A gzip header and a stored block whose length and its complement disagree.
+BAD_GZIP = "printf '\\037\\213\\010\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0'"
+# --sql COLUMN: plain parts stay, others are quoted in the dialect's way; None: refused.
+SQL_COLUMNS = [
+    ("ts", "postgresql", "date_trunc('hour', (ts))"),
+    ("t.ts", "duckdb", "date_trunc('hour', (t.ts))"),
+    ("ts'); DROP TABLE x; --", "postgresql", "date_trunc('hour', (\"ts'); DROP TABLE x; --\"))"),
+    ("my col", "clickhouse", "toStartOfHour((`my col`))"),
+    ('"Select".ts', "postgresql", "date_trunc('hour', (\"Select\".ts))"),
+    ('s."a.b"', "duckdb", "date_trunc('hour', (s.\"a.b\"))"),
+    ("my col", "to_char", "to_char((\"my col\"), 'YYYY-MM-DD HH24')"),
+    ('x"y', "postgresql", None), ("a..b", "oracle", None), ("a.", "oracle", None),
+    ("a`b", "clickhouse", None), ("a\\b", "duckdb", None), ("a\tb", "postgresql", None),
+    ('"ab', "postgresql", None), ('""', "postgresql", None)]
+SQL_REFUSED = ("' for SQL: give a name or table.name whose parts are letters, digits and '_', or "
+               "quoted, without quotes, backslashes or control characters")
 FULL = ["cannot write to standard output: No space left on device"]
+ODD = "odd\\nname\\x1B.csv"  # the file name of case odd_names as messages show it
 
 CASES = {  # name: (command, in.csv, exit status, standard output, messages)
     "usage_error": ("agg -z -p hour in.csv", None, 2, "",
@@ -48,20 +62,40 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
     "help": ("agg --help", None, 0, re.compile(r"^Usage: qelkit-agg \[OPTION\]\.\.\. FILE\.\.\.\n"), []),
     "version": ("agg --version", None, 0, re.compile(
         r"^qelkit-agg \(qelkit\) \d+\.\d+\.\d+\n(.*\n)*.*Apache License, Version 2\.0"), []),
-    # Files that cannot be read or hold no data: status 2, nothing on standard output.
-    "missing_file": ("agg -p hour no.csv", None, 2, "",
-                     ["cannot open 'no.csv': No such file or directory"]),
-    "empty_file": ("agg -p hour in.csv", "", 2, "", ["in.csv: the file is empty"]),
-    "directory": ("mkdir d && agg -p hour d", None, 2, "", ["cannot read 'd': Is a directory"]),
-    "header_only": ("agg --header -p hour in.csv", "t,a\n", 2, "",
-                    ["in.csv: no data after the header row"]),
-    "column_beyond_row": ("agg -t 9 -p hour in.csv", SMALL, 2, "",
-                          ["column 9 is beyond the 4 fields of the first row of 'in.csv'"]),
+    # Inputs that cannot be read or hold no data, or whose first row is too short: status 2,
+    # nothing on standard output.
+    "cannot_read": ("mkdir d; for f in no.csv d '-t 9 in.csv'; do agg -p hour $f || echo $?; done",
+                    HOURS, 0, "2\n2\n2\n",
+                    ["cannot open 'no.csv': No such file or directory",
+                     "cannot read 'd': Is a directory",
+                     "column 9 is beyond the 2 fields of the first row of 'in.csv'"]),
+    "no_data": (": >e.csv; printf '\\n' >b.csv; agg -p hour e.csv || echo $?\n"
+                "agg --header -p hour b.csv || echo $?\n"
+                "printf '\\357\\273\\277\\r\\n' | agg --header -p hour - || echo $?\n"
+                "printf '\\n\\r\\n' | agg -p hour - || echo $?\n"
+                "agg -p hour - </dev/null || echo $?", None, 0, "2\n" * 5,
+                ["e.csv: the file is empty", "b.csv: no data after the header row",
+                 "-: no data after the header row", "-: no data rows", "-: the input is empty"]),
+    "unreadable": ("for m in " + " ".join(f"'{m}'" for m, _ in UNREADABLE) + "; do printf \"$m,1\" "
+                   ">x; agg -p hour x || echo $?; cat x | agg -p hour - || echo $?; done", None, 0,
+                   "2\n" * 2 * len(UNREADABLE),
+                   [f"{n}: looks like {w}, which qelkit-agg does not read"
+                    for _, w in UNREADABLE for n in ("x", "-")]),
+    # gzip input in several members, a row cut between two, and zero padding after the last as
+    # gzip -d reads it; damaged gzip ends the run.
+    "gzip_members": ("(head -c 30 in.csv | gzip; tail -c +31 in.csv | gzip; head -c 5000 "
+                     "/dev/zero) | agg -p hour -", HOURS, 0, HOURS_OUT, []),
+    "gzip_damaged": ("gzip -c in.csv | head -c 20 | agg -p hour - || echo $?; (gzip -c in.csv; "
+                     "printf '\\0\\0x') | agg -p hour - || echo $?; " + BAD_GZIP +
+                     " | agg -p hour - || echo $?", HOURS, 0, "2\n2\n2\n",
+                     ["-: the compressed data ends early",
+                      "-: trailing data after the compressed data",
+                      "-: the compressed data is corrupt (invalid stored block lengths)"]),
     # Bad rows are reported with file and line, skipped and counted; --strict stops at the first.
     "bad_rows": ("agg -k 2 -p hour in.csv", "".join(r + "\n" for r, _ in BAD_ROWS), 0,
                  H3 + "2026-03-02 10:00:00\tx\t3\t9\t1\t8\t4.5\n",
                  [f"in.csv:{n}: {m}" for n, (_, m) in enumerate(BAD_ROWS, 1) if m]
-                 + ["14 rows read, 3 grouped, 11 skipped; period Hour"]),
+                 + ["10 rows read, 3 grouped, 7 skipped; period Hour"]),
     "strict_stops": ("agg --strict -k 2 -p hour in.csv", "2026-03-02 10:00:00,x,1\nx,1\nx\n", 1, "",
                      ["in.csv:2: too few fields (2, need 3)"]),
     "no_quotes": ("agg --no-quotes -p hour in.csv",
@@ -72,9 +106,24 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
                       "period\tcount\tsum_c3\tmin_c3\tmax_c3\tmean_c3\n",
                       ["in.csv:1: text after the closing quote of a field",
                        "in.csv:2: a quoted field is not closed at the end of the data"]),
+    # File names and fields with line breaks and other control characters: one line each.
+    "odd_names": ("f=$(printf 'odd\\nname\\033.csv'); cp in.csv \"$f\"; agg -p hour \"$f\"; "
+                  "agg --header -t 9 -p hour \"$f\" || echo $?",
+                  '2024-01-01 00:00,1\n"bad\ntime\x0b",2\n2024-01-01 00:00,x\x0c\n', 0,
+                  H2 + "2024-01-01 00:00:00\t1\t1\t1\t1\t1\n2\n",
+                  [f"{ODD}:2: time does not parse: 'bad\\ntime\\x0B'",
+                   f"{ODD}:4: column 2 is not a number: 'x\\x0C'",
+                   "3 rows read, 1 grouped, 2 skipped; period Hour",
+                   f"column 9 is beyond the 2 fields of the first row of '{ODD}'"]),
+    # Output names are unique, also ignoring case, and never empty.
+    "output_names": ("agg --header -k 2,4 -v 3,5,6 -p hour in.csv",
+                     "time,Count,x,sum_x,X,\n2024-01-01 00:00,a,1,b,2,3\n", 0,
+                     "period\tCount_2\tsum_x_4\tcount" + "".join(
+                         f"\t{s}_{n}" for n in ("x_3", "X_5", "c6") for s in
+                         ("sum", "min", "max", "mean")) + "\n2024-01-01 00:00:00\ta\tb\t1"
+                     + "".join(f"\t{v}" * 4 for v in (1, 2, 3)) + "\n", []),
     # The classic text keeps Sunday weeks and whole minutes: other weeks and 2-30 minute periods
     # are printed with a warning; All Hours has no format. The other dialects group every period.
-    "sql_day": ("agg --sql=ts --period=day", None, 0, "to_char((ts), 'YYYY-MM-DD')\n", []),
     "sql_week_warning": (
         "agg --sql=ts -p week --week-start=Monday", None, 0, "to_char((ts)+1, 'IYYY-IW')\n",
         ["warning: this to_char expression does not group rows as the Week periods of qelkit-agg"
@@ -85,19 +134,11 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
          " qelkit-agg do; --dialect oracle writes one that does"]),
     "sql_all_hours_refused": ("agg --sql=ts -p 'all hours'", None, 2, "",
                               ["to_char cannot express All Hours periods; try --dialect oracle"]),
-    "sql_dialects": ("for d in oracle postgresql clickhouse duckdb; do agg --sql=ts -p 'all hours'"
-                     " --dialect=$d >o && test -s o && echo $d; done", None, 0,
-                     "oracle\npostgresql\nclickhouse\nduckdb\n", []),
-    # By 15 minutes: 10:14:59 still belongs to 10:00, 09:59:59 to 09:45; groups in period
-    # order, then key order; columns named by the header.
-    "fifteen_minutes": (
-        "agg --header -k 2 -p '15 minute' in.csv", SMALL, 0,
-        "period\tdev\tcount\tsum_a\tmin_a\tmax_a\tmean_a\tsum_b\tmin_b\tmax_b\tmean_b\n"
-        "2026-03-02 09:45:00\ty\t1\t3\t3\t3\t3\t100\t100\t100\t100\n"
-        "2026-03-02 10:00:00\tx\t2\t3\t1\t2\t1.5\t30\t10\t20\t15\n"
-        "2026-03-02 10:00:00\ty\t1\t-1.5\t-1.5\t-1.5\t-1.5\t0\t0\t0\t0\n"
-        "2026-03-02 10:15:00\tx\t1\t4\t4\t4\t4\t40\t40\t40\t40\n",
-        ["5 rows read, 5 grouped, 0 skipped; period Fifteen Minute"]),
+    "sql_columns": ("while IFS='|' read -r c d; do agg --sql \"$c\" -p hour --dialect $d || "
+                    "echo $?; done <in.csv", "".join(f"{c}|{d}\n" for c, d, _ in SQL_COLUMNS), 0,
+                    "".join(f"{e or 2}\n" for _, _, e in SQL_COLUMNS),
+                    ["invalid column '" + c.replace("\\", "\\\\").replace("\t", "\\t") +
+                     SQL_REFUSED for c, _, e in SQL_COLUMNS if e is None]),
     # Tabs with collapsed runs and CRLF line ends; period "none" keeps each instant. Runs at
     # either end of a row separate nothing; line numbers go on after them.
     "tabs_collapsed": (
@@ -115,43 +156,23 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
         "2026-03-02 10:00:00\t\\\\\t\t1\t4\t4\t4\t4\n2026-03-02 10:00:00\ta\tb\\tc\t1\t2\t2\t2\t2\n"
         "2026-03-02 10:00:00\ta\\tb\tc\t1\t1\t1\t1\t1\n"
         "2026-03-02 10:00:00\tx\\ny\t\\r\t1\t8\t8\t8\t8\n", []),
-    # Sums are compensated (exactly 2 here, where a plain sum gives 0); an overflow to infinity is
-    # reported, also in the last of 5000 groups, whose lines another thread formats.
-    "compensated_sum": ("agg -p hour in.csv", "".join(
-        f"2026-03-02 10:00:00,{v}\n" for v in ("1", "1e100", "1", "-1e100")), 0,
-        H2 + "2026-03-02 10:00:00\t4\t2\t-1e+100\t1e+100\t0.5\n", []),
-    "sum_overflow": ("agg -p hour in.csv", "2026-03-02 10:00:00,1e308\n" * 2, 0,
-                     H2 + "2026-03-02 10:00:00\t2\tinf\t1e+308\t1e+308\t1e+308\n",
-                     ["the sum of column 2 ('c2') overflowed to infinity in 1 group"]),
-    "sum_overflow_many_groups": (
-        "agg -j 1 -k 2 -p hour in.csv >/dev/null && agg -j 2 -k 2 -p hour in.csv >/dev/null",
+    # An overflow to infinity is reported, also in the last of 5000 groups, whose lines another
+    # thread formats.
+    "sum_overflow": (
+        "agg -j 1 -k 2 -p hour in.csv >/dev/null && agg -j 2 -k 2 -p hour in.csv | tail -n 1",
         "".join(f"2026-03-02 10:00:00,k{i:04d},{1e308 if i == 4999 else 1}\n" for i in range(5000))
-        + "2026-03-02 10:00:00,k4999,1e308\n", 0, "",
-        ["the sum of column 3 ('c3') overflowed to infinity in 1 group"] * 2),
-    # An explicit offset is converted into the working zone: frozen (no daylight time in
-    # Kolkata), or with --dst the rules of the day (London: BST in July, GMT in January).
-    "offset_frozen_zone": ("TZ=Asia/Kolkata agg --rows -p minute in.csv",
-                           "2026-03-02T14:05:00Z,1\n", 0, "1\t2026-03-02 19:35:00\n",
-                           ["1 row read, 1 grouped, 0 skipped; period One Minute"]),
-    "offset_dst_zone": ("TZ=Europe/London agg --rows --dst -p minute in.csv",
-                        "2026-07-01T12:00:00Z,1\n2026-01-15T12:00:00+01:00,1\n", 0,
-                        "1\t2026-07-01 13:00:00\n2\t2026-01-15 11:00:00\n", []),
-    "week_dst_london": ("TZ=Europe/London agg --rows --dst -p week in.csv", WEEK_DST, 0,
-                        WEEK_29, []),
+        + "2026-03-02 10:00:00,k4999,1e308\n", 0, "2026-03-02 10:00:00\tk4999\t2\tinf\t1e+308"
+        "\t1e+308\t1e+308\n", ["the sum of column 3 ('c3') overflowed to infinity in 1 group"] * 2),
+    # 350,000 rows in five chunks and 40,840 groups (a header line more), whose lines are
+    # formatted in many blocks on every thread: the same output for any number of threads.
+    "many_groups_threads": ("\"$GEN\" 350000 10 7 >g.csv && agg -j 1 --header -k 2 -p minute g.csv"
+                            " >one && agg -j 7 --header -k 2 -p minute g.csv | cmp - one && wc -l "
+                            "<one", None, 0, "40841\n", []),
+    # Weeks by calendar days across a daylight change (with the zone's rules from the
+    # environment): all in the week of Sunday 29 March in London.
     "week_dst_from_env": ("NQ_ENABLE_DST_RULES=1 TZ=Europe/London agg --rows -p week in.csv",
-                          WEEK_DST, 0, WEEK_29, []),
-    # New York: the week of Sunday 8 March; week-hour: 5 o'clock of it.
-    "week_dst_new_york": ("TZ=America/New_York agg --rows --dst -p week in.csv",
-                          "2026-03-08 00:30:00,1\n2026-03-09 00:30:00,2\n2026-03-14 23:30:00,4\n",
-                          0, "".join(f"{n}\t2026-03-08 00:00:00\n" for n in (1, 2, 3)), []),
-    "week_hour_new_york": ("TZ=America/New_York agg --rows --dst -p week-hour in.csv",
-                           "2026-03-10 05:10:00,1\n", 0, "1\t2026-03-08 05:00:00\n", []),
-    "year_9999_sunday": ("agg --week-start=Sunday -p year in.csv", Y9999, 0,
-                         H2 + "9999-01-03 00:00:00\t2\t3\t1\t2\t1.5\n", []),
-    "year_9999_monday": ("agg --week-start=Monday -p year in.csv", Y9999, 0,
-                         H2 + "9999-01-04 00:00:00\t2\t3\t1\t2\t1.5\n", []),
-    "month_9999": ("agg --rows -p month in.csv", Y9999, 0,
-                   "1\t9999-06-01 00:00:00\n2\t9999-12-01 00:00:00\n", []),
+                          "".join(f"2026-{d} 00:30:00,1\n" for d in ("03-29", "03-30", "04-04")),
+                          0, "".join(f"{n}\t2026-03-29 00:00:00\n" for n in range(1, 4)), []),
     # --zlib writes the same text as standard output would, as one zlib stream; the sample has
     # every device in every hour of 21 days.
     "zlib_output": (
@@ -159,31 +180,34 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
         "2>/dev/null >txt && python3 -c 'import zlib; print(zlib.decompress(open(\"z\", \"rb\")"
         ".read()) == open(\"txt\", \"rb\").read())' && wc -l <txt", None, 0,
         f"True\n{21 * 24 * 4 + 1}\n", ["24192 rows read, 24192 grouped, 0 skipped; period Hour"]),
-    # The output never replaces the input, and an unwritable output fails before any work;
-    # write errors end with status 2, for every kind of output.
-    "zlib_onto_input": ("agg --zlib in.csv -p hour in.csv", SMALL, 2, "",
-                        ["'in.csv' is the input file: give --zlib another file"]),
-    "stdout_onto_input": ("agg -p hour in.csv >>in.csv", SMALL, 2, "",
-                          ["standard output is the input file 'in.csv'"]),
+    # The output never replaces the input, however either is named.
+    "output_onto_input": (
+        "agg --zlib in.csv -p hour in.csv; agg -p hour in.csv >>in.csv; agg --gzip in.csv -p hour"
+        " - <in.csv; cat in.csv | agg --gzip /dev/stdin -p hour -; agg -p hour - <in.csv >>in.csv"
+        " || echo $?", HOURS, 0, "2\n",
+        ["'in.csv' is the input file: give --zlib another file",
+         "standard output is the input file 'in.csv'",
+         "'in.csv' is the input file: give --gzip another file",
+         "'/dev/stdin' is the input file: give --gzip another file",
+         "standard output is the input file '-'"]),
+    # A failed run leaves an earlier output file as it was; a good one replaces it, keeping its
+    # mode, and leaves no temporary file.
+    "output_replaced": (
+        "echo old >o.gz; chmod 640 o.gz; agg --gzip o.gz -p hour no.csv; " + BAD_GZIP +
+        " | agg --gzip o.gz -p hour -; agg --strict --gzip o.gz -p hour - <in.csv; cat o.gz; "
+        "sed 1d in.csv | agg --gzip o.gz -p hour - && gzip -dc o.gz && stat -c %a o.gz && ls -A",
+        "x,1\n" + HOURS, 0, "old\n" + HOURS_OUT + "640\nagg\nin.csv\no.gz\n",
+        ["cannot open 'no.csv': No such file or directory",
+         "-: the compressed data is corrupt (invalid stored block lengths)",
+         "-:1: time does not parse: 'x'", "1 row read, 0 grouped, 1 skipped; period Hour",
+         "3 rows read, 3 grouped, 0 skipped; period Hour"]),
     "zlib_unopenable": ("agg --zlib no/such/dir.z -p hour no.csv", None, 2, "",
                         ["cannot open 'no/such/dir.z': No such file or directory"]),
-    "full_help": ("agg --help >/dev/full", None, 2, "", FULL),
-    "full_version": ("agg --version >/dev/full", None, 2, "", FULL),
-    "full_sql": ("agg --sql ts -p hour >/dev/full", None, 2, "", FULL),
-    "full_output": ("agg --header -k 2 -p hour in.csv >/dev/full", SMALL, 2, "", FULL),
+    # Write errors end with status 2, for every kind of output.
+    "output_full": ("for a in --help --version '--sql ts -p hour' '-p hour in.csv'; do "
+                    "agg $a >/dev/full || echo $?; done", HOURS, 0, "2\n" * 4, FULL * 4),
     "sample_is_generated": ("\"$GEN\" | cmp - \"$SAMPLE\"", None, 0, "", []),
 }
-
-# Period starts of Wednesday 2026-03-04 13:47:12 (UTC), for the periods and week starts that
-# agg_differential.py does not draw.
-for period, day, start in (
-        ("2 minute", "Sunday", "2026-03-04 13:46"), ("five minute", "Sunday", "2026-03-04 13:45"),
-        ("ten minute", "Sunday", "2026-03-04 13:40"), ("half hour", "Sunday", "2026-03-04 13:30"),
-        ("week-hour", "Monday", "2026-03-02 13:00"), ("month-hour", "Sunday", "2026-03-01 13:00"),
-        ("all hours", "Sunday", "1970-01-01 00:00")):
-    CASES[re.sub(r"\W", "_", f"period_{period}")] = (
-        f"agg --rows -p '{period}' --week-start={day} in.csv", "2026-03-04 13:47:12,1\n", 0,
-        f"1\t{start}:00\n", [])
 
 # Time layouts, one row each, by the minute: "!" does not parse, "~" lies outside the calendar.
 # --dates=month-first reads month-first layouts first, then the year-first ones.
@@ -191,10 +215,9 @@ LAYOUTS = {"year-first": [
     ("2026/03/02 14:05", "2026-03-02 14:05:00"), ("2026-3-2 9:05:59", "2026-03-02 09:05:00"),
     ("2026-03-02t14:05:30.123456", "2026-03-02 14:05:00"), ("69-03-02", "1969-03-02 00:00:00"),
     ("2026-03-01T23:59:00-00:01", "2026-03-02 00:00:00"), ("26-03-02 14:05", "2026-03-02 14:05:00"),
-    ("2026-03-02T23:30:00+23:00", "2026-03-02 00:30:00"), ("abcd-03-02", "!"), ("-2026-01-01", "!"),
+    ("2026-03-02T23:30:00+23:00", "2026-03-02 00:30:00"), ("-2026-01-01", "!"),
     (" 2026-03-02 14:05 ", "2026-03-02 14:05:00"), ("2026-03-02 24:00", "!"), ("202-03-02", "!"),
-    ("2026-03-02 14:60", "!"), ("2026-03-02T14:05+5:00", "!"), ("2026-03-02T14:05+05:3", "!"),
-    ("2026-03-02T14:05+05:60", "!"), ("2026-03-02 10:00:5", "!"), ("2026-03-02Z", "!"),
+    ("2026-03-02T14:05+5:00", "!"), ("2026-03-02 10:00:5", "!"), ("2026-03-02Z", "!"),
     ("3/2/26", "!"), ("0069-01-01", "~"), ("1900-12-31 23:00", "~")], "month-first": [
     ("3/2/26 2:05 PM", "2026-03-02 14:05:00"), ("3/2/69", "1969-03-02 00:00:00"),
     ("12/31/2026 12:00 AM", "2026-12-31 00:00:00"), ("2026-03-02 10:00", "2026-03-02 10:00:00"),
