@@ -2,6 +2,7 @@
 // The SQL texts, and that they group rows as truncate does, are proven on the real engines by
 // tests/integration (every period, every start of week qelkit-agg accepts, every dialect);
 // here: every dialect writes every period over its column, and refuses what it cannot write.
+// The dialects' names are read through qelkit-agg --dialect (agg_cli_test.py, agg_options_test).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -25,21 +26,6 @@ TEST(PeriodSql, EveryDialectWritesEveryPeriodAndRefusesWhatItCannot) {
         for (const auto& [code, sow, column] : refused)
             EXPECT_EQ(0u, NqPeriodSql(static_cast<TimeAggregationType>(code), sow).periodStart(column, dialect).length());
     }
-}
-
-// Each dialect's name reads back to it; other texts, "to_char" among them, name none.
-TEST(PeriodSql, DialectNamesReadBack) {
-    std::string names;
-    for (const NqPeriodSql::Dialect dialect : NqPeriodSql::dialects()) {
-        NqPeriodSql::Dialect got = dialect == NqPeriodSql::Oracle ? NqPeriodSql::DuckDb : NqPeriodSql::Oracle;
-        names += NqPeriodSql::dialectName(dialect) + std::string(" ");
-        EXPECT_TRUE(NqPeriodSql::dialectFromName(NqPeriodSql::dialectName(dialect), got) && got == dialect) << dialect;
-    }
-    EXPECT_EQ("oracle postgresql clickhouse duckdb ", names);
-    EXPECT_EQ(nullptr, NqPeriodSql::dialectName(static_cast<NqPeriodSql::Dialect>(NqPeriodSql::DuckDb + 1)));
-    NqPeriodSql::Dialect got = NqPeriodSql::ClickHouse;
-    for (const char* text : {"Oracle", "to_char", "duckdb ", ""})
-        EXPECT_FALSE(NqPeriodSql::dialectFromName(text, got) || got != NqPeriodSql::ClickHouse) << text;
 }
 
 // clang-format on

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// QelPeriod, one process per TZ (RWZone::os() reads it once): its names; the starts of named
-// periods against the calendar of period_reference.h (Hinnant's date library, glibc for the
-// zone) under the process zone and a fixed offset; lengths and quarters against the calendar;
-// the edges of the calendar worked out by hand.
+// QelPeriod, one process per TZ (RWZone::os() reads it once): its names; where the next period
+// starts, under the process zone; lengths and quarters against the calendar (Hinnant's date
+// library); the edges of the calendar worked out by hand. The starts of named periods are
+// NqTimeAggregation::calendarTruncate's, checked against the calendar by calendar_period_env.cc
+// and time_aggregation_test.cc; qelkit-agg's tests check the week-hour and month-hour labels.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -46,33 +47,6 @@ TEST(QelPeriod, Names) {
     }
 }
 // clang-format on
-
-// Random instants of 1902-9997 in the process zone and at UTC+05:30: every code, against the
-// wall-clock start the calendar gives, where that start is one instant of the zone (the
-// week-hour and month-hour labels are day and hour whatever the instants).
-TEST(QelPeriod, NamedStartsFollowTheCalendar) {
-    std::mt19937_64 rng(20240229);
-    std::uniform_int_distribution<std::int64_t> any(secondsOf(1902_y / 1 / 1),
-                                                    secondsOf(9998_y / 1 / 1));
-    const RWZoneSimple india(-19800, "IST");
-    for (const auto& [zone, clock] :
-         {std::pair<const RWZone*, WallClock>{&RWZone::os(), WallClock{}},
-          std::pair<const RWZone*, WallClock>{&india, WallClock{true, -19800}}}) {
-        for (int i = 0; i < 4000; ++i) {
-            const std::int64_t t = any(rng), wall = clock.wall(t);
-            const unsigned sow = 1 + unsigned((t % 7 + 7) % 7);
-            for (const char* code = ALL_CODES; *code; ++code) {
-                const std::int64_t want = wallStart(*code, wall, sow);
-                if (*code != 'U' && *code != 'V' && clock.instant(want) == -1) continue;
-                std::int64_t got = 0;
-                ASSERT_TRUE(
-                    QelPeriod(TimeAggregationType(*code)).start(t, wall, int(sow), *zone, got))
-                    << *code << " at " << t;
-                ASSERT_EQ(want, got) << *code << " at " << t << ", week from " << sow;
-            }
-        }
-    }
-}
 
 // next(): the period after a start begins at the first wall reading past that start that
 // start() puts in another period, and every reading between lies in the first one.

@@ -4,7 +4,7 @@
 // setting is not on skips): GetDate reading through a DATEMSK template file written here, with
 // the trace of each step; the trace of NqStringToDate's field parsers; the output formats after
 // the first locale guard; the zone guard, which freezes the offset in force now (whatever today's
-// date is).
+// date is) and puts back the zone before it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -119,18 +119,30 @@ TEST(OutputFormats, SetFormatsSurviveTheFirstGuard) {
     EXPECT_STREQ(time ? time : "%H:%M:%S", QelLocaleSnapshot::timeOutputFormat().data());
 }
 
-TEST(PeriodLondon, ZoneGuardFreezesTheOffsetInForceNow) {
+TEST(PeriodLondon, ZoneGuardFreezesTheOffsetInForceNowAndRestoresInReverseOrder) {
+    ASSERT_FALSE(__envEnableDSTRules.isOn());
     tzset();
     const std::time_t now = std::time(nullptr);
     struct tm local = {};
     localtime_r(&now, &local);
-    const QelZone guard;
-    EXPECT_EQ(-local.tm_gmtoff, RWZone::local().timeZoneOffset());
-    EXPECT_EQ(-local.tm_gmtoff, RWZone::local().altZoneOffset());
-    // Noon UTC in January and in July both read noon plus the frozen offset.
-    const unsigned frozenHour = static_cast<unsigned>(12 + local.tm_gmtoff / 3600);
-    EXPECT_EQ(frozenHour, utc(2007, 1, 15, 12).hour());
-    EXPECT_EQ(frozenHour, utc(2007, 7, 15, 12).hour());
+    const RWZone* before = &RWZone::local();
+    {
+        const QelZone guard;
+        const RWZone* fixed = &RWZone::local();
+        EXPECT_TRUE(fixed != before && !fixed->daylightObserved());
+        EXPECT_EQ(-local.tm_gmtoff, fixed->timeZoneOffset());
+        EXPECT_EQ(-local.tm_gmtoff, fixed->altZoneOffset());
+        // Noon UTC in January and in July both read noon plus the frozen offset.
+        const unsigned frozenHour = static_cast<unsigned>(12 + local.tm_gmtoff / 3600);
+        EXPECT_EQ(frozenHour, utc(2007, 1, 15, 12).hour());
+        EXPECT_EQ(frozenHour, utc(2007, 7, 15, 12).hour());
+        {
+            const QelZone inner;
+            EXPECT_NE(fixed, &RWZone::local());
+        }
+        EXPECT_EQ(fixed, &RWZone::local());
+    }
+    EXPECT_EQ(before, &RWZone::local());
 }
 
 }  // namespace

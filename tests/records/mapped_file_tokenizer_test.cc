@@ -12,7 +12,6 @@
 
 #include "qelkit/records/nq_exception.h"
 #include "qelkit/records/nq_mapped_file_tokenizer.h"
-#include "qelkit/records/qel_record_reader.h"
 
 namespace {
 
@@ -51,24 +50,13 @@ TEST(MappedFileTokenizerTest, OpenAndMapFailuresNameFileAndReasonWithoutLeaks) {
     EXPECT_EQ(openDescriptors(), before);
 }
 
-// The mapping as QelRecordReader reads it: the byte order mark skipped, a quoted field holding
-// CRLF and a doubled quote, and the line feeds each record spans.
-TEST(MappedFileTokenizerTest, RecordReaderReadsTheMapping) {
-    const std::string content = "\xEF\xBB\xBFz,\"b\r\nc\"\"\"\r\nx,y";
+// The mapping holds the file's bytes, NUL and CR among them. What QelRecordReader makes of
+// such bytes is record_reader_fuzz's and qelkit-agg's differential test's.
+TEST(MappedFileTokenizerTest, MappingHoldsTheFile) {
+    const std::string content("\xEF\xBB\xBFz,\0\"b\r\n", 10);
     TempFile file(content);
-    NqMappedFileTokenizer tokenizer(file.path.c_str(), ',', 0);
-    const char* const data = tokenizer.mappedData();
-    ASSERT_EQ(std::string(data, tokenizer.mappedSize()), content);
-    QelRecordReader reader(QelRecordReader::Dialect{}, 2);
-    QelRecordReader::Record record;
-    std::string seen;
-    for (const char* p = data + QelRecordReader::byteOrderMark(data, content.size());
-         p < data + content.size();) {
-        p = reader.read(p, data + content.size(), true, record);
-        seen += std::string(reader.fields()[0]) + "|" + std::string(reader.fields()[1]) + "|" +
-                std::to_string(record.lineBreaks) + ";";
-    }
-    EXPECT_EQ(seen, "z|b\r\nc\"|2;x|y|0;");
+    const NqMappedFileTokenizer tokenizer(file.path.c_str(), ',', 0);
+    EXPECT_EQ(std::string(tokenizer.mappedData(), tokenizer.mappedSize()), content);
 }
 
 }  // namespace
