@@ -207,7 +207,8 @@ std::string frozenZoneNote(const RowLayout& layout, const Merger& merger) {
     // The offset is sampled at both ends and at most about 20000 times between: weekly over
     // the span of a few centuries, which no daylight-saving period is shorter than.
     const std::int64_t first = merger.firstUtc(), last = merger.lastUtc();
-    const std::int64_t step = std::max<std::int64_t>(std::int64_t{7} * 86400, (last - first) / 20000 + 1);
+    const std::int64_t step =
+        std::max<std::int64_t>(std::int64_t{7} * 86400, (last - first) / 20000 + 1);
     bool differs = real.offsetAt(last) != frozen;
     for (std::int64_t t = first; !differs && t < last; t += step)
         differs = real.offsetAt(t) != frozen;
