@@ -331,14 +331,19 @@ double QelPeriodAggregator::percentile(std::uint32_t g, std::size_t v, double fr
     return lo + (hi - lo) * part;
 }
 
-std::vector<std::uint32_t> QelPeriodAggregator::groupsInOrder() const {
-    // Keys are ranked once, so that sorting the groups compares two integers.
+std::vector<std::uint32_t> QelPeriodAggregator::keyRanks() const {
     std::vector<std::uint32_t> byKey(_keySpans.size());
     std::iota(byKey.begin(), byKey.end(), 0u);
     std::sort(byKey.begin(), byKey.end(),
               [this](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
     std::vector<std::uint32_t> rank(byKey.size());
     for (std::uint32_t r = 0; r < byKey.size(); ++r) rank[byKey[r]] = r;
+    return rank;
+}
+
+std::vector<std::uint32_t> QelPeriodAggregator::groupsInOrder() const {
+    // Keys are ranked once, so that sorting the groups compares two integers.
+    const std::vector<std::uint32_t> rank = keyRanks();
     std::vector<std::uint32_t> order(_groups.size());
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(), [this, &rank](std::uint32_t a, std::uint32_t b) {

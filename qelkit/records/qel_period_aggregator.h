@@ -97,6 +97,8 @@ class QELKIT_API QelPeriodAggregator {
     // Every group index in output order: by period start, then by key tuple compared field by
     // field (bytes compared unsigned, a field before any longer one it begins).
     std::vector<std::uint32_t> groupsInOrder() const;
+    // The rank of each key id (below keyCount()) in that key order.
+    std::vector<std::uint32_t> keyRanks() const;
 
     // The number of values of column `v` (below values()) present in group `g`.
     std::uint64_t present(std::uint32_t g, std::size_t v) const noexcept {

@@ -92,6 +92,12 @@ bool parseDates(const std::string& v, AggOptions& o) {
 
 AggError usageError(const std::string& message) { return AggError(message, AggError::Usage); }
 
+// `value` of option `option`, which needs `what`: a usage error when it is empty.
+const std::string& given(const std::string& value, const char* option, const char* what) {
+    if (value.empty()) throw usageError(std::string("option '--") + option + "' needs " + what);
+    return value;
+}
+
 using Apply = void (*)(const std::string& value, AggOptions& o);
 
 // An option is a flag, which sets one field, or takes a value, which its handler checks and
@@ -165,14 +171,10 @@ const OptionEntry OPTIONS[] = {
      }},
     {"time-format", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
-         if (v.empty()) throw usageError("option '--time-format' needs a format");
-         o.timeFormat = v;
+         o.timeFormat = given(v, "time-format", "a format");
      }},
     {"tz", 0, nullptr,
-     [](const std::string& v, AggOptions& o) -> void {
-         if (v.empty()) throw usageError("option '--tz' needs a zone name");
-         o.zone = v;
-     }},
+     [](const std::string& v, AggOptions& o) -> void { o.zone = given(v, "tz", "a zone name"); }},
     {"from", 0, nullptr, [](const std::string& v, AggOptions& o) -> void { o.from = v; }},
     {"to", 0, nullptr, [](const std::string& v, AggOptions& o) -> void { o.to = v; }},
     {"fill", 0, &AggOptions::fill, nullptr},
@@ -187,22 +189,19 @@ const OptionEntry OPTIONS[] = {
     {"dst", 0, &AggOptions::dst, nullptr},
     {"zlib", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
-         if (v.empty()) throw usageError("option '--zlib' needs a file name");
-         o.zlibFile = v;
+         o.zlibFile = given(v, "zlib", "a file name");
          o.gzip = false;
          return;
      }},
     {"gzip", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
-         if (v.empty()) throw usageError("option '--gzip' needs a file name");
-         o.zlibFile = v;
+         o.zlibFile = given(v, "gzip", "a file name");
          o.gzip = true;
          return;
      }},
     {"output", 'o', nullptr,
      [](const std::string& v, AggOptions& o) -> void {
-         if (v.empty()) throw usageError("option '--output' needs a file name");
-         o.output = v;
+         o.output = given(v, "output", "a file name");
      }},
     {"format", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
@@ -216,15 +215,13 @@ const OptionEntry OPTIONS[] = {
     {"rows", 0, &AggOptions::rows, nullptr},
     {"sql", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
-         if (v.empty()) throw usageError("option '--sql' needs a column name");
+         o.sqlColumn = given(v, "sql", "a column name");
          o.sql = true;
-         o.sqlColumn = v;
          return;
      }},
     {"sql-query", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {
-         if (v.empty()) throw usageError("option '--sql-query' needs a table name");
-         o.sqlTable = v;
+         o.sqlTable = given(v, "sql-query", "a table name");
      }},
     {"dialect", 0, nullptr,
      [](const std::string& v, AggOptions& o) -> void {

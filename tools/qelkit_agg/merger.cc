@@ -212,14 +212,7 @@ std::vector<Merger::Line> Merger::orderedLines() const {
         seen[line.key] = true;
         last[line.key] = line.period;
     }
-    // Keys ranked once (the order of their first group line is not theirs: a key may start
-    // late), so that sorting compares integers.
-    std::vector<std::uint32_t> byKey(_groups.keyCount());
-    std::iota(byKey.begin(), byKey.end(), 0u);
-    std::sort(byKey.begin(), byKey.end(),
-              [this](std::uint32_t a, std::uint32_t b) { return _groups.key(a) < _groups.key(b); });
-    std::vector<std::uint32_t> rank(byKey.size());
-    for (std::uint32_t r = 0; r < byKey.size(); ++r) rank[byKey[r]] = r;
+    const std::vector<std::uint32_t> rank = _groups.keyRanks();
     std::sort(lines.begin(), lines.end(), [&rank](const Line& a, const Line& b) {
         return a.period != b.period ? a.period < b.period : rank[a.key] < rank[b.key];
     });

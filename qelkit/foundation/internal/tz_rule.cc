@@ -157,24 +157,30 @@ class Parser {
 
 }  // namespace
 
-TzRule TzRule::parse(const char* text, bool* wantsDefaultRules) {
+TzRule TzRule::parse(const char* text, bool* wantsDefaultRules, bool* whole) {
     TzRule r;
     if (wantsDefaultRules) *wantsDefaultRules = false;
     Parser p(text ? text : "", r.names_, r.changes_);
+    bool complete = false;
     if (p.name(0) && p.offset(0)) {
         if (p.peek() != '\0') {
-            if (p.name(1)) {
+            const bool named = p.name(1);
+            if (named) {
                 p.offset(1);
                 if (wantsDefaultRules &&
                     (p.peek() == '\0' || (p.peek() == ',' && p.peek(1) == '\0')))
                     *wantsDefaultRules = true;
             }
-            if (p.rule(0)) p.rule(1);
+            // glibc reads the rules even after a daylight name it could not read.
+            const bool rules = p.rule(0) && p.rule(1);
+            complete = named && rules && p.peek() == '\0';
         } else {
             r.names_[1] = r.names_[0];
             r.changes_[1].offset = r.changes_[0].offset;
+            complete = true;
         }
     }
+    if (whole) *whole = complete;
     return r;
 }
 

@@ -35,7 +35,9 @@ class TzRule {
     // (offset 0, empty names, a change at day 0). `wantsDefaultRules` is set when the value
     // names a daylight time but no rules: glibc then takes the rules from the "posixrules"
     // zone file if it can, else the US rules this rule already holds.
-    static TzRule parse(const char* text, bool* wantsDefaultRules = nullptr);
+    // `whole` (when given) is set when every part read and nothing is left over: a value glibc
+    // reads as written, not one it reads in part or as UTC.
+    static TzRule parse(const char* text, bool* wantsDefaultRules = nullptr, bool* whole = nullptr);
     // A zone of one fixed offset and name, no daylight time.
     static TzRule fixed(int offsetEast, const std::string& name);
 

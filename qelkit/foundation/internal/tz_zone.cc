@@ -2,7 +2,6 @@
 #include "qelkit/foundation/internal/tz_zone.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -131,79 +130,14 @@ std::string TzFileData::abbreviation(std::size_t index) const {
     return std::string(abbrs.c_str() + index);
 }
 
-namespace {
-
-// Reads up to `most` digits at `p` into `value`; false when there is none.
-bool digits(const char*& p, int most, long& value) {
-    value = 0;
-    int n = 0;
-    for (; n < most && *p >= '0' && *p <= '9'; ++n, ++p) value = value * 10 + (*p - '0');
-    return n > 0;
-}
-
-// [+-]hh[:mm[:ss]] with the hour at most `maxHour`.
-bool posixTime(const char*& p, long maxHour) {
-    if (*p == '+' || *p == '-') ++p;
-    long value = 0;
-    if (!digits(p, 3, value) || value > maxHour) return false;
-    for (int part = 0; part < 2 && *p == ':'; ++part) {
-        ++p;
-        if (!digits(p, 2, value) || value > 59) return false;
-    }
-    return true;
-}
-
-// A zone name: three or more letters, or <...> of letters, digits, '+' and '-'.
-bool posixName(const char*& p) {
-    const char* start = p;
-    if (*p == '<') {
-        for (++p; std::isalnum(static_cast<unsigned char>(*p)) || *p == '+' || *p == '-'; ++p) {
-        }
-        if (*p != '>' || p - start < 4) return false;
-        ++p;
-        return true;
-    }
-    while (std::isalpha(static_cast<unsigned char>(*p))) ++p;
-    return p - start >= 3;
-}
-
-// Jn, n or Mm.w.d, then optionally /time.
-bool posixDate(const char*& p) {
-    long value = 0;
-    if (*p == 'J') {
-        ++p;
-        if (!digits(p, 3, value) || value < 1 || value > 365) return false;
-    } else if (*p == 'M') {
-        ++p;
-        long week = 0, day = 0;
-        if (!digits(p, 2, value) || value < 1 || value > 12 || *p++ != '.' || !digits(p, 1, week) ||
-            week < 1 || week > 5 || *p++ != '.' || !digits(p, 1, day) || day > 6)
-            return false;
-    } else if (!digits(p, 3, value) || value > 365) {
-        return false;
-    }
-    if (*p != '/') return true;
-    ++p;
-    return posixTime(p, 167);
-}
-
-bool isPosixRule(const char* p) {
-    if (!posixName(p) || !posixTime(p, 24)) return false;
-    if (*p == '\0') return true;
-    if (!posixName(p)) return false;
-    if (*p != ',' && *p != '\0' && !posixTime(p, 24)) return false;
-    if (*p == '\0') return true;
-    return *p++ == ',' && posixDate(p) && *p++ == ',' && posixDate(p) && *p == '\0';
-}
-
-}  // namespace
-
 bool TzZone::known(const std::string& tz) {
     std::string value = !tz.empty() && tz[0] == ':' ? tz.substr(1) : tz;
     if (value.empty()) return false;
     TzFileData file;
     if (file.read(value[0] == '/' ? value : zoneDirectory() + "/" + value)) return true;
-    return isPosixRule(value.c_str());
+    bool whole = false;
+    TzRule::parse(value.c_str(), nullptr, &whole);
+    return whole;
 }
 
 TzZone::TzZone(const char* tz) {
