@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // QelTimeText on arbitrary text, in the layout formats and under a few patterns. Whatever it
-// accepts must be a real calendar time, and its wall-clock fields written back in the plainest
-// layout ("YYYY-MM-DD HH:MM:SS") must read back to the same instant with no zone. It calls a
-// text blank exactly when the text holds nothing but blanks and tabs, and in range or out of
-// range exactly when the text with every digit made '1' (which puts every field in range and
-// keeps the shape) reads.
+// accepts must be a real calendar time (midnight in a layout format unless the text holds a
+// clock), and its wall-clock fields written back in the plainest layout ("YYYY-MM-DD
+// HH:MM:SS") must read back to the same instant with no zone. It calls a text blank exactly
+// when the text holds nothing but blanks and tabs, and in range or out of range exactly when
+// the text with every digit made '1' (which puts every field in range and keeps the shape)
+// reads.
 // The epoch formats are checked against the text's decimal value, moved and cut by hand as
 // digits. And the input also picks a pattern and the fields of a time: the text the fuzzer
 // writes from them with printf must read back to those fields, or be out of range exactly when
@@ -35,6 +36,9 @@ void checkReader(const QelTimeText& reader, std::string_view text, const std::st
     check(time.offsetEast > -86400 && time.offsetEast < 86400);
     check(time.hasOffset || time.offsetEast == 0);
     check(time.nanos >= 0 && time.nanos <= 999999999);
+    // The default layouts give a time of day only with a clock, which holds a ':'.
+    check(reader.format() == QelTimeText::Pattern || text.find(':') != text.npos ||
+          t.hour + t.minute + t.second + time.nanos == 0);
     char plain[32];
     std::snprintf(plain, sizeof plain, "%04d-%02u-%02u %02u:%02u:%02u",
                   static_cast<int>(t.date.year), t.date.month, t.date.day, t.hour, t.minute,
