@@ -20,6 +20,7 @@ sanitize:
 	cmake --build --preset asan
 	ctest --preset asan
 
+# ThreadSanitizer on the tests that run threads (the build and test presets name them).
 tsan:
 	@.ci/deps test
 	cmake --preset tsan

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr std::uint32_t NO_GROUP = 0xFFFFFFFFu;
+constexpr std::uint32_t NO_KEY = 0xFFFFFFFFu;
 
 // A hash of a short key, eight bytes at a time, each step a multiply and a shift (the
 // finaliser of splitmix64): keys are a few bytes long, where the standard hash spends most of
@@ -29,8 +30,10 @@ std::uint64_t keyHash(std::string_view key) noexcept {
         std::memcpy(&word, p, 8);
         mix(word);
     }
+    // The last bytes little end first, without a library call for a length known only here.
     std::uint64_t tail = 0;
-    std::memcpy(&tail, p, n);
+    for (std::size_t i = 0; i < n; ++i)
+        tail |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
     mix(tail);
     return h;
 }
@@ -88,6 +91,21 @@ QelPeriodAggregator& QelPeriodAggregator::operator=(QelPeriodAggregator&&) noexc
 QelPeriodAggregator::~QelPeriodAggregator() = default;
 
 std::uint32_t QelPeriodAggregator::keyId(std::string_view key) {
+    // Readings usually come in rounds of the same keys in the same order: the key that followed
+    // the previous one last time is tried before the table.
+    if (_prevKey < _nextKey.size()) {
+        const std::uint32_t guess = _nextKey[_prevKey];
+        if (guess != NO_KEY && this->key(guess) == key) return _prevKey = guess;
+    }
+    const std::uint32_t id = lookUpKey(key);
+    if (_prevKey != NO_KEY) {
+        if (_prevKey >= _nextKey.size()) _nextKey.resize(_keySpans.size(), NO_KEY);
+        _nextKey[_prevKey] = id;
+    }
+    return _prevKey = id;
+}
+
+std::uint32_t QelPeriodAggregator::lookUpKey(std::string_view key) {
     const std::uint64_t hash = keyHash(key);
     const std::uint64_t tag = hash >> 32 << 32;
     const std::size_t mask = _keySlots.size() - 1;

@@ -158,6 +158,8 @@ class QELKIT_API QelPeriodAggregator {
     std::uint32_t find(std::int64_t period, std::uint32_t key);
     // Sizes every per-column array for `groups` groups.
     void resizeCells(std::size_t groups);
+    // The id of `key` from the table, added when new.
+    std::uint32_t lookUpKey(std::string_view key);
     void growKeySlots();
     // add() for a row with a missing value or statistics beyond the common ones.
     void addOther(std::uint32_t g, const double* values, Instant at);
@@ -171,6 +173,10 @@ class QELKIT_API QelPeriodAggregator {
     std::string _keyText;
     std::vector<std::pair<std::size_t, std::size_t>> _keySpans;
     std::vector<std::uint64_t> _keySlots;
+    // The id keyId() gave last, and by id the one it gave after that id last time (all ones
+    // for none; may be shorter than the key count).
+    std::uint32_t _prevKey = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> _nextKey;
     std::vector<Group> _groups;
     std::vector<Stat> _stats;  // values() per group
     // What the aggregates asked for beyond the common statistics.

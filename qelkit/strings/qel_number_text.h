@@ -46,18 +46,21 @@ class QELKIT_API QelNumberText {
     static bool plainDecimal(const char* p, const char* end, double& value) noexcept {
         const bool negative = p < end && *p == '-';
         if (negative) ++p;
-        const char* const first = p;
+        if (p == end || end - p > 16) return false;
         unsigned long long digits = 0;
-        for (; p < end && *p >= '0' && *p <= '9'; ++p)
-            digits = digits * 10 + static_cast<unsigned>(*p - '0');
-        const char* const point = p;
-        if (p < end && *p == '.') {
-            for (++p; p < end && *p >= '0' && *p <= '9'; ++p)
-                digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        const char* point = nullptr;
+        for (const char* q = p; q < end; ++q) {
+            const unsigned digit = static_cast<unsigned char>(*q) - unsigned{'0'};
+            if (digit < 10) {
+                digits = digits * 10 + digit;
+                continue;
+            }
+            if (*q != '.' || point != nullptr) return false;
+            point = q;
         }
-        const long count = (p - first) - (p > point ? 1 : 0);
-        if (p != end || count == 0 || count > 15) return false;
-        value = static_cast<double>(digits) / kPowersOfTen[p > point ? p - point - 1 : 0];
+        const long count = (end - p) - (point != nullptr ? 1 : 0);
+        if (count == 0 || count > 15) return false;
+        value = static_cast<double>(digits) / kPowersOfTen[point != nullptr ? end - point - 1 : 0];
         if (negative) value = -value;
         return true;
     }
