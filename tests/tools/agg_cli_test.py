@@ -6,8 +6,9 @@
 # one "qelkit-agg: " line; the summary line ("N rows read, ...") is compared only where a case
 # lists it; a compiled pattern is searched for instead of compared. No case may change in.csv.
 # Not repeated here: the usage messages (agg_options_test.cc), and what agg_differential.py
-# checks on random files (quoting, CRLF, BOMs, key order, the common periods, zones and time
-# layouts, bad numbers and times, every input path, gzip input, --jobs, --rows, csv and jsonl).
+# checks on random files (quoting, CRLF, BOMs, keys and their order and escapes, every period,
+# zones and daylight-saving changes, time layouts, bad numbers and times, exact sums and their
+# overflow, every input path, gzip input, --jobs, --rows, tsv, csv and jsonl).
 #
 # Usage: agg_cli_test.py --list                                  (the case names)
 #        agg_cli_test.py QELKIT_AGG GEN_SAMPLE SAMPLE_CSV CASE   (run with TZ=UTC)
@@ -147,15 +148,6 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
         H3 + "2026-03-02 10:00:00\tx\t1\t5\t5\t5\t5\n2026-03-02 10:20:00\tx\t1\t7\t7\t7\t7\n"
         "2026-03-02 10:30:00\tx\t1\t9\t9\t9\t9\n",
         ["in.csv:4: time does not parse: 'bad'", "4 rows read, 3 grouped, 1 skipped; period None"]),
-    # Keys are tuples and output fields are escaped: a\tb|c and a|b\tc stay two groups; keys
-    # sort byte by byte, '\' (0x5C) before 'a'.
-    "tuple_keys_escaped": (
-        "agg -k 2,3 -v 4 -p hour in.csv", '2026-03-02 10:00:00,a\tb,c,1\n2026-03-02 10:00:00,a,'
-        'b\tc,2\n2026-03-02 10:00:00,\\,,4\n2026-03-02 10:00:00,"x\ny","\r",8\n', 0,
-        "period\tc2\tc3\tcount\tsum_c4\tmin_c4\tmax_c4\tmean_c4\n"
-        "2026-03-02 10:00:00\t\\\\\t\t1\t4\t4\t4\t4\n2026-03-02 10:00:00\ta\tb\\tc\t1\t2\t2\t2\t2\n"
-        "2026-03-02 10:00:00\ta\\tb\tc\t1\t1\t1\t1\t1\n"
-        "2026-03-02 10:00:00\tx\\ny\t\\r\t1\t8\t8\t8\t8\n", []),
     # An overflow to infinity is reported, also in the last of 5000 groups, whose lines another
     # thread formats.
     "sum_overflow": (
@@ -168,11 +160,6 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
     "many_groups_threads": ("\"$GEN\" 350000 10 7 >g.csv && agg -j 1 --header -k 2 -p minute g.csv"
                             " >one && agg -j 7 --header -k 2 -p minute g.csv | cmp - one && wc -l "
                             "<one", None, 0, "40841\n", []),
-    # Weeks by calendar days across a daylight change (with the zone's rules from the
-    # environment): all in the week of Sunday 29 March in London.
-    "week_dst_from_env": ("NQ_ENABLE_DST_RULES=1 TZ=Europe/London agg --rows -p week in.csv",
-                          "".join(f"2026-{d} 00:30:00,1\n" for d in ("03-29", "03-30", "04-04")),
-                          0, "".join(f"{n}\t2026-03-29 00:00:00\n" for n in range(1, 4)), []),
     # --zlib writes the same text as standard output would, as one zlib stream; the sample has
     # every device in every hour of 21 days.
     "zlib_output": (
