@@ -39,10 +39,14 @@ sub mismatch {
 # Every group of every file by its first three fields (the tool's code, start of week and src;
 # an engine's dialect, expression id and src), as "period start<TAB>station<TAB>sorted lines".
 my %groups;
-for my $line (map { read_lines("$_.tsv") } 'tool', map { "out-$_" } @engines) {
-    my @f = split /\t/, $line, -1;
-    my $lines = join(',', sort { $a <=> $b } split /,/, pop @f);
-    push @{$groups{join("\t", splice(@f, 0, 3))}}, join("\t", @f, $lines);
+for my $file ('tool', map { "out-$_" } @engines) {
+    open(my $in, '<', "$work/$file.tsv") or die "compare.pl: cannot read $file.tsv: $!\n";
+    while (my $line = <$in>) {
+        chomp $line;
+        my @f = split /\t/, $line, -1;
+        my $lines = join(',', sort { $a <=> $b } split /,/, pop @f);
+        push @{$groups{join("\t", splice(@f, 0, 3))}}, join("\t", @f, $lines);
+    }
 }
 my (%checked, %groups_of, %refused);
 for my $line (read_lines('combos.tsv')) {

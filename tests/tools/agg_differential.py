@@ -5,22 +5,23 @@
 The generator writes one to three files with random quoting, empty fields, odd keys
 (delimiters, quotes, line breaks, tabs, backslashes, UTF-8), CRLF and LF lines, blank lines,
 NUL bytes, a BOM, rows with too few fields, bad times, bad numbers and --null texts, some of
-them gzip-compressed. Each seed also draws columns by header name or number, an -a list (every
-aggregate and percentiles with fractions over the seeds), a zone by --tz or TZ, with or without
---dst (or NQ_ENABLE_DST_RULES) and readings around daylight-saving changes, --from and --to, tsv,
-csv or jsonl, -o, every period (week-hour, month-hour and all hours too, free lengths and
-quarters), --fill, and --time-format (epochs around 1970 too, or patterns), fractions of up to 9
-digits ordering first and last. Some seeds draw values that are huge (sums that overflow, partial
-sums that overflow and cancel), subnormal or far apart, with the aggregates that stay exact. The
-reference reads the files with Python's csv module, times with regular expressions, the calendar
-with datetime and the zones with zoneinfo, steps filled periods by calendar arithmetic, and
-computes each statistic on its own: sums and means exactly with fractions.Fraction, correctly
-rounded, variances with fractions.Fraction, percentiles by interpolating between the closest
-ranks. One of the files is given as a named file, a pipe, a
+them gzip-compressed in two members with zero padding after them. Each seed also draws columns
+by header name or number, an -a list (every aggregate and percentiles with fractions over the
+seeds), a zone by --tz or TZ, with or without --dst (or NQ_ENABLE_DST_RULES) and readings
+around daylight-saving changes, --from and --to, tsv, csv or jsonl, -o, every period
+(week-hour, month-hour and all hours too, free lengths and quarters), --fill, --time-format
+(epochs around 1970 too, or patterns), fractions of up to 9 digits ordering first and last, and
+the spellings of the options and where the file names stand. Some seeds draw values that are
+huge (sums that overflow, partial sums that overflow and cancel), subnormal or far apart, with
+the aggregates that stay exact. The reference reads the files with Python's csv module, times
+with regular expressions, the calendar with datetime and the zones with zoneinfo, steps filled
+periods by calendar arithmetic, and computes each statistic on its own: sums and means exactly
+with fractions.Fraction, correctly rounded, variances with fractions.Fraction, percentiles by
+interpolating between the closest ranks. One of the files is given as a named file, a pipe, a
 file redirected to standard input, a FIFO, or a named file with standard input, output or
 error closed, with random --jobs and small chunks (so chunk boundaries fall inside quoted
-fields), and the run must agree on every group, every --rows line, every reported FILE:LINE
-and the summary counts.
+fields; an oversized one is ignored), and the run must agree on every group, every --rows
+line, every reported FILE:LINE, the summary counts and whether a sum overflowed.
 
 Usage: agg_differential.py QELKIT_AGG [SEEDS]   (TZ=UTC)
 """
@@ -503,7 +504,11 @@ def check(seed):
     header, table, grouped, bad, counts = reference(files, o, working_zone(o["zone"]))
     rows = counts[0]
     args = arguments(o, rng)
-    files = [gzip.compress(f) if rng.random() < 0.3 else f for f in files]
+    # Some files gzip-compressed, in two members (a row may be cut between them) and with zero
+    # padding after the last, as gzip -d reads them.
+    cut = [rng.randrange(len(f) + 1) for f in files]
+    files = [gzip.compress(f[:c]) + gzip.compress(f[c:]) + b"\0" * rng.randrange(99)
+             if rng.random() < 0.3 else f for f, c in zip(files, cut)]
     primary = rng.randrange(len(files))
     problems = []
     # Every path prints the aggregation; --rows is checked on the file and one other path.
@@ -513,7 +518,7 @@ def check(seed):
                 if o["zone_by_env"] and name else {})
     overflow = any(v in ("inf", "-inf") for row in table for v in row)
     for path in PATHS:
-        env = dict(os.environ, QELKIT_AGG_CHUNK_SIZE=str(rng.choice([7, 64, 300, 4096])),
+        env = dict(os.environ, QELKIT_AGG_CHUNK_SIZE=str(rng.choice([7, 64, 300, 4096, 10 ** 14])),
                    **zone_env)
         jobs = ["-j", str(rng.randrange(1, 4))]
         where = f"seed {seed} ({path}, {env['QELKIT_AGG_CHUNK_SIZE']})"

@@ -8,7 +8,7 @@
 #   is read in the memory the manual gives for --jobs 2, and --rows memory does not grow with
 #   distinct keys.
 # - A thread that cannot start (address space limit) ends the run with a message and status 2,
-#   no signal and no partial output; an oversized QELKIT_AGG_CHUNK_SIZE is ignored.
+#   no signal and no partial output.
 # - A file that is truncated while it is mapped, named or on standard input, ends the run with
 #   status 2 and one message; a SIGBUS sent by kill keeps its default action.
 # - On a terminal a progress line shows percent, rows per second and time left (on a pipe rows
@@ -167,9 +167,6 @@ def endless_and_large():
 # Under an address space limit that leaves room for some dozens of threads.
 def few_threads():
     args = ["--header", "-k", "2", "-p", "hour"]
-    expect("oversized QELKIT_AGG_CHUNK_SIZE", agg([*args, "-"], data=open(SAMPLE, "rb").read(),
-                                                  env={"QELKIT_AGG_CHUNK_SIZE": "99999999999999"}),
-           0, agg([*args, SAMPLE]).stdout)
     if SANITIZED:  # the sanitizers reserve terabytes of address space
         return
     limit = 600000 * 1024
