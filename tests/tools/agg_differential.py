@@ -181,15 +181,17 @@ def generate(rng, seed):
     period = sorted(PERIODS)[seed % len(PERIODS)]  # every period over the seeds
     fmt, zone, wide = rng.choice(FORMATS), rng.choice(ZONES), seed % 4 == 3
     on_dst_day = seed % 3 == 1 or period.endswith("-hour")  # files from a day that skips an hour
-    if on_dst_day:
+    if on_dst_day:  # in that zone with its rules, or on some seeds at today's offset
         zone = "Australia/Sydney --dst" if period == "month-hour" else rng.choice(sorted(DST_DAYS))
+        day = DST_DAYS[zone]
+        zone = zone.split()[0] if not period.endswith("-hour") and rng.random() < 0.4 else zone
     tz = working_zone(zone)
     fill = period not in UNFILLED and seed // len(PERIODS) % 3 == 0
     # With --fill, a span of some 25 periods (dates alone may lie a day before), so that the
     # empty ones stay few; epochs lie around 0.
     length = PERIODS[period] or 86400 * CALENDAR_DAYS.get(period, 1)
     span = SECOND * (min(25 * length, 1200 * 86400) if fill else 40 * 86400)
-    start = (DST_DAYS[zone] if on_dst_day else
+    start = (day if on_dst_day else
              rng.choice(BASES + [(1970, 1, 1)] * len(BASES) * (fmt in EPOCH_UNITS)))
     base = dt.datetime(*start) - span / 2 * (start[0] == 1970)
     walls = [base + SECOND * rng.randrange(span // SECOND)  # few with wide values: big groups
@@ -361,7 +363,7 @@ def statistic(name, present):
 
 def reference(files, o, tz):
     """Expected (header, groups, rows lines, bad (file, line), counts: rows, bad, filtered,
-    blank lines)."""
+    blank lines, the instants grouped)."""
     aggregates = o["aggregates"] or DEFAULT_AGGREGATES
     groups, grouped, bad, rows, filtered, blank = {}, [], [], 0, 0, 0
     for f, (data, order) in enumerate(zip(files, o["orders"])):
@@ -431,7 +433,25 @@ def reference(files, o, tz):
         return "col " + n if o["header"] else f"c{o['orders'][0].index(n) + 1}"
     header = ["period", name("k1"), name("k2")] + (["count"] if "count" in aggregates else [])
     header += [f"{a}_{name(v)}" for v in ("v1", "v2") for a in aggregates if a != "count"]
-    return header, table, grouped, bad, (rows, len(bad), filtered, blank)
+    times = [t for members in groups.values() for (t, _), _ in members]
+    return header, table, grouped, bad, (rows, len(bad), filtered, blank), times
+
+
+def offset_note(times, zone):
+    """The note on a zone read at today's offset (no --dst) that has another one at some instant
+    between the first and the last grouped, shown in the zone's own time; else None."""
+    name, _, dst = (zone or "UTC").partition(" ")
+    rules = zoneinfo.ZoneInfo(name)
+    today = dt.datetime.now(rules).utcoffset()
+    days = [min(times) + dt.timedelta(days=d) for d in
+            range((max(times) - min(times)).days + 1)] + [max(times)] if times else []
+    if dst or all(t.astimezone(rules).utcoffset() == today for t in days):
+        return None
+    shown = [f"{t.astimezone(rules):%Y-%m-%d %H:%M:%S}" for t in (min(times), max(times))]
+    minutes = int(today.total_seconds()) // 60
+    return (f"note: the zone's offset changes between {shown[0]} and {shown[1]}; without --dst "
+            f"every time is read at today's offset, UTC{'-+'[minutes >= 0]}"
+            f"{abs(minutes) // 60:02d}:{abs(minutes) % 60:02d}")
 
 
 PATHS = ["file", "pipe", "redirect", "fifo", "0 closed", "1 closed", "2 closed"]
@@ -501,7 +521,8 @@ def parse_output(out, fmt, header):
 def check(seed):
     rng = random.Random(seed)
     files, o = generate(rng, seed)
-    header, table, grouped, bad, counts = reference(files, o, working_zone(o["zone"]))
+    header, table, grouped, bad, counts, times = reference(files, o, working_zone(o["zone"]))
+    note = offset_note(times, o["zone"])
     rows = counts[0]
     args = arguments(o, rng)
     # Some files gzip-compressed, in two members (a row may be cut between them) and with zero
@@ -559,6 +580,9 @@ def check(seed):
             want = (rows, rows - counts[1] - counts[2], *counts[1:])
             if not summary or tuple(int(x or 0) for x in summary.groups()) != want:
                 problems.append(f"{where}: summary {summary and summary[0]}, expected {want}")
+            shown = re.search(r"^qelkit-agg: (note: .*)$", err, re.M)
+            if (shown and shown[1]) != note:
+                problems.append(f"{where}: {shown and shown[1]}, expected {note}")
     return problems
 
 
