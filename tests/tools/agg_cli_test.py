@@ -137,6 +137,12 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
                     "".join(f"{e or 2}\n" for _, _, e in SQL_COLUMNS),
                     ["invalid column '" + c.replace("\\", "\\\\").replace("\t", "\\t") +
                      SQL_REFUSED for c, _, e in SQL_COLUMNS if e is None]),
+    # --sql-query: PostgreSQL folds unquoted names to lower case, so a name with a capital letter
+    # is quoted there only; each dialect's interpolating percentile.
+    "sql_query_forms": (
+        "for d in postgresql duckdb; do agg --sql-query r -t t -v Z -a p50 -p hour --dialect $d | "
+        "sed -n 2p; done", None, 0, "       percentile_cont(0.5) WITHIN GROUP (ORDER BY Z) AS "
+        "\"p50_Z\"\n       quantile_cont(Z, 0.5) AS p50_Z\n", []),
     # Tabs with collapsed runs and CRLF line ends; period "none" keeps each instant. Runs at
     # either end of a row separate nothing; line numbers go on after them.
     "tabs_collapsed": (

@@ -45,7 +45,7 @@ AGG = sys.argv[1]
 SEEDS = int(sys.argv[2]) if len(sys.argv) > 2 else 60
 
 ODD_KEYS = ["", "a", "b", "a,b", 'q"uote', "line\nbreak", "tab\there", "back\\slash", "ünï",
-            " spaced ", "semi;colon", "cr\r\nlf", "x" * 90, "\\t"]
+            " spaced ", "semi;colon", "cr\r\nlf", "x" * 90, "\\t", "ctl\x01"]
 BAD_TIMES = ["", "garbage", "2026-02-30 10:00:00", "2026-03-02 25:00:00", "14.05",
              "2026-03-02 10", "x026-03-02", "2026-13-01", "2:05 PM", "2026-03-02T10:00+5",
              "31/4/2026 1:0:0", "Jan 1 2026 0:0:0.1 am", "26%13%1 1:0:0,5Z"]
@@ -559,6 +559,8 @@ def check(seed):
                 problems.append(f"{where}: exit {status}, expected {expected_status}: "
                                 f"{(err or '')[-300:]}")
             got = parse_output(out, fmt, header)
+            if fmt == "jsonl" and re.search(rb"\\u00(09|0a|0d)", out, re.I):  # \t, \n and \r
+                problems.append(f"{where}: a long escape for a tab or line end in JSON")
             if rows_mode:
                 if got != grouped:
                     problems.append(f"{where}: --rows differ")
