@@ -41,6 +41,8 @@ fuzz:
 # The SQL expressions of qelkit-agg --sql checked on PostgreSQL, ClickHouse and DuckDB.
 integration:
 	@.ci/deps integration
+	cmake --preset release
+	cmake --build --preset release --target qelkit-agg
 	tests/integration/run.sh
 
 # The API reference, generated from the header comments.

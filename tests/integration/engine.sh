@@ -7,7 +7,7 @@
 #     dialect, expression id, src, period start as YYYY-MM-DD HH:MM:SS (for to_char: its text),
 #     station, the lines of the group.
 #   - readings: WORK_DIR/readings.tsv (ts, site, station, temp, hum, wind; \N for a missing
-#     value), when it exists; each query WORK_DIR/query/CASE.DIALECT.sql of the engine's
+#     value); each query WORK_DIR/query/CASE.DIALECT.sql of the engine's
 #     dialects runs on it as printed, and WORK_DIR/out-query-ENGINE.tsv gets a line "#query
 #     CASE.DIALECT" and then the rows, fields separated by tabs, NULL as "" or \N.
 #   postgresql  dialects postgresql, oracle and to_char, on a server in WORK_DIR/pg listening on
@@ -132,16 +132,12 @@ columns() {
     echo "SELECT '$dialect', $id, src, $([ "$dialect" = to_char ] && echo g || echo "$show"),"
     echo "  station, $lines FROM $before$expr$after;"
   done <"$work/expr.tsv"
-  if [ -f "$work/readings.tsv" ]; then
-    load readings "$work/readings.tsv" \
-      "ts:time site:text station:text temp:real hum:real wind:real"
-    for query in "$work"/query/*."$queries".sql; do
-      [ -f "$query" ] || continue
-      name=${query##*/}
-      echo "SELECT '#query ${name%.sql}';"
-      cat "$query"
-    done
-  fi
+  load readings "$work/readings.tsv" "ts:time site:text station:text temp:real hum:real wind:real"
+  for query in "$work"/query/*."$queries".sql; do
+    name=${query##*/}
+    echo "SELECT '#query ${name%.sql}';"
+    cat "$query"
+  done
 } | run >"$work/out-all-$engine.tsv"
 # The grouping check's rows come before the first "#query" line.
 awk -v groups="$work/out-$engine.tsv" -v queries="$work/out-query-$engine.tsv" '

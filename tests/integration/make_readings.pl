@@ -17,12 +17,17 @@
 # Then small clusters (one to four readings within a few minutes of each other) spread over
 # 2006-12 to 2010-01, so that every period holds groups of several rows. The generator is
 # seeded: the file is the same on every run. Usage: make_readings.pl [CLUSTERS]
+#
+# make_readings.pl query CSV TSV writes the readings table of the query check instead: 3000
+# rows at distinct times 1 to 230 s apart from 2023-12-30 on (a quarter turns), in shuffled
+# order; CSV for the tool (header ts,site,station,temp,hum,wind; missing values empty or NA),
+# TSV for the engines (missing values \N). Wind is mostly missing, so some groups have no value
+# or one.
 use strict;
 use warnings;
 use POSIX qw(strftime);
 use Time::Local qw(timegm);
 
-my $clusters = shift(@ARGV) // 1500;
 my @stations = qw(north south east);
 
 # A small linear congruential generator: the same sequence on every machine and Perl version.
@@ -39,6 +44,40 @@ sub reading {
     my $value = sprintf('%.1f', next_random(400) / 10 - 5);
     print strftime('%Y-%m-%d %H:%M:%S', gmtime($t)), ",$station,$value\n";
 }
+
+sub query_table {
+    my ($csv, $tsv) = @_;
+    my $t = timegm(0, 0, 0, 30, 11, 2023);
+    my @rows;
+    for (1 .. 3000) {
+        $t += 1 + next_random(230);
+        my @row = (strftime('%Y-%m-%d %H:%M:%S', gmtime($t)), (qw(a-site B-site))[next_random(2)],
+                   (qw(north South east))[next_random(3)], next_random(6000) / 100 - 20,
+                   next_random(1000) / 10, next_random(3000) / 100);
+        for ([3, 5], [4, 10], [5, 93]) {    # temp, hum and wind missing, in percent
+            $row[$_->[0]] = ('', 'NA')[next_random(2)] if next_random(100) < $_->[1];
+        }
+        push @rows, \@row;
+    }
+    for my $i (reverse 1 .. $#rows) {
+        my $j = next_random($i + 1);
+        @rows[$i, $j] = @rows[$j, $i];
+    }
+    open(my $c, '>', $csv) or die "make_readings.pl: $csv: $!\n";
+    open(my $s, '>', $tsv) or die "make_readings.pl: $tsv: $!\n";
+    print $c "ts,site,station,temp,hum,wind\n";
+    for my $row (@rows) {
+        print $c join(',', @$row), "\n";
+        print $s join("\t", map { $_ eq '' || $_ eq 'NA' ? '\\N' : $_ } @$row), "\n";
+    }
+    close $c or die;
+    close $s or die;
+}
+if (@ARGV && $ARGV[0] eq 'query') {
+    query_table(@ARGV[1, 2]);
+    exit 0;
+}
+my $clusters = shift(@ARGV) // 1500;
 
 # The instant and the second before it.
 sub edge { reading($_[0] - 1); reading($_[0]); }

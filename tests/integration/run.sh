@@ -17,8 +17,8 @@
 #
 # Free lengths and quarters are checked with weeks starting on Sunday only (no start of week
 # changes them). The query check runs the whole query of each dialect (--sql-query) on a seeded
-# table of query_data.py and compares it, line by line, with the tool's output for the same
-# options: compare_query.pl.
+# table of make_readings.pl and compares it, line by line, with the tool's output for the same
+# options.
 #
 # The tool runs with TZ=America/New_York: it freezes the zone at today's offset, so daylight
 # saving days group as plain wall-clock time; the readings are that wall-clock time, stored in
@@ -26,8 +26,8 @@
 #
 # engine.sh starts each engine privately and stops it on every way out; this script removes the
 # scratch directory.
-# Environment: QELKIT_AGG (the tool; default: built in QELKIT_BUILD_DIR, default build/release
-# with the release preset), QELKIT_ENGINES (default "postgresql clickhouse duckdb"), and those
+# Environment: QELKIT_AGG (the tool; default: build/release/tools/qelkit-agg of the release
+# preset), QELKIT_ENGINES (default "postgresql clickhouse duckdb"), and those
 # engine.sh names. Prints one line per engine and dialect, and each mismatch; exits 1 on any
 # mismatch, 2 when the setup fails.
 set -euo pipefail
@@ -41,20 +41,9 @@ fail_setup() {
   exit 2
 }
 
-# ---- The tool -------------------------------------------------------------------------------
-agg=${QELKIT_AGG:-}
-if [ -z "$agg" ]; then
-  build=${QELKIT_BUILD_DIR:-$root/build/release}
-  # Configure (again): a tree configured before the tool existed has no qelkit-agg target.
-  if [ -f "$build/CMakeCache.txt" ]; then
-    cmake "$build" >/dev/null || fail_setup "cannot configure $build"
-  else
-    (cd "$root" && cmake --preset release >/dev/null) || fail_setup "cannot configure $build"
-  fi
-  cmake --build "$build" --target qelkit-agg -j2 >/dev/null || fail_setup "cannot build qelkit-agg"
-  agg=$build/tools/qelkit-agg
-fi
-[ -x "$agg" ] || fail_setup "no qelkit-agg at $agg"
+# ---- The tool ------------------------------------------------------------------------------
+agg=${QELKIT_AGG:-$root/build/release/tools/qelkit-agg}
+[ -x "$agg" ] || fail_setup "no qelkit-agg at $agg: build it (make integration does)"
 
 # ---- Scratch directory; the engine driver runs as a child, stopped with us ------------------------
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelkit-integration.XXXXXX")
@@ -71,16 +60,6 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 chmod 755 "$work"
-
-# Runs a driver in the background, so that a signal to this script can stop it, and waits.
-run_driver() {
-  "$@" &
-  child=$!
-  local status=0
-  wait "$child" || status=$?
-  child=
-  return $status
-}
 
 # ---- The data sets: src b (boundary readings) and s (sample, with a header line) ------------
 perl "$here/make_readings.pl" >"$work/b.csv"
@@ -161,7 +140,7 @@ cases=("length|3 hour|count,n,sum,min,max,mean||"
        "quarter|quarter|count,n,first,last,mean,p25||"
        "day|day|count,sum,min,max,mean,first,last,stddev||2024-01-02 00:00:00")
 mkdir "$work/query"
-python3 "$here/query_data.py" "$work/q.csv" "$work/readings.tsv"
+perl "$here/make_readings.pl" query "$work/q.csv" "$work/readings.tsv"
 for c in "${cases[@]}"; do
   IFS='|' read -r name period aggregates from to <<<"$c"
   opts=(-t ts -k site,station -v temp,hum,wind -a "$aggregates" -p "$period"
@@ -180,11 +159,14 @@ echo "integration: ${#cases[@]} query cases on $(grep -c . "$work/readings.tsv")
 # ---- The engines ----------------------------------------------------------------------------
 for engine in $engines; do
   start=$SECONDS
-  run_driver "$here/engine.sh" "$engine" "$work" || fail_setup "$engine: the driver failed"
+  # In the background, so that a signal to this script can stop it.
+  "$here/engine.sh" "$engine" "$work" &
+  child=$!
+  wait "$child" || fail_setup "$engine: the driver failed"
+  child=
   echo "integration: $engine ran in $((SECONDS - start)) s"
 done
 status=0
 perl "$here/compare.pl" "$work" $engines || status=$?
-perl "$here/compare_query.pl" "$work" $engines || status=$?
 [ ! -s "$work/notes.txt" ] || { echo "integration: the notes of --sql-query:"; sort -u "$work/notes.txt"; }
 exit $status

@@ -5,18 +5,23 @@
 The generator writes one to three files with random quoting, empty fields, odd keys
 (delimiters, quotes, line breaks, tabs, backslashes, UTF-8), CRLF and LF lines, blank lines,
 NUL bytes, a BOM, rows with too few fields, bad times, bad numbers and --null texts, some of
-them gzip-compressed. Each seed also draws columns by header name or number, an -a list (every
-aggregate and percentiles with fractions over the seeds), --tz with or without --dst, --from and
---to, csv or jsonl, -o, free lengths and quarters, --fill, and --time-format (epochs around 1970
-too, or patterns), fractions of up to 9 digits ordering first and last. The reference reads
-the files with Python's csv module, times with regular expressions, the calendar with datetime
-and the zones with zoneinfo, steps filled periods by calendar arithmetic, and computes each
-statistic on its own: sums with math.fsum, variances with fractions.Fraction, percentiles by
+them gzip-compressed in two members with zero padding after them. Each seed also draws columns
+by header name or number, an -a list (every aggregate and percentiles with fractions over the
+seeds), a zone by --tz or TZ, with or without --dst (or NQ_ENABLE_DST_RULES) and readings
+around daylight-saving changes, --from and --to, tsv, csv or jsonl, -o, every period
+(week-hour, month-hour and all hours too, free lengths and quarters), --fill, --time-format
+(epochs around 1970 too, or patterns), fractions of up to 9 digits ordering first and last, and
+the spellings of the options and where the file names stand. Some seeds draw values that are
+huge (sums that overflow, partial sums that overflow and cancel), subnormal or far apart, with
+the aggregates that stay exact. The reference reads the files with Python's csv module, times
+with regular expressions, the calendar with datetime and the zones with zoneinfo, steps filled
+periods by calendar arithmetic, and computes each statistic on its own: sums and means exactly
+with fractions.Fraction, correctly rounded, variances with fractions.Fraction, percentiles by
 interpolating between the closest ranks. One of the files is given as a named file, a pipe, a
 file redirected to standard input, a FIFO, or a named file with standard input, output or
 error closed, with random --jobs and small chunks (so chunk boundaries fall inside quoted
-fields), and the run must agree on every group, every --rows line, every reported FILE:LINE
-and the summary counts.
+fields; an oversized one is ignored), and the run must agree on every group, every --rows
+line, every reported FILE:LINE, the summary counts and whether a sum overflowed.
 
 Usage: agg_differential.py QELKIT_AGG [SEEDS]   (TZ=UTC)
 """
@@ -40,7 +45,7 @@ AGG = sys.argv[1]
 SEEDS = int(sys.argv[2]) if len(sys.argv) > 2 else 60
 
 ODD_KEYS = ["", "a", "b", "a,b", 'q"uote', "line\nbreak", "tab\there", "back\\slash", "ünï",
-            " spaced ", "semi;colon", "cr\r\nlf", "x" * 90, "\\t"]
+            " spaced ", "semi;colon", "cr\r\nlf", "x" * 90, "\\t", "ctl\x01"]
 BAD_TIMES = ["", "garbage", "2026-02-30 10:00:00", "2026-03-02 25:00:00", "14.05",
              "2026-03-02 10", "x026-03-02", "2026-13-01", "2:05 PM", "2026-03-02T10:00+5",
              "31/4/2026 1:0:0", "Jan 1 2026 0:0:0.1 am", "26%13%1 1:0:0,5Z"]
@@ -48,14 +53,23 @@ BAD_EPOCHS = ["", "garbage", "1e5", "+5", "1.", ".5", "0x10", "- 5", "nan", "1,5
 OFFSETS = {"Z": 0, "+05:30": 330, "-08:00": -480, "-0800": -480, "+0100": 60, "+01": 60}
 BAD_NUMBERS = ["abc", "nan", "inf", "1.5x", "--1", "1e400"]
 NULLS = ["NA", "-", "null"]  # missing where given to --null, else bad numbers
-# Readings New York skips (spring) and repeats (autumn), and the days the files are drawn
-# around (and 1970 for epochs).
-DST_TIMES = ["2026-03-08 02:30:00", "2026-11-01 01:30:00", "2026-11-01 01:59:59"]
+# Readings New York, London and Sydney skip (spring: the first days of a week and of a month)
+# and repeat (autumn), and the hours after a skip; the days the files are drawn around (and 1970
+# for epochs).
+DST_TIMES = ["2026-03-08 02:30:00", "2026-03-08 03:30:00", "2026-11-01 01:30:00",
+             "2026-11-01 01:59:59", "2026-03-29 01:30:00", "2026-03-29 02:30:00",
+             "2026-10-25 01:30:00", "2017-10-01 02:30:00", "2017-10-01 03:30:00"]
 BASES = [(2026, m, d) for m, d in ((1, 1), (1, 20), (3, 1), (3, 8), (10, 20), (11, 1))]
+# Zones with their rules, and a day each skips an hour on: Sundays in New York and London, the
+# first of a month in Sydney.
+DST_DAYS = {"America/New_York --dst": (2026, 3, 8), "Europe/London --dst": (2026, 3, 29),
+            "Australia/Sydney --dst": (2017, 10, 1)}
 # Lengths in wall-clock seconds, None for calendar periods; some lengths do not divide a day.
 PERIODS = {"minute": 60, "15 minute": 900, "hour": 3600, "day": None, "week": None,
            "month": None, "year": None, "none": None, "quarter": None, "90 second": 90,
-           "7 minute": 420, "20 minute": 1200, "5 hour": 18000, "2 day": 172800}
+           "7 minute": 420, "20 minute": 1200, "5 hour": 18000, "2 day": 172800,
+           "week-hour": None, "month-hour": None, "all hours": None}
+UNFILLED = ("none", "week-hour", "month-hour", "all hours")  # periods --fill refuses
 EPOCH_UNITS = {"epoch": 1, "epoch-ms": 1000, "epoch-us": 10 ** 6}
 FORMATS = [None, None, *EPOCH_UNITS, "%d/%m/%Y %H:%M:%S", "%b %e %Y %I:%M:%S.%f %p",
            "%y%%%m%%%d %H:%M:%S,%f%z"]
@@ -65,8 +79,12 @@ DAYS = {"Monday": 1, "Friday": 5, "Saturday": 6, "Sunday": 7}
 AGGREGATES = ["count", "n", "sum", "min", "max", "mean", "median", "stddev", "var", "first",
               "last", "p0", "p100", "p95", "p99.9", "p12.5", "p50"]
 DEFAULT_AGGREGATES = ["count", "sum", "min", "max", "mean"]
-ZONES = [None, "UTC", "Asia/Kolkata", "America/New_York", "America/New_York --dst"]
+EXACT = ["count", "n", "sum", "min", "max", "mean", "first", "last"]  # exact on any value
+ZONES = [None, "UTC", "Asia/Kolkata", "America/New_York", *DST_DAYS]
 COLUMNS = ["time", "k1", "k2", "v1", "v2"]
+WIDE = [1.5e308, 1.25e308, 2.0 ** 80, 2.0 ** 70, 2.0 ** -60, 3e-320]
+FORMATS_OUT = ["tsv", "csv", "jsonl"]  # tsv also by default
+TSV_ESCAPES = {"t": "\t", "n": "\n", "r": "\r"}
 
 TIME_RE = re.compile(r"^[ \t]*(?:(?P<Y>\d{4})|(?P<y>\d{2}))(?P<s>[-/])(?P<m>\d{1,2})(?P=s)"
                      r"(?P<d>\d{1,2})(?:[ Tt](?P<H>\d{1,2}):(?P<M>\d{2})(?::(?P<S>\d{2})"
@@ -114,16 +132,18 @@ def field_text(value, delimiter, rng):
     return value
 
 
-def random_value(rng, near):
-    """A value text; with `near`, numbers close to it (a variance far below the mean)."""
-    return (rng.choice(BAD_NUMBERS) if rng.random() < 0.03 else
+def random_value(rng, near, wide):
+    """A value text; with `near`, numbers close to it (a variance far below the mean); with
+    `wide`, often one of a few huge, far apart or subnormal ones, which overflow and cancel."""
+    return (repr(rng.choice((1, -1)) * rng.choice(WIDE)) if wide and rng.random() < 0.5 else
+            rng.choice(BAD_NUMBERS) if rng.random() < 0.03 else
             "" if rng.random() < 0.05 else rng.choice(NULLS) if rng.random() < 0.05 else
             "%.6f" % (near + rng.uniform(-1, 1)) if near else
             repr(rng.uniform(-1, 1) * 10 ** rng.randrange(-30, 30)) if rng.random() < 0.1 else
             rng.choice(["%d", "%.2f", "%.3e", " %g "]) % rng.uniform(-1e4, 1e4))
 
 
-def generate_file(rng, delimiter, header, order, time_text, lines, near):
+def generate_file(rng, delimiter, header, order, time_text, lines, near, wide):
     """The bytes of one file with the columns in `order`."""
     out = []
     if header:
@@ -134,8 +154,8 @@ def generate_file(rng, delimiter, header, order, time_text, lines, near):
             out.append(ending)
             continue
         values = {"time": time_text(),
-                  "k1": rng.choice(ODD_KEYS[:4]), "k2": rng.choice(ODD_KEYS),
-                  "v1": random_value(rng, 0), "v2": random_value(rng, near)}
+                  "k1": rng.choice(ODD_KEYS[:4]), "k2": rng.choice(ODD_KEYS[:2 if wide else 99]),
+                  "v1": random_value(rng, 0, wide), "v2": random_value(rng, near, False)}
         fields = [field_text(values[n], delimiter, rng) for n in order]
         if rng.random() < 0.04:
             fields = fields[:rng.randrange(len(fields))]
@@ -159,18 +179,24 @@ def generate(rng, seed):
     mode = rng.randrange(3) if header else 0  # columns by number, by name or a mix
     by_name = {n: mode == 2 or mode == 1 and rng.random() < 0.5 for n in COLUMNS}
     period = sorted(PERIODS)[seed % len(PERIODS)]  # every period over the seeds
-    fmt, zone = rng.choice(FORMATS), rng.choice(ZONES)
+    fmt, zone, wide = rng.choice(FORMATS), rng.choice(ZONES), seed % 4 == 3
+    on_dst_day = seed % 3 == 1 or period.endswith("-hour")  # files from a day that skips an hour
+    if on_dst_day:  # in that zone with its rules, or on some seeds at today's offset
+        zone = "Australia/Sydney --dst" if period == "month-hour" else rng.choice(sorted(DST_DAYS))
+        day = DST_DAYS[zone]
+        zone = zone.split()[0] if not period.endswith("-hour") and rng.random() < 0.4 else zone
     tz = working_zone(zone)
-    fill = period != "none" and seed // len(PERIODS) % 3 == 0
+    fill = period not in UNFILLED and seed // len(PERIODS) % 3 == 0
     # With --fill, a span of some 25 periods (dates alone may lie a day before), so that the
     # empty ones stay few; epochs lie around 0.
     length = PERIODS[period] or 86400 * CALENDAR_DAYS.get(period, 1)
     span = SECOND * (min(25 * length, 1200 * 86400) if fill else 40 * 86400)
-    start = rng.choice(BASES + [(1970, 1, 1)] * len(BASES) * (fmt in EPOCH_UNITS))
+    start = (day if on_dst_day else
+             rng.choice(BASES + [(1970, 1, 1)] * len(BASES) * (fmt in EPOCH_UNITS)))
     base = dt.datetime(*start) - span / 2 * (start[0] == 1970)
-    walls = [base + SECOND * rng.randrange(span // SECOND) for _ in range(rng.randrange(1, 30))]
-    dst = map(dt.datetime.fromisoformat, rng.sample(DST_TIMES, rng.randrange(3)))
-    walls += [w for w in dst if base <= w < base + span]
+    walls = [base + SECOND * rng.randrange(span // SECOND)  # few with wide values: big groups
+             for _ in range(rng.randrange(1, 5 if wide else 30))]
+    walls += [w for w in map(dt.datetime.fromisoformat, DST_TIMES) if base <= w < base + span]
     bad = BAD_EPOCHS if fmt in EPOCH_UNITS else BAD_TIMES
 
     def time_text():
@@ -182,18 +208,21 @@ def generate(rng, seed):
     orders = [rng.sample(COLUMNS, 5) if all(by_name.values()) else order for _ in range(count)]
     lines = rng.randrange(20, 300) // count
     near = rng.choice([0, 0, 1e9])
-    files = [generate_file(rng, delimiter, header, o, time_text, lines, near) for o in orders]
-    first = AGGREGATES[seed % len(AGGREGATES)]  # every aggregate over the seeds
-    aggregates = rng.sample([a for a in AGGREGATES if a != first], rng.randrange(7))
+    files = [generate_file(rng, delimiter, header, o, time_text, lines, near, wide)
+             for o in orders]
+    pool = EXACT if wide else AGGREGATES
+    first = "sum" if wide else AGGREGATES[seed % len(AGGREGATES)]  # every one over the seeds
+    aggregates = rng.sample([a for a in pool if a != first], rng.randrange(7))
     aggregates.insert(rng.randrange(len(aggregates) + 1), first)
     options = {"delimiter": delimiter, "header": header, "by_name": by_name, "orders": orders,
         "period": period, "day": rng.choice(sorted(DAYS)), "time_format": fmt, "fill": fill,
         "nulls": rng.sample(NULLS, rng.randrange(3)),
         "aggregates": None if rng.random() < 0.15 else aggregates,
-        "zone": zone, "format": rng.choice(["csv", "jsonl"]),
+        "zone": zone, "zone_by_env": rng.random() < 0.3, "format": rng.choice(FORMATS_OUT),
         "output": rng.choice([None, None, "out.csv", "out.gz"])}
     for end in ("from", "to"):
-        text = rng.random() < 0.25 and random_time(rng, rng.choice(walls), None, tz).split(".")[0]
+        text = (not on_dst_day and rng.random() < 0.25 and
+                random_time(rng, rng.choice(walls), None, tz).split(".")[0])
         instant = text and parse_time(text, tz)
         options[end] = (text, instant[0]) if instant else None  # never a skipped reading
     return files, options
@@ -206,14 +235,24 @@ def working_zone(zone):
     return rules if dst else dt.timezone(dt.datetime.now(rules).utcoffset())
 
 
-def arguments(o):
+def arguments(o, rng):
+    """The options of `o`, each in a random spelling: -dX, -d X, --delimiter=X, --delimiter X,
+    the long ones also by a unique beginning; a tab as itself, \\t or tab."""
     def column(n):
         return "col " + n if o["by_name"][n] else str(o["orders"][0].index(n) + 1)
-    args = ["-d", o["delimiter"], "-t", column("time"), "-k", column("k1") + "," + column("k2"),
-            "-v", column("v1") + "," + column("v2"), "-p", o["period"], "--week-start", o["day"]]
-    args += (["--header"] if o["header"] else []) + [f"--null={t}" for t in o["nulls"]]
-    args += ["-a", ",".join(o["aggregates"])] if o["aggregates"] else []
-    if o["zone"]:
+
+    def option(name, value):
+        long = name[:rng.randrange(3, len(name) + 1)] if name != "time" else name
+        return rng.choice([[f"--{long}={value}"], ["--" + long, value], [f"-{name[0]}{value}"],
+                           ["-" + name[0], value]])
+    tab = rng.choice(["\t", "tab", "\\t"])
+    args = [*option("delimiter", tab if o["delimiter"] == "\t" else o["delimiter"]),
+            *option("time", column("time")), *option("keys", f"{column('k1')},{column('k2')}"),
+            *option("values", f"{column('v1')},{column('v2')}"), *option("period", o["period"])]
+    args += ["--week-start", o["day"]] + ["--header"] * o["header"]
+    args += [f"--null={t}" for t in o["nulls"]]
+    args += option("aggregates", ",".join(o["aggregates"])) if o["aggregates"] else []
+    if o["zone"] and not o["zone_by_env"]:
         name, _, dst = o["zone"].partition(" ")
         args += ["--tz", name] + (["--dst"] if dst else [])
     for end in ("from", "to"):
@@ -227,12 +266,12 @@ def period_start(wall, period, sow):
     seconds = PERIODS[period]
     if seconds:  # whole lengths since 1970-01-01 00:00 of the wall clock
         return EPOCH + (wall - EPOCH) // SECOND // seconds * seconds * SECOND
-    if period == "none":
-        return wall
+    if period in ("none", "all hours"):
+        return wall if period == "none" else EPOCH
     day = wall.date()
     if period == "day":
         start = day
-    elif period in ("month", "quarter"):
+    elif period in ("month", "quarter", "month-hour"):
         start = day.replace(month=day.month - (day.month - 1) % (3 if period[0] == "q" else 1),
                             day=1)
     else:
@@ -243,7 +282,8 @@ def period_start(wall, period, sow):
             jan1 = dt.date(year, 1, 1)
             thursday = jan1 + dt.timedelta(days=(4 - jan1.isoweekday()) % 7)
             start = thursday - dt.timedelta(days=(4 - sow) % 7)
-    return dt.datetime(start.year, start.month, start.day, tzinfo=dt.timezone.utc)
+    hour = wall.hour if period.endswith("-hour") else 0  # week-hour and month-hour
+    return dt.datetime(start.year, start.month, start.day, hour, tzinfo=dt.timezone.utc)
 
 
 def next_start(start, period, sow):
@@ -296,9 +336,12 @@ def statistic(name, present):
         return str(n)
     if n < (2 if name in ("stddev", "var") else 1):
         return None
-    if name in ("sum", "mean"):
-        total = math.fsum(xs) / (n if name == "mean" else 1)
-        return total, 1e-12 * abs(total)
+    if name in ("sum", "mean"):  # the exact value, correctly rounded (past the largest: inf)
+        exact = sum(map(Fraction, xs)) / (n if name == "mean" else 1)
+        try:
+            return "%.15g" % float(exact)
+        except OverflowError:
+            return "inf" if exact > 0 else "-inf"
     if name in ("stddev", "var"):
         mean = sum(map(Fraction, xs)) / n
         var = sum((Fraction(x) - mean) ** 2 for x in xs) / (n - 1)
@@ -320,7 +363,7 @@ def statistic(name, present):
 
 def reference(files, o, tz):
     """Expected (header, groups, rows lines, bad (file, line), counts: rows, bad, filtered,
-    blank lines)."""
+    blank lines, the instants grouped)."""
     aggregates = o["aggregates"] or DEFAULT_AGGREGATES
     groups, grouped, bad, rows, filtered, blank = {}, [], [], 0, 0, 0
     for f, (data, order) in enumerate(zip(files, o["orders"])):
@@ -390,13 +433,31 @@ def reference(files, o, tz):
         return "col " + n if o["header"] else f"c{o['orders'][0].index(n) + 1}"
     header = ["period", name("k1"), name("k2")] + (["count"] if "count" in aggregates else [])
     header += [f"{a}_{name(v)}" for v in ("v1", "v2") for a in aggregates if a != "count"]
-    return header, table, grouped, bad, (rows, len(bad), filtered, blank)
+    times = [t for members in groups.values() for (t, _), _ in members]
+    return header, table, grouped, bad, (rows, len(bad), filtered, blank), times
+
+
+def offset_note(times, zone):
+    """The note on a zone read at today's offset (no --dst) that has another one at some instant
+    between the first and the last grouped, shown in the zone's own time; else None."""
+    name, _, dst = (zone or "UTC").partition(" ")
+    rules = zoneinfo.ZoneInfo(name)
+    today = dt.datetime.now(rules).utcoffset()
+    days = [min(times) + dt.timedelta(days=d) for d in
+            range((max(times) - min(times)).days + 1)] + [max(times)] if times else []
+    if dst or all(t.astimezone(rules).utcoffset() == today for t in days):
+        return None
+    shown = [f"{t.astimezone(rules):%Y-%m-%d %H:%M:%S}" for t in (min(times), max(times))]
+    minutes = int(today.total_seconds()) // 60
+    return (f"note: the zone's offset changes between {shown[0]} and {shown[1]}; without --dst "
+            f"every time is read at today's offset, UTC{'-+'[minutes >= 0]}"
+            f"{abs(minutes) // 60:02d}:{abs(minutes) % 60:02d}")
 
 
 PATHS = ["file", "pipe", "redirect", "fifo", "0 closed", "1 closed", "2 closed"]
 
 
-def run(args, files, primary, path, env, output):
+def run(rng, args, files, primary, path, env, output):
     """Runs qelkit-agg on `files`, all named files but the one at `primary`, which `path` gives:
     a named file, a pipe, a file redirected to standard input, a FIFO, or a named file with
     descriptor 0, 1 or 2 closed (with 1 closed the output goes to a --gzip file). With `output`
@@ -418,7 +479,8 @@ def run(args, files, primary, path, env, output):
         args = args + ["--gzip", target]
     elif output:
         args = args + ["-o", target]
-    command = [AGG, *args, *names]
+    # File names after the options, before them or after "--".
+    command = [AGG, *rng.choice([args + names, names + args, args + ["--"] + names])]
     closing = {"0 closed": "0<&-", "1 closed": "1>&-", "2 closed": "2>&-"}.get(path)
     if closing:
         command = ["sh", "-c", f'exec "$0" "$@" {closing}', *command]
@@ -444,6 +506,10 @@ def parse_output(out, fmt, header):
     """The output lines as lists of fields; JSON lines as their values, numbers as written and
     null as an empty field, behind a header of their keys."""
     text = out.decode("utf-8")
+    if fmt == "tsv":
+        def unescape(field):
+            return re.sub(r"\\(.)", lambda m: TSV_ESCAPES.get(m[1], m[1]), field)
+        return [[unescape(f) for f in line.split("\t")] for line in text.split("\n")[:-1]]
     if fmt == "csv":
         return list(csv.reader(io.StringIO(text, newline="")))
     objects = [json.loads(line, parse_float=str, parse_int=str) for line in text.splitlines()]
@@ -455,22 +521,33 @@ def parse_output(out, fmt, header):
 def check(seed):
     rng = random.Random(seed)
     files, o = generate(rng, seed)
-    header, table, grouped, bad, counts = reference(files, o, working_zone(o["zone"]))
+    header, table, grouped, bad, counts, times = reference(files, o, working_zone(o["zone"]))
+    note = offset_note(times, o["zone"])
     rows = counts[0]
-    args = arguments(o)
-    files = [gzip.compress(f) if rng.random() < 0.3 else f for f in files]
+    args = arguments(o, rng)
+    # Some files gzip-compressed, in two members (a row may be cut between them) and with zero
+    # padding after the last, as gzip -d reads them.
+    cut = [rng.randrange(len(f) + 1) for f in files]
+    files = [gzip.compress(f[:c]) + gzip.compress(f[c:]) + b"\0" * rng.randrange(99)
+             if rng.random() < 0.3 else f for f, c in zip(files, cut)]
     primary = rng.randrange(len(files))
     problems = []
     # Every path prints the aggregation; --rows is checked on the file and one other path.
     other = rng.choice(PATHS[1:])
+    name, _, dst = (o["zone"] or "").partition(" ")
+    zone_env = ({"TZ": name} | ({"NQ_ENABLE_DST_RULES": "1"} if dst else {})
+                if o["zone_by_env"] and name else {})
+    overflow = any(v in ("inf", "-inf") for row in table for v in row)
     for path in PATHS:
-        env = dict(os.environ, QELKIT_AGG_CHUNK_SIZE=str(rng.choice([7, 64, 300, 4096])))
+        env = dict(os.environ, QELKIT_AGG_CHUNK_SIZE=str(rng.choice([7, 64, 300, 4096, 10 ** 14])),
+                   **zone_env)
         jobs = ["-j", str(rng.randrange(1, 4))]
         where = f"seed {seed} ({path}, {env['QELKIT_AGG_CHUNK_SIZE']})"
         for rows_mode in (False, True) if path in ("file", other) else (False,):
-            fmt = "csv" if rows_mode else o["format"]
+            fmt = "csv" if rows_mode and o["format"] == "jsonl" else o["format"]
             extra = ["--rows"] if rows_mode else ["--fill"] * o["fill"]
-            status, out, err, names = run(args + jobs + ["--format", fmt] + extra, files,
+            extra += ["--format", fmt] if fmt != "tsv" or rng.random() < 0.5 else []
+            status, out, err, names = run(rng, args + jobs + extra, files,
                                           primary, path, env, o["output"])
             err = err.decode("utf-8", "replace") if err is not None else None
             if rows == 0:
@@ -482,13 +559,20 @@ def check(seed):
                 problems.append(f"{where}: exit {status}, expected {expected_status}: "
                                 f"{(err or '')[-300:]}")
             got = parse_output(out, fmt, header)
+            if fmt == "jsonl" and re.search(rb"\\u00(09|0a|0d)", out, re.I):  # \t, \n and \r
+                problems.append(f"{where}: a long escape for a tab or line end in JSON")
             if rows_mode:
                 if got != grouped:
                     problems.append(f"{where}: --rows differ")
-            elif expected_status == 0:
-                problems += compare_table(where, got, header, table)
+            elif expected_status == 0:  # JSON has no infinity: null stands for it
+                problems += compare_table(where, got, header, [
+                    [None if fmt == "jsonl" and v in ("inf", "-inf") else v for v in row]
+                    for row in table])
             if err is None:
                 continue
+            if not rows_mode and "sum" in (o["aggregates"] or DEFAULT_AGGREGATES) and (
+                    "overflowed to infinity" in err) != overflow:
+                problems.append(f"{where}: overflow reported wrongly: {err[-300:]}")
             reported = [(m[1], int(m[2])) for m in
                         re.finditer(r"^qelkit-agg: ([^\n]*?):(\d+): ", err, re.M)]
             if reported != [(names[f], line) for f, line in bad]:
@@ -498,6 +582,9 @@ def check(seed):
             want = (rows, rows - counts[1] - counts[2], *counts[1:])
             if not summary or tuple(int(x or 0) for x in summary.groups()) != want:
                 problems.append(f"{where}: summary {summary and summary[0]}, expected {want}")
+            shown = re.search(r"^qelkit-agg: (note: .*)$", err, re.M)
+            if (shown and shown[1]) != note:
+                problems.append(f"{where}: {shown and shown[1]}, expected {note}")
     return problems
 
 
