@@ -269,30 +269,7 @@ TEST(RWDateTimeTest, SharedConstValuesReadConcurrentlyAgree) {
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
-TEST(RWDateTimeTest, TextReadsDateThenTimeFromTheFirstWordWithAColon) {
-    // 9 April 2007 at 14:09 plus `s` seconds, in ms in UTC.
-    const auto april9 = [](int s) { return (1176127740LL + s + k1901) * 1000; };
-    struct Case {
-        const char* text;
-        RWDateTime::SetType set;
-        rwint64 expect;  // ms in UTC
-    } cases[] = {
-        {"2007-04-09 14:09:43", RWDateTime::setBoth, april9(43)},
-        {"04/09/2007 2:09 PM", RWDateTime::setBoth, april9(0)},
-        {"Apr 9, 2007 14:09", RWDateTime::setBoth, april9(0)},
-        {"2007-04-09", RWDateTime::setDate, april9(-14 * 3600 - 9 * 60)},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(RWDateTime(c.text, c.set, RWLocale::defaultLocale(), kUtc).milliSeconds(),
-                  c.expect)
-            << c.text;
-    const RWDateTime now(RWDateTime::setCurrentTime);
-    const RWDateTime at("14:09", RWDateTime::setTime, RWLocale::defaultLocale(), kUtc);
-    EXPECT_EQ(at.hour(kUtc) * 100 + at.minute(kUtc), 1409u);
-    EXPECT_LE(at.julian(kUtc) - now.julian(kUtc) + 1, 2u);  // today (unless midnight passed)
-    EXPECT_EQ(RWDate("Apr 9, 2007"), RWDate(9, 4, 2007));
-}
-
+// Dates and times read from text are the locale fuzz target's.
 TEST(Formatting, ClassesPassZoneAndLocaleToTheLocaleFormatter) {
     const RWZoneSimple z(-7200, "EET");
     const RWDateTime dt(9, 4, 2007, 14, 9, 43, 0, z);
