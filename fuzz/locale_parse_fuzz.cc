@@ -2,9 +2,11 @@
 // Feeds arbitrary bytes to the "C" locale's date and time parsers and name look-ups, and uses
 // them as a format. Each parser is checked against a plain reference implementation of the
 // accepted forms written below, and RWDate / RWDateTime built from the text must be valid
-// exactly when the reference accepts; formatting is checked against strftime conversion by
-// conversion, on a time drawn from the input whose fields lie beyond their ranges half the time
-// (as a caller's own tm may hold them: glibc prints numbers up to 150 as they are, names as "?").
+// exactly when the reference accepts and hold what it reads (a time alone on today's date, a
+// date and a time split at the first blank-separated word holding ':'); formatting is checked
+// against strftime conversion by conversion, on a time drawn from the input whose fields lie
+// beyond their ranges half the time (as a caller's own tm may hold them: glibc prints numbers
+// up to 150 as they are, names as "?").
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -176,11 +178,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(std::memcmp(&t, &sentinel, sizeof t) == 0);
 
-    // The date and time classes parse through the locale.
+    // The date and time classes parse through the locale; a time alone is of today.
     static const RWZoneSimple utcZone(0, "UTC");
-    check(RWDate(text).isValid() == dateOk);
-    check(RWDateTime(text, RWDateTime::setDate, c, utcZone).isValid() == dateOk);
-    check(RWDateTime(text, RWDateTime::setTime, c, utcZone).isValid() == timeOk);
+    const RWDateTime onlyDate(text, RWDateTime::setDate, c, utcZone);
+    const RWDateTime onlyTime(text, RWDateTime::setTime, c, utcZone);
+    check(onlyDate == (dateOk ? RWDateTime(d, m, y, 0, 0, 0, 0, utcZone) : RWDateTime()));
+    check(RWDate(text) == RWDate(onlyDate.julian(utcZone)));
+    check(onlyTime.isValid() == timeOk);
+    const unsigned long today = RWDateTime(RWDateTime::setCurrentTime).julian(utcZone);
+    check(!timeOk ||
+          (onlyTime.hour(utcZone) == unsigned(h) && onlyTime.minute(utcZone) == unsigned(mi) &&
+           onlyTime.second() == unsigned(s) && onlyTime.julian(utcZone) + 1 >= today &&
+           onlyTime.julian(utcZone) <= today));
     // Both: the time begins at the first blank-separated word holding ':'.
     const std::size_t colon = input.find(':');
     bool bothOk = false;
@@ -190,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bothOk = start > 0 && referenceDate(input.substr(0, start), &y, &m, &d) &&
                  referenceTime(input.substr(start), &h, &mi, &s);
     }
-    check(RWDateTime(text, RWDateTime::setBoth, c, utcZone).isValid() == bothOk);
+    check(RWDateTime(text, RWDateTime::setBoth, c, utcZone) ==
+          (bothOk ? RWDateTime(d, m, y, h, mi, s, 0, utcZone) : RWDateTime()));
 
     check(c.monthIndex(text) == nameIndex(input, kMonths, 12));
     check(c.weekdayIndex(text) == nameIndex(input, kDays, 7));

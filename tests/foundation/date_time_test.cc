@@ -2,7 +2,9 @@
 #include <date/date.h>
 #include <gtest/gtest.h>
 
-#include <iterator>
+#include <algorithm>
+#include <initializer_list>
+#include <optional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -22,63 +24,64 @@ std::vector<int> fieldsOf(const struct tm& t) {
             t.tm_sec,  t.tm_wday, t.tm_yday, t.tm_isdst};
 }
 
-// Every day of 1901..2100 against Hinnant's calendar: fields, weekday, day of year, day
-// number round trips, and RWDateTime built from the same fields (its readings are the next
-// test's).
-TEST(Calendar, EveryDayOf1901To2100MatchesOracle) {
-    using namespace date;
-    for (sys_days d = sys_days{1901_y / 1 / 1}; d <= sys_days{2100_y / 12 / 31}; d += days{1}) {
-        const year_month_day ymd{d};
-        const unsigned y = int(ymd.year()), m = unsigned(ymd.month()), dd = unsigned(ymd.day());
-        const long n = d.time_since_epoch().count();
-        const RWDate date(dd, m, y);
-        ASSERT_EQ(date.julian(), static_cast<unsigned long>(n + 2440588)) << y << '-' << m;
-        ASSERT_EQ(date.year() * 10000 + date.month() * 100 + date.dayOfMonth(),
-                  y * 10000 + m * 100 + dd);
-        ASSERT_EQ(date.weekDay(), weekday{d}.iso_encoding());
-        ASSERT_EQ(date.day(), unsigned((d - sys_days{ymd.year() / 1 / 1}).count() + 1));
-        ASSERT_EQ(RWDate(date.day(), y), date);
-        ASSERT_EQ(date.leap(), ymd.year().is_leap());
-        ASSERT_EQ(RWDate::daysInMonthYear(m, y), unsigned((ymd.year() / ymd.month() / last).day()));
-        ASSERT_EQ(RWDateTime(dd, m, y, 13, 5, 7, 250, kUtc).milliSeconds(),
-                  ((n * 86400 + 13 * 3600 + 5 * 60 + 7) + k1901) * 1000 + 250);
-    }
-}
-
-// Random instants of years 1..9999 against the oracle, read in UTC and in a zone 5:30 east.
+// Random instants of years 1..9999 against Hinnant's calendar, each read in UTC and in one
+// other zone (east, west, by an odd number of seconds): the fields, the extracted tm and its
+// way back, and the date of the local day with its day number, weekday, day of year, leap year
+// and month length, and RWDateTime built from the same fields, date or time.
 TEST(Calendar, RandomInstantsOfYears1To9999MatchOracle) {
     using namespace date;
     using namespace std::chrono;
-    const RWZoneSimple east(-19800, "IST");
-    const std::int64_t first = sys_days{year{1} / 1 / 1}.time_since_epoch().count() * 86400LL;
-    const std::int64_t last = sys_days{year{9999} / 12 / 31}.time_since_epoch().count() * 86400LL;
+    // Names one byte apart: each reading must point at its own zone's name.
+    const RWZoneSimple others[] = {{-19800, "+03"}, {75, "+02"}, {43200, "BST"}, {-50400, "GMT"}};
+    const std::int64_t from = sys_days{year{1} / 1 / 1}.time_since_epoch().count() * 86400LL;
+    const std::int64_t to = sys_days{year{9999} / 12 / 31}.time_since_epoch().count() * 86400LL;
     std::mt19937_64 rng(20070409);
-    std::uniform_int_distribution<std::int64_t> pick((first + 19800) * 1000, (last - 19800) * 1000);
+    std::uniform_int_distribution<std::int64_t> pick((from + 50400) * 1000, (to - 50400) * 1000);
     for (int i = 0; i < 100000; ++i) {
         const std::int64_t posixMs = pick(rng);
         const RWDateTime dt(posixMs + k1901 * 1000);
         ASSERT_TRUE(dt.isValid());
         for (const RWZone* z :
-             {static_cast<const RWZone*>(&kUtc), static_cast<const RWZone*>(&east)}) {
+             {static_cast<const RWZone*>(&kUtc), static_cast<const RWZone*>(&others[i % 4])}) {
             const auto wall =
                 sys_time<milliseconds>{milliseconds{posixMs}} - seconds{z->offsetAt(0)};
             const sys_days day = floor<days>(wall);
             const year_month_day ymd{day};
             const hh_mm_ss<milliseconds> hms{wall - day};
-            ASSERT_EQ(dt.year(*z), unsigned(int(ymd.year())));
-            ASSERT_EQ(dt.month(*z), unsigned(ymd.month()));
-            ASSERT_EQ(dt.dayOfMonth(*z), unsigned(ymd.day()));
-            ASSERT_EQ(dt.hour(*z), unsigned(hms.hours().count()));
-            ASSERT_EQ(dt.minute(*z), unsigned(hms.minutes().count()));
-            ASSERT_EQ(dt.weekDay(*z), weekday{day}.iso_encoding());
+            const unsigned y = int(ymd.year()), m = unsigned(ymd.month()), d = unsigned(ymd.day());
+            const unsigned h = hms.hours().count(), mi = hms.minutes().count();
+            const unsigned yday = (day - sys_days{ymd.year() / 1 / 1}).count() + 1;
+            ASSERT_EQ((std::vector<unsigned>{dt.year(*z), dt.month(*z), dt.dayOfMonth(*z),
+                                             dt.hour(*z), dt.minute(*z), dt.weekDay(*z)}),
+                      (std::vector<unsigned>{y, m, d, h, mi, weekday{day}.iso_encoding()}))
+                << posixMs;
             ASSERT_EQ(dt.milliSecond(), unsigned(hms.subseconds().count()));
+            const unsigned s = hms.seconds().count(), ms = dt.milliSecond();
             if (dt.milliSeconds() >= 1000) {
                 struct tm t;
                 dt.toRWTime().extract(&t, *z);
-                ASSERT_EQ(t.tm_year + 1900, int(ymd.year()));
-                ASSERT_EQ(t.tm_yday, (day - sys_days{ymd.year() / 1 / 1}).count());
-                ASSERT_EQ(RWDateTime(&t, dt.milliSecond(), *z), dt);
+                ASSERT_EQ(t.tm_year + 1900, int(y));
+                ASSERT_EQ(t.tm_yday + 1, int(yday));
+                ASSERT_EQ(t.tm_gmtoff, -z->offsetAt(0));
+                ASSERT_STREQ(t.tm_zone, z->timeZoneName().data());
+                ASSERT_EQ(RWDateTime(&t, ms, *z), dt);
+                ASSERT_EQ(RWTime(&t, *z), dt.toRWTime());
+                ASSERT_EQ(RWDateTime(dt.toRWTime(), ms), dt);
             }
+            if (y < 100) continue;  // the field constructors read 1..99 as 1901..1999
+            const RWDate date(d, m, y);
+            ASSERT_EQ(date.julian(),
+                      static_cast<unsigned long>(day.time_since_epoch().count() + 2440588));
+            ASSERT_EQ(date.year() * 10000 + date.month() * 100 + date.dayOfMonth(),
+                      y * 10000 + m * 100 + d);
+            ASSERT_EQ(date.weekDay(), weekday{day}.iso_encoding());
+            ASSERT_EQ(date.day(), yday);
+            ASSERT_EQ(RWDate(yday, y), date);
+            ASSERT_EQ(date.leap(), ymd.year().is_leap());
+            ASSERT_EQ(RWDate::daysInMonthYear(m, y),
+                      unsigned((ymd.year() / ymd.month() / last).day()));
+            ASSERT_EQ(RWDateTime(d, m, y, h, mi, s, ms, *z), dt);
+            ASSERT_EQ(RWDateTime(date, h, mi, s, ms, *z), dt);
         }
     }
 }
@@ -96,95 +99,75 @@ TEST(Calendar, DayNumbersRoundTripFarOutsideTheValidYears) {
     }
 }
 
-// Every construction below must give an invalid value: a field outside its range, a day past
-// the calendar's ends, a null pointer, a leap second.
-TEST(Validity, ConstructorsRejectFieldsOutsideTheirRanges) {
-    struct tm feb31 = {}, hour24 = {}, leapSecond = {}, zero = {}, badMonth = {}, noDay = {};
-    feb31.tm_year = 107, feb31.tm_mon = 1, feb31.tm_mday = 31;
-    hour24.tm_year = 107, hour24.tm_mday = 1, hour24.tm_hour = 24;
-    leapSecond.tm_year = 107, leapSecond.tm_mday = 1, leapSecond.tm_sec = 60;
-    badMonth.tm_year = 107, badMonth.tm_mon = -1, badMonth.tm_mday = 9;
-    noDay.tm_year = 107;
-    const struct tm* const none = nullptr;
-    const RWDate mar2007(1, 3, 2007);
-    const unsigned long end9999 = 253402300799UL + k1901;  // the last second of 9999
-    const bool valid[] = {RWDate(31, 2, 2007).isValid(),
-                          RWDate(29, 2, 1900).isValid(),
-                          RWDate(29, 2, 0).isValid(),
-                          RWDate(1, 1, 10000).isValid(),
-                          RWDate(0, 1, 2007).isValid(),
-                          RWDate(1, 13, 2007).isValid(),
-                          RWDate(1, 0u, 2007).isValid(),
-                          RWDate(0, 2007).isValid(),
-                          RWDate(366, 2007).isValid(),
-                          RWDate(367, 2008).isValid(),
-                          RWDate(1, 0).isValid(),
-                          RWDate(1, 10000).isValid(),
-                          RWDate(&badMonth).isValid(),
-                          RWDate(&noDay).isValid(),
-                          RWDate(none).isValid(),
-                          RWDate(9, "Foo", 2007, RWLocale::defaultLocale()).isValid(),
-                          RWDate(RWTime(end9999 + 1), kUtc).isValid(),
-                          RWTime(RWDate(31, 12, 1900), 23, 59, 59, kUtc).isValid(),
-                          RWTime(mar2007, 24, 0, 0, kUtc).isValid(),
-                          RWTime(mar2007, 0, 60, 0, kUtc).isValid(),
-                          RWTime(mar2007, 0, 0, 60, kUtc).isValid(),
-                          RWTime(&feb31, kUtc).isValid(),
-                          RWTime(&hour24, kUtc).isValid(),
-                          RWTime(&leapSecond, kUtc).isValid(),
-                          RWDateTime(31, 2, 2007, 0, 0, 0, 0, kUtc).isValid(),
-                          RWDateTime(1, 2, 2007, 25, 0, 0, 0, kUtc).isValid(),
-                          RWDateTime(1, 2, 2007, 1, 0, 0, 1000, kUtc).isValid(),
-                          RWDateTime(1, 1, 10000, 0, 0, 0, 0, kUtc).isValid(),
-                          RWDateTime(RWTime(2177452800UL), 1000).isValid(),
-                          RWDateTime(&zero, 0, kUtc).isValid(),
-                          RWDateTime(RWDate(0UL), 0, 0, 0, 0, kUtc).isValid(),
-                          RWDateTime(none, 0, kUtc).isValid()};
-    for (std::size_t i = 0; i < std::size(valid); ++i) EXPECT_FALSE(valid[i]) << "row " << i;
-    // The valid neighbours of those edges.
-    zero.tm_year = 1 - 1900, zero.tm_mday = 1;
-    EXPECT_EQ(RWDateTime(&zero, 0, kUtc), RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc));
-    EXPECT_EQ(RWDate(RWTime(end9999), kUtc), RWDate(31, 12, 9999));
-    EXPECT_TRUE(RWDate(366, 2008).isValid() && RWDate(365, 9999).isValid());
-    EXPECT_TRUE(RWDateTime(RWTime(2177452800UL), 999).isValid());
-    EXPECT_EQ(RWTime(RWDate(1, 1, 1901), 0, 0, 1, kUtc).seconds(), 1u);
-    EXPECT_LT(RWDateTime(1, 1, 1900, 0, 0, 0, 0, kUtc).milliSeconds(), 0);
+// Fields drawn from around the ends of their ranges, given to every constructor that takes
+// fields, against the oracle: valid exactly when they name a time of years 1..9999 (RWTime:
+// after 1901 began), and then that time. The date constructors read years 1..99 as 1901..1999,
+// RWDateTime's and the tm's take the year as it is.
+TEST(Validity, FieldConstructorsAcceptExactlyTheOraclesTimes) {
+    using namespace date;
+    std::mt19937 rng(1901);
+    const auto any = [&rng](std::initializer_list<unsigned> v) {
+        return v.begin()[rng() % v.size()];
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const unsigned y = any({0, 1, 68, 99, 100, 1899, 1900, 1901, 2007, 2008, 9999, 10000});
+        const unsigned m = any({0, 1, 2, 3, 12, 13}), d = any({0, 1, 28, 29, 30, 31, 32});
+        const unsigned h = any({0, 23, 24}), mi = any({0, 59, 60}), sec = any({0, 59, 60});
+        const unsigned ms = any({0, 999, 1000}), yday = any({0, 1, 365, 366, 367});
+        const auto daysOf = [&](unsigned year) {  // the day from 1970, or nothing
+            const year_month_day ymd{date::year(int(year)), month(m), day(d)};
+            return year >= 1 && year <= 9999 && ymd.ok()
+                       ? std::optional<long>(sys_days{ymd}.time_since_epoch().count())
+                       : std::nullopt;
+        };
+        const auto dateDays = daysOf(y < 100 ? y + 1900 : y), days = daysOf(y);
+        const bool clock = h < 24 && mi < 60 && sec < 60;
+        // Seconds from 1901 to the drawn clock on a day counted from 1970.
+        const auto since1901 = [&](long day) {
+            return day * 86400 + h * 3600 + mi * 60 + sec + k1901;
+        };
+        const RWDate byFields(d, m, y);
+        ASSERT_EQ(byFields.isValid() ? long(byFields.julian()) : -1,
+                  dateDays ? *dateDays + 2440588 : -1);
+        ASSERT_EQ(long(RWTime(byFields, h, mi, sec, kUtc).seconds()),
+                  dateDays && clock ? std::max(0L, since1901(*dateDays)) : 0)
+            << d << '.' << m << '.' << y << ' ' << h << ':' << mi << ':' << sec;
+        const RWDateTime dt(d, m, y, h, mi, sec, ms, kUtc);
+        ASSERT_EQ(dt.isValid() ? dt.milliSeconds() : -1,
+                  days && clock && ms < 1000 ? since1901(*days) * 1000 + ms : -1);
+        struct tm t = {};
+        t.tm_year = int(y) - 1900, t.tm_mon = int(m) - 1, t.tm_mday = int(d);
+        t.tm_hour = int(h), t.tm_min = int(mi), t.tm_sec = int(sec);
+        ASSERT_EQ(RWDate(&t).isValid() ? long(RWDate(&t).julian()) : -1,
+                  days ? *days + 2440588 : -1);
+        ASSERT_EQ(RWDateTime(&t, ms, kUtc), dt);
+        ASSERT_EQ(long(RWTime(&t, kUtc).seconds()),
+                  days && clock ? std::max(0L, since1901(*days)) : 0);
+        const bool dayOk =
+            y >= 1 && y <= 9999 && yday >= 1 && yday <= 365u + date::year(int(y)).is_leap();
+        ASSERT_EQ(RWDate(yday, y).isValid(), dayOk);
+    }
 }
 
-// Years below 100 of the field constructors are 1900 + y; the tm constructor and day numbers
-// take the year as it is.
-TEST(RWDateTest, TwoDigitYearsNamesAndTmFields) {
-    EXPECT_EQ(RWDate(1, 3, 68), RWDate(1, 3, 1968));
-    EXPECT_EQ(RWDate(1, 1, 1), RWDate(1, 1, 1901));
+// The constructions from other values at the ends of the range, a month name that names none
+// and null pointers give invalid values; their valid neighbours.
+TEST(Validity, ConversionsAtTheEndsOfTheRange) {
+    const struct tm* const none = nullptr;
+    const unsigned long end9999 = 253402300799UL + k1901;  // the last second of 9999
+    EXPECT_FALSE(RWDate(none).isValid() || RWDateTime(none, 0, kUtc).isValid() ||
+                 RWDate(9, "Foo", 2007, RWLocale::defaultLocale()).isValid() ||
+                 RWDate(RWTime(end9999 + 1), kUtc).isValid() ||
+                 RWDateTime(RWTime(2177452800UL), 1000).isValid() ||
+                 RWDateTime(RWDate(0UL), 0, 0, 0, 0, kUtc).isValid());
+    EXPECT_EQ(RWDate(RWTime(end9999), kUtc), RWDate(31, 12, 9999));
+    EXPECT_TRUE(RWDateTime(RWTime(2177452800UL), 999).isValid());
     EXPECT_EQ(RWDate(9, "april", 7, RWLocale::defaultLocale()), RWDate(9, 4, 1907));
-    const long jan100 = date::sys_days{date::year{100} / 1 / 1}.time_since_epoch().count();
-    EXPECT_EQ(RWDate(1, 1, 100).julian(), static_cast<unsigned long>(jan100 + 2440588));
-    struct tm t = {};
-    t.tm_year = 68 - 1900, t.tm_mon = 2, t.tm_mday = 1;
-    EXPECT_EQ(RWDate(&t).year(), 68u);
+    EXPECT_EQ(RWDate::indexOfMonth("jan"), 1u);
+    struct tm t;
     RWDate(0UL).extract(&t);
     EXPECT_EQ(fieldsOf(t), std::vector<int>(9, -1));
     RWTime(0UL).extract(&t, kUtc);
     EXPECT_EQ(fieldsOf(t), std::vector<int>(9, -1));
-    EXPECT_EQ(RWDate::indexOfMonth("jan"), 1u);
-}
-
-TEST(RWTimeTest, ExtractRoundTripsInOddOffsetsAndNamesTheZone) {
-    struct tm t;
-    RWTime(2177452800UL).extract(&t, kUtc);
-    EXPECT_EQ(fieldsOf(t), (std::vector<int>{70, 0, 1, 0, 0, 0, 4, 0, 0}));  // a Thursday
-    for (const char* name : {"+03", "+02", "+03", "BST", "GMT"}) {           // names one byte apart
-        RWTime(2177452800UL).extract(&t, RWZoneSimple(0, name));
-        EXPECT_STREQ(t.tm_zone, name);
-    }
-    for (long west : {0L, 3600L, -3600L, -19800L, 43200L, -50400L, 75L}) {
-        const RWZoneSimple z(west, "Z");
-        for (unsigned long s : {1UL, 2177452800UL, 5354524800UL, 253402300799UL + k1901 - 86400}) {
-            RWTime(s).extract(&t, z);
-            EXPECT_EQ(t.tm_gmtoff, -west);
-            EXPECT_EQ(RWTime(&t, z).seconds(), s) << west << ' ' << s;
-        }
-    }
 }
 
 TEST(RWDateTimeTest, InvalidValuesReadAsZeroAndSortFirst) {
@@ -198,12 +181,6 @@ TEST(RWDateTimeTest, InvalidValuesReadAsZeroAndSortFirst) {
         EXPECT_LT(bad, RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc));
         EXPECT_EQ(bad.asString('\0'), "#INVALID#");
     }
-    const RWTime t2068(RWDate(1, 3, 2068), 12, 0, 0, kUtc);
-    EXPECT_EQ(RWDateTime(t2068, 7).milliSeconds(),
-              static_cast<rwint64>(t2068.seconds()) * 1000 + 7);
-    EXPECT_EQ(RWDateTime(1, 3, 2068, 12, 0, 0, 0, kUtc).toRWTime(), t2068);
-    EXPECT_EQ(RWDateTime(RWDate(9, 4, 2007), 14, 9, 43, 5, kUtc),
-              RWDateTime(9, 4, 2007, 14, 9, 43, 5, kUtc));
 }
 
 TEST(RWDateTimeTest, StepsAreExactAndLeavingTheRangeIsInvalid) {
@@ -233,7 +210,8 @@ Fields extractedFields(const RWDateTime& dt, const RWZone& z) {
     return {y, m, d, yday, wday, hour, min, static_cast<unsigned>(RWDate(d, m, y).julian())};
 }
 
-// The reading an object keeps in os() must follow every change of its instant.
+// The reading an object keeps in os() must follow every change of its instant (every step
+// goes through incrementMillisecond or decrementMillisecond).
 TEST(RWDateTimeTest, KeptReadingFollowsStepsAndAssignments) {
     const RWZone& os = RWZone::os();
     const rwint64 start = RWDateTime(9, 4, 2007, 14, 9, 43, 0, kUtc).milliSeconds();
@@ -243,8 +221,6 @@ TEST(RWDateTimeTest, KeptReadingFollowsStepsAndAssignments) {
     } cases[] = {
         {"incrementHour", [](RWDateTime& d) { d.incrementHour(5); }},
         {"decrementDay", [](RWDateTime& d) { d.decrementDay(40); }},
-        {"incrementMillisecond", [](RWDateTime& d) { d.incrementMillisecond(86400000 + 60000); }},
-        {"decrementMinute", [](RWDateTime& d) { d.decrementMinute(61); }},
         {"assignment", [](RWDateTime& d) { d = RWDateTime(d.milliSeconds() + 3600000 * 30); }},
         {"to invalid", [](RWDateTime& d) { d.incrementDay(INT64_MAX / 2); }},
     };
@@ -288,30 +264,7 @@ TEST(RWDateTimeTest, SharedConstValuesReadConcurrentlyAgree) {
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
-TEST(RWDateTimeTest, TextReadsDateThenTimeFromTheFirstWordWithAColon) {
-    // 9 April 2007 at 14:09 plus `s` seconds, in ms in UTC.
-    const auto april9 = [](int s) { return (1176127740LL + s + k1901) * 1000; };
-    struct Case {
-        const char* text;
-        RWDateTime::SetType set;
-        rwint64 expect;  // ms in UTC
-    } cases[] = {
-        {"2007-04-09 14:09:43", RWDateTime::setBoth, april9(43)},
-        {"04/09/2007 2:09 PM", RWDateTime::setBoth, april9(0)},
-        {"Apr 9, 2007 14:09", RWDateTime::setBoth, april9(0)},
-        {"2007-04-09", RWDateTime::setDate, april9(-14 * 3600 - 9 * 60)},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(RWDateTime(c.text, c.set, RWLocale::defaultLocale(), kUtc).milliSeconds(),
-                  c.expect)
-            << c.text;
-    const RWDateTime now(RWDateTime::setCurrentTime);
-    const RWDateTime at("14:09", RWDateTime::setTime, RWLocale::defaultLocale(), kUtc);
-    EXPECT_EQ(at.hour(kUtc) * 100 + at.minute(kUtc), 1409u);
-    EXPECT_LE(at.julian(kUtc) - now.julian(kUtc) + 1, 2u);  // today (unless midnight passed)
-    EXPECT_EQ(RWDate("Apr 9, 2007"), RWDate(9, 4, 2007));
-}
-
+// Dates and times read from text are the locale fuzz target's.
 TEST(Formatting, ClassesPassZoneAndLocaleToTheLocaleFormatter) {
     const RWZoneSimple z(-7200, "EET");
     const RWDateTime dt(9, 4, 2007, 14, 9, 43, 0, z);
