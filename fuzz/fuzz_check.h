@@ -8,8 +8,13 @@
 #include <cstdint>
 #include <string>
 
+// Called before a failed check stops the run; the replay sets it to name the input.
+inline void (*checkFailed)() = nullptr;
+
 inline void check(bool ok) {
-    if (!ok) __builtin_trap();
+    if (ok) return;
+    if (checkFailed) checkFailed();
+    __builtin_trap();
 }
 
 struct Input {

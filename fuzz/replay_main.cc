@@ -5,11 +5,8 @@
 //
 // Each file (a directory: its regular files in name order) is passed to LLVMFuzzerTestOneInput
 // once; then N inputs derived from them by a fixed-seed generator (bit flips, inserted and
-// erased bytes, truncations, splices), the same in every run. A fatal signal or a sanitizer's
+// erased bytes, truncations, splices), the same in every run. A failed check() or a sanitizer's
 // report first prints the name of the input under test. Exit status 2: unreadable arguments.
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -23,36 +20,18 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
-// UBSan aborts instead of exiting quietly, so the SIGABRT handler names the input.
-extern "C" const char* __ubsan_default_options() { return "abort_on_error=1"; }
 
 namespace {
 
-char gCurrent[512];  // "replay: failing input: <name>\n", written before each call
-std::size_t gCurrentLength = 0;
-constexpr int kFatalSignals[] = {SIGILL, SIGABRT, SIGSEGV, SIGBUS, SIGFPE};
-struct sigaction gPrevious[std::size(kFatalSignals)];
-
-void printCurrent() {
-    if (write(STDERR_FILENO, gCurrent, gCurrentLength) < 0) return;
-}
-
-// Names the input, puts back the handler that was there before and lets it act: a fault
-// re-executes the faulting instruction, an abort is raised again.
-void onFatalSignal(int sig) {
-    printCurrent();
-    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i)
-        if (kFatalSignals[i] == sig) sigaction(sig, &gPrevious[i], nullptr);
-    if (sig == SIGABRT) raise(sig);
-}
+std::string gCurrent;  // the name of the input under test
 
 void run(const std::string& name, const std::string& bytes) {
-    const std::string line = "replay: failing input: " + name.substr(0, 400) + "\n";
-    gCurrentLength = line.size();
-    std::memcpy(gCurrent, line.data(), line.size());
+    gCurrent = name;
     // A buffer of exactly the input's size, so a sanitizer sees any read past its end.
     const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[bytes.size()]);
     std::memcpy(copy.get(), bytes.data(), bytes.size());
@@ -100,12 +79,8 @@ int main(int argc, char** argv) {
         }
         if (error) return std::fprintf(stderr, "%s: %s\n", argv[i], error.message().c_str()), 2;
     }
-    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-        struct sigaction action {};
-        action.sa_handler = onFatalSignal;
-        sigaction(kFatalSignals[i], &action, &gPrevious[i]);
-    }
-    if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(printCurrent);
+    checkFailed = [] { std::fprintf(stderr, "replay: failing input: %s\n", gCurrent.c_str()); };
+    if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(checkFailed);
     if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
 
     std::vector<std::string> corpus;
