@@ -3,7 +3,8 @@
 // - the six string-to-date conversions: only NqException may escape, and a valid result must
 //   have its fields in range. The nq conversions are also compared with a literal reading of
 //   their steps: RWCTokenizer for the fields, strtoll clamped to int for the numbers, RWDateTime's
-//   tm constructor and its local accessors for every date and time step. Run it under several
+//   tm constructor and its local accessors for every date and time step, and the date and
+//   time field parsers alone on a valid value, whose other half they keep. Run it under several
 //   TZ values: the fast path differs from the literal one only in zones whose midnight can fall
 //   into a daylight gap;
 // - QelLocaleSnapshot's fixed-window year, against a direct reference: the first decimal
@@ -154,6 +155,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               refTime(dt, text);
               return dt;
           }));
+    // The field parsers on a valid date and time set their half and keep the other.
+    const auto onValid = [&](auto parse) {
+        return outcome([&] {
+            RWDateTime dt(9, 4, 2007, 1, 2, 3, 456);
+            parse(dt, text);
+            return dt;
+        });
+    };
+    check(onValid(S::setDateYYYYMMDD) == onValid(refDate));
+    check(onValid(S::setTime24HR) == onValid(refTime));
     for (auto convert : {S::qel::date, S::qel::time, S::qel::datetime})
         outcome([&] { return convert(text); });
     const std::string bytes(reinterpret_cast<const char*>(data), size);
