@@ -40,7 +40,7 @@ RWTime local(int y, int mo = 1, int d = 1, int h = 0, int mi = 0, int s = 0) {
 // clang-format off
 TEST(GetDateTrace, ReadsTextByLocaleParserTemplatesOrFormatAndTracesEachStep) {
     REQUIRE_SETTING("NQ_TRACE_GETDATE");
-    const std::string dir = ::testing::TempDir(), file = dir + "qelkit_getdate_templates", missing = dir + "qelkit_no_such_file";
+    const std::string dir = ::testing::TempDir(), file = dir + "qelkit_getdate_templates";
     ASSERT_TRUE(std::ofstream(file) << "%Y-%m-%d %H:%M\n");
     const char* const msk = file.c_str();
     const std::string R = "Error: RWTime unable to parse date - ", P = "Error: Failed to parse date: \"", NUL = "WARNING: Attempt to parse null date string";
@@ -48,8 +48,6 @@ TEST(GetDateTrace, ReadsTextByLocaleParserTemplatesOrFormatAndTracesEachStep) {
         {"04/09/07", nullptr, msk, local(2007, 4, 9), {"04/09/07"}},
         {"1950-04-09 10:00", "", msk, local(2050, 4, 9, 10), {"1950-04-09 10:00  <>"}},
         {"2007-02-31 10:00", "", msk, local(0), {"2007-02-31 10:00  <>", P + "2007-02-31 10:00\". The input specification is invalid (for example, February 31).\n"}},
-        {"04/09/2007", "", msk, local(0), {"04/09/2007  <>", P + "04/09/2007\". There is no line in the template that matches the input.\n"}},
-        {"1 2", "", missing.c_str(), local(0), {"1 2  <>", P + "1 2\". Failed to get file status information.\n"}},
         {"1 2", "", dir.c_str(), local(0), {"1 2  <>", P + "1 2\". The template file is not a regular file.\n"}},
         {"1 2", nullptr, nullptr, local(0), {"1 2", R + "1 2", "1 2  <>", P + "1 2\". The DATEMSK environment variable is null or undefined.\n"}},
         {"2007-04-09 14:09:43", "%Y-%m-%d %H:%M:%S", msk, local(2007, 4, 9, 14, 9, 43), {"2007-04-09 14:09:43  <%Y-%m-%d %H:%M:%S>"}},
@@ -97,7 +95,6 @@ TEST(StringToDateTrace, FieldParsersTraceInputAndBrokenDownTime) {
         {NqStringToDate::nq::datetime, "2007-04-09 14:09:43",
          {"NqStringConvert::setDateYYYYMMDD()|2007-04-09", "NqStringConvert::setDateFromTm()|TM: 107 3 9 0 0 0 0 0",
           "NqStringConvert::setTime24HR()| 14:09:43", "NqStringConvert::setTimeFromTm()|TM: 107 3 9 14 9 43 0 0"}},
-        {NqStringToDate::nq::time, "14", {"NqStringConvert::setTime24HR()|14", "NqStringToDate::nq::time() Error |14"}},
         {NqStringToDate::qel::date, "2007/4/9 x", {"NqStringConvert::setDateAll()|2007/4/9 x", "NqStringConvert::setDateFromTm()|TM: 107 3 9 0 0 0 0 0"}}};
     const TraceCapture sink;
     for (const auto& [convert, text, want] : cases) {

@@ -63,20 +63,6 @@ TEST_F(StringToDate, FieldOrderFollowsFormatUnlessFirstFieldIsAYear) {
     }
 }
 
-// A field parser sets its half and keeps the other; one that fails changes nothing.
-TEST_F(StringToDate, FieldParsersKeepTheOtherHalf) {
-    using Parse = bool (*)(RWDateTime&, const QelString&);
-    const std::tuple<Parse, const char*, bool, const char*> cases[] = {
-        {S::setTime24HR, "14:09:30.250", true, "2007-04-09 14:09:30.000"},
-        {S::setTime24HR, "14", false, "2007-04-09 01:02:03.456"},
-        {S::setDateYYYYMMDD, "2008-02-29", true, "2008-02-29 01:02:03.456"},
-        {S::setDateYYYYMMDD, "2008-02", false, "2007-04-09 01:02:03.456"}};
-    for (const auto& [parse, text, stored, want] : cases) {
-        RWDateTime dt(9, 4, 2007, 1, 2, 3, 456);
-        EXPECT_EQ(stored, parse(dt, text)) << text;
-        EXPECT_EQ(show(dt), want) << text;
-    }
-}
 // clang-format on
 
 }  // namespace

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+// Periods by name, their lengths, truncate's failures, and QelPeriod's names, lengths, quarters
+// and the edges of the calendar; period_env.cc checks the starts in several zones.
 #include <date/date.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 
 #include "qelkit/datetime/nq_time_aggregation.h"
 #include "qelkit/datetime/qel_date.h"
+#include "qelkit/datetime/qel_period.h"
 #include "qelkit/foundation/rw_zone.h"
 #include "tests/datetime/period_reference.h"
 #include "tests/output_capture.h"
@@ -20,6 +23,7 @@ namespace {
 
 using namespace output_capture;
 using namespace period_reference;
+using namespace date;
 
 // Installs a zone `offset` seconds west of UTC as the local zone, and captures trace lines.
 struct FixedZone {
@@ -33,15 +37,12 @@ struct FixedZone {
 // clang-format off
 TEST(TimeAggregationText, FromStringTestsSubstringsInOrder) {
     const std::pair<const char*, char> cases[] = {
-        {"", 'N'}, {"fortnight", 'N'}, {"HALF", 'P'}, {"week-hour", 'U'}, {"thirty minutes", 'P'}, {"15 minute", 'Q'},
-        {"5 minute", 'F'}, {"12 minute", 'B'}, {"minutes", 'O'}, {"quarter hour", 'Q'}, {"hourly", 'H'}, {"per day", 'D'},
-        {"weekly", 'W'}, {"Monthly", 'M'}, {"YEAR", 'Y'}};
+        {"", 'N'}, {"fortnight", 'N'}, {"HALF", 'P'}, {"thirty minutes", 'P'}, {"15 minute", 'Q'}, {"12 minute", 'B'},
+        {"minutes", 'O'}, {"quarter hour", 'Q'}, {"per day", 'D'}};
     for (const auto& [text, code] : cases) EXPECT_EQ(code, NqTimeAggregation::fromString(text)) << text;
     for (const char* code = ALL_CODES; *code; ++code)
         EXPECT_EQ(*code, NqTimeAggregation::fromString(period(*code).aggregationDesc()));
-    const std::pair<int, char> seconds[] = {{60, 'O'}, {120, 'B'}, {300, 'F'}, {600, 'T'}, {900, 'Q'},
-        {1800, 'P'}, {3600, 'H'}, {86400, 'N'}, {0, 'N'}, {-60, 'N'}, {61, 'N'}};
-    for (const auto& [secs, code] : seconds) EXPECT_EQ(code, NqTimeAggregation::fromSeconds(secs));
+    for (const int secs : {86400, 0, -60, 61}) EXPECT_EQ(None, NqTimeAggregation::fromSeconds(secs));
 }
 
 // Exact names only. Every short name and description reads back to its code (so the names are
@@ -65,15 +66,14 @@ TEST(TimeAggregationText, NamesReadBackExactly) {
     EXPECT_STREQ("unknown", period('Z').name().data());
     const std::pair<const char*, TimeAggregationType> accepted[] = {
         {"1 minute", OneMinute}, {"2 minutes", TwoMinute}, {"5min", FiveMinute}, {"Ten-Minute", TenMinute},
-        {"quarter_hour", FifteenMinute}, {"30 MINUTE", HalfHour}, {"thirty mins", HalfHour}, {"one hour", Hour},
-        {"1 Hour", Hour}, {"hourly", Hour}, {"Month Hour", MonthHour}, {"  day ", Day}, {"daily", Day}, {"weeks", Week},
-        {"weekly", Week}, {"Monthly", Month}, {"yearly", Year}};
+        {"quarter_hour", FifteenMinute}, {"30 MINUTE", HalfHour}, {"thirty mins", HalfHour}, {"1 Hour", Hour},
+        {"Month Hour", MonthHour}, {"  day ", Day}, {"weeks", Week}, {"Monthly", Month}};
     for (const auto& [text, code] : accepted) {
         TimeAggregationType got = None;
         EXPECT_TRUE(NqTimeAggregation::fromName(text, got) && got == code) << text;
     }
-    for (const char* text : {"45 minute", "20 minute", "60 minute", "3 hours", "quarterly", "hourglass", "", "half",
-                             "quarter", "fortnight", "minute 15", "15", "day day", "unknown", "hour\nday"}) {
+    for (const char* text : {"45 minute", "3 hours", "quarterly", "hourglass", "", "half", "minute 15", "15", "day day",
+                             "hour\nday"}) {
         TimeAggregationType got = Year;
         EXPECT_FALSE(NqTimeAggregation::fromName(text, got) || got != Year) << text;
     }
@@ -83,7 +83,6 @@ TEST(TimeAggregationText, NamesReadBackExactly) {
 // of any day of 2096-2104, around a century that is no leap year (by the date library), maxMinutes and maxSeconds its length or,
 // below a day, the fixed length aggrSeconds, whose period fromSeconds names.
 TEST(TimeAggregationText, LengthsAgreeWithTheCalendar) {
-    using namespace date;
     std::string codes = ALL_CODES;
     for (char code : codes + "Z") {
         const NqTimeAggregation p = period(code);
@@ -106,48 +105,6 @@ TEST(TimeAggregationText, LengthsAgreeWithTheCalendar) {
     }
 }
 
-// Without a start of week the configured one (Sunday) is used.
-TEST(TimeAggregationTruncate, DefaultStartOfWeekIsSunday) {
-    const FixedZone zone(0);
-    ASSERT_EQ(7, QelDate::startOfWeek());
-    const RWTime wednesday = utc(2007, 4, 11, 14, 37, 52);
-    EXPECT_EQ(utc(2007, 4, 8, 14), period('U').truncate(wednesday));
-    EXPECT_EQ(utc(2006, 12, 31), period('Y').truncate(wednesday));
-    EXPECT_EQ(utc(1970, 1, 1), period('A').truncate(wednesday));
-}
-// clang-format on
-
-// Eight years of local days and most of 1901 (where instants take the library's general path),
-// three times of day, then random instants of 1902-9997, under fixed offsets that move the local
-// day across the UTC one (the last one beyond two days, which only the step-by-step path
-// takes): every code against the calendar.
-TEST(TimeAggregationTruncate, EveryCodeMatchesTheCalendarUnderFixedOffsets) {
-    using namespace date;
-    std::mt19937_64 rng(20070411);
-    for (long offset : {0L, -50400L, 34200L, -180000L}) {  // seconds west of UTC
-        const FixedZone zone(offset);
-        const WallClock clock{true, offset};
-        std::vector<std::int64_t> walls;
-        for (const auto& [from, to] :
-             {std::pair{sys_days(1901_y / 2 / 1), sys_days(1902_y / 1 / 1)},
-              std::pair{sys_days(2000_y / 1 / 1), sys_days(2008_y / 1 / 1)}})
-            for (sys_days day = from; day < to; day += days(1))
-                for (long secs : {0L, 45296L, 86399L}) walls.push_back(secondsOf(day) + secs);
-        std::uniform_int_distribution<std::int64_t> any(secondsOf(1902_y / 1 / 1),
-                                                        secondsOf(9998_y / 1 / 1));
-        for (int i = 0; i < 5000; ++i) walls.push_back(any(rng));
-        for (const std::int64_t wall : walls) {
-            const std::int64_t t = clock.instant(wall);
-            const unsigned sow = 1 + unsigned(t % 7 + 7) % 7;
-            for (const char* code = ALL_CODES; *code; ++code)
-                ASSERT_EQ(fromPosix(clock.instant(wallStart(*code, clock.wall(t), sow))).seconds(),
-                          period(*code).truncate(fromPosix(t), int(sow)).seconds())
-                    << *code << " " << t << " " << sow;
-        }
-    }
-}
-
-// clang-format off
 TEST(TimeAggregationTruncate, FailuresAreTracedAndReturnInvalid) {
     const std::string tag = "NqTimeAggregation::truncate()|";
     const RWTime t = utc(2007, 4, 11, 14, 37, 52);
@@ -167,5 +124,75 @@ TEST(TimeAggregationTruncate, FailuresAreTracedAndReturnInvalid) {
     }
 }
 // clang-format on
+
+// clang-format off
+TEST(QelPeriod, Names) {
+    struct Case { const char* text; QelPeriod::Kind kind; char code; std::int64_t seconds; const char* name; bool dividesDay; };
+    const Case accepted[] = {
+        {"hour", QelPeriod::Named, 'H', 0, "hour", false}, {" 1 Hours", QelPeriod::Named, 'H', 0, "hour", false},
+        {"05 minutes", QelPeriod::Named, 'F', 0, "5 minute", false},
+        {" QUARTER ", QelPeriod::Quarter, 'N', 0, "quarter", false}, {"20 minutes", QelPeriod::Length, 'N', 1200, "20 minute", true},
+        {"90 Seconds", QelPeriod::Length, 'N', 90, "90 second", true},
+        {"60 minute", QelPeriod::Length, 'N', 3600, "1 hour", true}, {"7days", QelPeriod::Length, 'N', 604800, "7 day", false},
+        {"7 minute", QelPeriod::Length, 'N', 420, "7 minute", false},
+        {"9223372036854775807 second", QelPeriod::Length, 'N', 9223372036854775807, "9223372036854775807 second", false}};
+    for (const Case& c : accepted) {
+        QelPeriod p = QelPeriod::quarter();
+        std::string why;
+        ASSERT_TRUE(QelPeriod::fromName(c.text, p, why)) << c.text << ": " << why;
+        EXPECT_EQ(std::make_tuple(c.kind, c.code, c.seconds, std::string(c.name), c.dividesDay),
+                  std::make_tuple(p.kind(), char(p.code()), p.seconds(), p.name(), p.dividesDay())) << c.text;
+    }
+    for (const char* text : {"0 minute", "quarters", "20 fortnights", "minute 20", "-5 second", "20", "",
+                             "9223372036854775808 second", "106751991167301 day", "1.5 hour", "20 minutess"}) {
+        QelPeriod p(Month);
+        std::string why;
+        EXPECT_FALSE(QelPeriod::fromName(text, p, why)) << text;
+        EXPECT_NE(std::string::npos, why.find("N second, minute, hour or day")) << text;
+        EXPECT_EQ(Month, p.code()) << text;
+    }
+}
+// clang-format on
+
+// Lengths: the start is the multiple of the length at or below the wall reading, unless that
+// lies before year 1; quarters: the calendar's. Then the edges: RWTime starts at 1901-01-01
+// 00:00:01 UTC (a Tuesday), the calendar runs from year 1 to the end of 9999.
+TEST(QelPeriod, LengthsQuartersAndTheEdges) {
+    const RWZone& utc = RWZone::utc();
+    const std::int64_t first = secondsOf(1901_y / 1 / 1),
+                       last = secondsOf(9999_y / 12 / 31) + 86399, year1 = secondsOf(1_y / 1 / 1),
+                       refused = -7;
+    std::mt19937_64 rng(19691231);
+    std::uniform_int_distribution<std::int64_t> any(year1, last);
+    for (int i = 0; i < 20000; ++i) {
+        const std::int64_t wall = any(rng), length = std::int64_t{1} << (i % 40);
+        std::int64_t start = 0;
+        EXPECT_TRUE(QelPeriod::length(length).start(0, wall, 1, utc, start)
+                        ? start % length == 0 && start <= wall && wall - start < length
+                        : wall - year1 < (wall % length + length) % length)
+            << wall << " " << length;
+        const year_month_day ymd(floor<days>(sys_seconds(std::chrono::seconds(wall))));
+        const month from(unsigned(ymd.month()) - (unsigned(ymd.month()) - 1) % 3);
+        ASSERT_TRUE(QelPeriod::quarter().start(0, wall, 1, utc, start));
+        EXPECT_EQ(secondsOf(ymd.year() / from / 1), start) << wall;
+    }
+    // clang-format off
+    const struct { QelPeriod period; std::int64_t wall; int sow; std::int64_t start; } edges[] = {
+        {QelPeriod(Day), first + 43200, 7, refused}, {QelPeriod(Day), first + 86400, 7, first + 86400},
+        {QelPeriod(Week), first + 5 * 86400, 7, first + 5 * 86400}, {QelPeriod(Week), first + 4 * 86400, 7, refused},
+        {QelPeriod(Week), first + 5 * 86400, 8, refused}, {QelPeriod(Day), last, 7, last - 86399},
+        {QelPeriod(None), last + 1, 7, refused}, {QelPeriod::length(1200), -600, 1, -1200},
+        {QelPeriod::length(604800), 604799, 1, 0}, {QelPeriod::length(604800), -1, 1, -604800},
+        {QelPeriod::length(86400), year1, 1, year1}, {QelPeriod::length(604800), year1, 1, refused},
+        {QelPeriod::length(60), year1 - 1, 1, refused}, {QelPeriod::quarter(), last, 1, secondsOf(9999_y / 10 / 1)},
+        {QelPeriod::quarter(), last + 1, 1, refused}};
+    // clang-format on
+    for (const auto& e : edges) {
+        std::int64_t start = refused;
+        EXPECT_EQ(e.start != refused, e.period.start(e.wall, e.wall, e.sow, utc, start))
+            << e.period.name() << " " << e.wall;
+        EXPECT_EQ(e.start, start) << e.period.name() << " " << e.wall;
+    }
+}
 
 }  // namespace
