@@ -52,6 +52,7 @@ TEST(GetDateTrace, ReadsTextByLocaleParserTemplatesOrFormatAndTracesEachStep) {
         {"1 2", nullptr, nullptr, local(0), {"1 2", R + "1 2", "1 2  <>", P + "1 2\". The DATEMSK environment variable is null or undefined.\n"}},
         {"2007-04-09 14:09:43", "%Y-%m-%d %H:%M:%S", msk, local(2007, 4, 9, 14, 9, 43), {"2007-04-09 14:09:43  <%Y-%m-%d %H:%M:%S>"}},
         {"0000-01-02", "%Y-%m-%d", msk, local(2000, 1, 2), {"0000-01-02  <%Y-%m-%d>"}},
+        {"0001-01-02", "%Y-%m-%d", msk, local(2001, 1, 2), {"0001-01-02  <%Y-%m-%d>"}},
         {"1968-03-01", "%Y-%m-%d", msk, local(2068, 3, 1), {"1968-03-01  <%Y-%m-%d>"}},
         {"1969-01-01", "%Y-%m-%d", msk, local(1969), {"1969-01-01  <%Y-%m-%d>"}},
         {"", "%Y", msk, local(0), {NUL}},

@@ -66,6 +66,7 @@ TEST(Calendar, RandomInstantsOfYears1To9999MatchOracle) {
                 ASSERT_STREQ(t.tm_zone, z->timeZoneName().data());
                 ASSERT_EQ(RWDateTime(&t, ms, *z), dt);
                 ASSERT_EQ(RWTime(&t, *z), dt.toRWTime());
+                ASSERT_EQ(dt.toRWTime().hour(*z) * 60 + dt.toRWTime().minute(*z), h * 60 + mi);
                 ASSERT_EQ(RWDateTime(dt.toRWTime(), ms), dt);
             }
             if (y < 100) continue;  // the field constructors read 1..99 as 1901..1999

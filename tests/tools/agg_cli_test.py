@@ -143,6 +143,11 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
         "for d in postgresql duckdb; do agg --sql-query r -t t -v Z -a p50 -p hour --dialect $d | "
         "sed -n 2p; done", None, 0, "       percentile_cont(0.5) WITHIN GROUP (ORDER BY Z) AS "
         "\"p50_Z\"\n       quantile_cont(Z, 0.5) AS p50_Z\n", []),
+    # ClickHouse reads a column named like an output column as that output's expression.
+    "sql_query_clickhouse_names": (
+        "agg --sql-query r -t t -v count -p hour --dialect clickhouse", None, 2, "",
+        ["clickhouse would read column 'count' as the output column of that name: rename it in "
+         "the table"]),
     # Tabs with collapsed runs and CRLF line ends; period "none" keeps each instant. Runs at
     # either end of a row separate nothing; line numbers go on after them.
     "tabs_collapsed": (

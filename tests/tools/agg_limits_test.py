@@ -117,8 +117,11 @@ def peak_kib(args, feed=None, field="VmHWM"):
         sample()
     if feed:
         child.stdin.close()
+    deadline = time.monotonic() + 120  # a hung tool fails the test instead of stalling it
     while child.poll() is None:
         sample()
+        if time.monotonic() > deadline:
+            child.kill()
         time.sleep(0.002)
     return child.returncode, peak, child.stderr.read().decode()
 
