@@ -13,22 +13,21 @@ set -euo pipefail
 lib=$1
 shift
 allowed=$(grep -hoE '\b[A-Za-z_][A-Za-z0-9_]*\b' "$@" | sort -u | tr '\n' ' ')
-bad=$(nm -D --defined-only "$lib" | awk '{print $NF}' | while read -r sym; do
-  sym=${sym#__odr_asan.}  # AddressSanitizer's marker of an exported variable: check the variable
-  demangled=$(c++filt "$sym")
+# One line per symbol: the name, its demangled form, and (for a mangled name) what follows the
+# _Z prefix, the special-name codes (a local entity, typeinfo, vtable, guard variable, thunks)
+# and the nested-name and cv marks; c++filt and sed run once over the whole list.
+# __odr_asan. is AddressSanitizer's marker of an exported variable: check the variable.
+syms=$(nm -D --defined-only "$lib" | awk '{sub(/^__odr_asan\./, "", $NF); print $NF}')
+bad=$(paste <(echo "$syms") <(c++filt <<<"$syms") <(sed -E '/^_Z/!s/.*/-/; s/^_ZZ?//;
+    s/^(T[ISVT]|GV|Th[n]?[0-9]+_|Tv[n]?[0-9]+_[n]?[0-9]+_|Tc[^_]*_[^_]*_)//; s/^N?[rVK]*//' \
+    <<<"$syms") | while IFS=$'\t' read -r sym demangled rest; do
   case $demangled in
     *qelkit_internal::* | *"(anonymous namespace)"*) echo "$demangled"; continue ;;
   esac
   case $sym in
     _init | _fini | _edata | _end | __bss_start) continue ;;
   esac
-  # The outermost scope from the mangled name: drop the _Z prefix and the special-name codes
-  # (a local entity, typeinfo, vtable, guard variable, thunks), then the nested-name and cv
-  # marks.
-  rest=$sym
-  if [[ $rest == _Z* ]]; then
-    rest=${rest#_Z}
-    rest=$(sed -E 's/^Z//; s/^(T[ISVT]|GV|Th[n]?[0-9]+_|Tv[n]?[0-9]+_[n]?[0-9]+_|Tc[^_]*_[^_]*_)//; s/^N?[rVK]*//' <<<"$rest")
+  if [[ $sym == _Z* ]]; then
     case $rest in
       St* | 9__gnu_cxx*) continue ;;   # standard library instantiations
       [a-z]*) continue ;;              # operators (pl, ls, rs, eq, ...)
