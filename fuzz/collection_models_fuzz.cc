@@ -3,10 +3,13 @@
 // every step against a vector of the pointers it holds: the contents (in order for the
 // sequences), every answer and count, that find, index, remove and removeAndDestroy take the
 // first equal item in insertion order, and, through the live registry of tests/collections,
-// which items the collection deleted. On QelSortedVector also the bulk operations: blockInsert,
-// removeDuplicates, indexWith and the three block removals, whose reference is a pass over the
-// model from the first list item stored: each list item takes the next stored item it matches,
-// and the first one that finds none ends the pass.
+// which items the collection deleted. On RWOrdered and QelOrdered also placement by position
+// (a bad position throws RWBoundsErr and changes nothing), the first and last items, reshape,
+// freeSpace, the sorts, and the capacity: a full vector grows by the collection's policy, or by
+// 64 where it has none or the policy would not grow. On QelSortedVector the bulk operations:
+// blockInsert, removeDuplicates, indexWith and the three block removals, whose reference is a pass
+// over the model from the first list item stored: each list item takes the next stored item it
+// matches, and the first one that finds none ends the pass.
 //
 // Input: [collection] then operations, each [op][item][value]: the item byte picks a stored
 // object (odd) or a new one of the given value (even); a sorted vector gets new ones only, so
@@ -26,6 +29,7 @@
 #include "qelkit/collections/qel_resize_hash_table.h"
 #include "qelkit/collections/qel_sorted_vector.h"
 #include "qelkit/foundation/rw_defs.h"
+#include "qelkit/foundation/rw_errors.h"
 #include "qelkit/foundation/rw_hash_table.h"
 #include "qelkit/foundation/rw_sorted_vector.h"
 #include "tests/collections/live_item.h"
@@ -85,6 +89,21 @@ using Items = std::vector<RWCollectable*>;
 void collect(RWCollectable* item, void* out) { static_cast<Items*>(out)->push_back(item); }
 
 bool byValue(const RWCollectable* a, const RWCollectable* b) { return valueOf(a) < valueOf(b); }
+int descending(const RWCollectable* a, const RWCollectable* b) { return valueOf(b) - valueOf(a); }
+int byDirection(const RWCollectable* a, const RWCollectable* b, void* direction) {
+    return *static_cast<const int*>(direction) * (valueOf(a) - valueOf(b));
+}
+
+// Whether f throws RWBoundsErr.
+template <class F>
+bool refused(F f) {
+    try {
+        f();
+    } catch (const RWBoundsErr&) {
+        return true;
+    }
+    return false;
+}
 
 struct CountingNotifier : QelDuplicateNotifier {
     Items seen;
@@ -102,16 +121,30 @@ struct Run {
     Kind k;
     Items model;
     std::size_t destroyed = 0;
+    std::size_t capacity = 0;  // of RWOrdered and QelOrdered
+
+    // Before an item is added to an insertion-ordered vector.
+    void grow() {
+        if (k.order != kAtTheEnd || model.size() < capacity) return;
+        auto* q = dynamic_cast<QelOrdered*>(c);
+        const std::size_t by = q ? q->incrementer()->increment(unsigned(capacity)) : 0;
+        capacity = by > capacity ? by : capacity + 64;
+    }
 
     bool same(const RWCollectable* p, const RWCollectable* q) const {
         return k.identity ? p == q : bool(p->isEqual(q));
     }
 
+    // A stored item (an odd pick byte) or a new one of the value.
+    RWCollectable* item(unsigned pickByte, int value) {
+        const bool stored = !model.empty() && pickByte % 2 && k.order != kByValue;
+        return stored ? model[pickByte / 2 % model.size()] : pool.make(value);
+    }
+
     // The operations every collection has (op 0-9).
     void step(unsigned op, unsigned pickByte, int value) {
         auto* seq = dynamic_cast<RWSequenceable*>(c);
-        const bool stored = !model.empty() && pickByte % 2 && k.order != kByValue;
-        RWCollectable* item = stored ? model[pickByte / 2 % model.size()] : pool.make(value);
+        RWCollectable* const item = this->item(pickByte, value);
         const auto isItem = [&](RWCollectable* p) { return same(p, item); };
         Items equal;
         std::copy_if(model.begin(), model.end(), std::back_inserter(equal), isItem);
@@ -127,7 +160,7 @@ struct Run {
                 : k.order == kByAddress ? std::upper_bound(model.begin(), model.end(), item,
                                                            std::less<RWCollectable*>())
                                         : model.end();
-            if (!first || (!unique && !k.insertRefuses)) model.insert(at, item);
+            if (!first || (!unique && !k.insertRefuses)) grow(), model.insert(at, item);
         } else if (op < 7) {
             check(c->remove(item) == first);
             if (first) model.erase(std::find(model.begin(), model.end(), first));
@@ -157,12 +190,72 @@ struct Run {
         }
     }
 
+    // RWOrdered and QelOrdered by position (op 10-14).
+    void place(unsigned op, RWCollectable* item, unsigned value) {
+        auto& o = dynamic_cast<RWOrdered&>(*c);
+        auto* q = dynamic_cast<QelOrdered*>(c);
+        const std::size_t n = model.size();
+        if (op < 12) {  // insertAt from 0 to n + 1, insertAfter from -2 to n
+            const int after = op == 10 ? int(value % (n + 2)) - 1 : int(value % (n + 3)) - 2;
+            const bool bad = after < -1 || after >= int(n);
+            const auto at = static_cast<std::size_t>(after + 1);
+            check(refused([&] {
+                      check((op == 10 ? o.insertAt(at, item) : o.insertAfter(after, item)) == item);
+                  }) == bad);
+            if (!bad) grow(), model.insert(model.begin() + long(at), item);
+        } else if (op == 12) {  // prepend, append, removeFirst, removeLast
+            RWCollectable* const front = n ? model.front() : nullptr;
+            RWCollectable* const back = n ? model.back() : nullptr;
+            check(o.first() == front && o.last() == back);
+            if (value % 4 < 2) {
+                check((value % 4 ? o.append(item) : o.prepend(item)) == item);
+                grow(), model.insert(value % 4 ? model.end() : model.begin(), item);
+            } else if (value % 4 == 2) {
+                check(o.removeFirst() == front);
+                if (n) model.erase(model.begin());
+            } else {
+                check(o.removeLast() == back);
+                if (n) model.pop_back();
+            }
+        } else if (op == 13) {  // index from 0 to n
+            const std::size_t i = value % (n + 1);
+            RWCollectable* const want = i < n ? model[i] : nullptr;
+            const RWOrdered& view = o;
+            check(refused([&] { check(o[i] == want && view.at(i) == want); }) == (i == n));
+            check(refused([&] { o.boundsCheck(i); }) == (i == n));
+            check(refused([&] { check(o.removeAt(i) == want); }) == (i == n));
+            if (i < n) model.erase(model.begin() + long(i));
+        } else if (!q || value % 4 == 0) {  // reshape from 0 to n + 2: below n refused
+            const std::size_t to = value / 4 % (n + 3);
+            check(refused([&] { o.reshape(to); }) == (to < n));
+            if (to >= n) capacity = to;
+        } else if (value % 4 == 1) {
+            q->freeSpace(value / 4);
+            capacity = std::max(capacity, n + value / 4);
+        } else {  // the four sorts: by compareTo, by slot, descending, by direction
+            int direction = value & 16 ? 1 : -1;
+            const unsigned how = value / 4 % 4;
+            how == 0
+                ? q->sort(static_cast<int (*)(const RWCollectable*, const RWCollectable*)>(nullptr))
+            : how == 1 ? q->sort(valueSlots)
+            : how == 2 ? q->sort(descending)
+                       : q->sort(byDirection, &direction);
+            const bool down = how == 2 || (how == 3 && direction < 0);
+            Items held = itemsOf(o);
+            check(std::is_permutation(held.begin(), held.end(), model.begin(), model.end()));
+            if (down) std::reverse(held.begin(), held.end());
+            check(std::is_sorted(held.begin(), held.end(), byValue));
+            model = itemsOf(o);
+        }
+    }
+
     void checkContents() const {
         Items held, expected = model;
         c->apply(collect, &held);
         if (!dynamic_cast<RWSequenceable*>(c))
             std::sort(held.begin(), held.end()), std::sort(expected.begin(), expected.end());
         check(held == expected && c->entries() == model.size());
+        check(k.order != kAtTheEnd || static_cast<RWOrdered*>(c)->capacity() == capacity);
         check(pool.made - liveItems.size() == destroyed);
     }
 };
@@ -284,12 +377,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Collections all;
     Run run{pool, nullptr, nullptr, {}, {}};
     all.pick(data[0], &run.c, &run.u, &run.k);
-    const bool bulk = run.c == &all.sorted;
+    const bool bulk = run.c == &all.sorted, placed = run.k.order == kAtTheEnd;
+    run.capacity = run.c == &all.rwOrdered ? 1 : 0;
     for (std::size_t at = 1; at + 2 < size; at += 3) {
-        const unsigned op = data[at] % (bulk ? 15 : 10);
+        const unsigned op = data[at] % (bulk || placed ? 15 : 10);
         Bulk b{run, all.sorted, unsigned(data[at + 1]) << 8 | data[at + 2]};
         if (op < 10)
             run.step(op, data[at + 1], data[at + 2]);
+        else if (placed)
+            run.place(op, run.item(data[at + 1], data[at + 2]), data[at + 2]);
         else if (op == 10)
             b.blockInsert();
         else if (op == 11)
