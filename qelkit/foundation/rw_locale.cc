@@ -131,10 +131,7 @@ RWCString RWLocale::formatText(const struct tm& t, const char* format, const RWZ
             out.append('%');
             break;
         }
-        const RWCString text = asString(&t, c, z);
-        const bool unsupported =
-            c != '%' && text.length() == 2 && text.data()[0] == '%' && text.data()[1] == c;
-        out.append(unsupported ? RWCString(pct, 2) : text);
+        out.append(asString(&t, c, z));
         p = pct + 2;
     }
     return out;

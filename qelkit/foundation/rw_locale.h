@@ -62,9 +62,9 @@ class QELKIT_API RWLocale {
 
   protected:
     // The whole of `format` for `t` (both checked non-null by the const char* asString, which
-    // calls it). The default asks asString(&t, c, z) for each conversion and copies a result
-    // of "%" plus the character as unsupported; a locale that can write its conversions
-    // straight into one buffer overrides it.
+    // calls it). The default appends asString(&t, c, z) for each conversion (an unsupported
+    // one gives "%" plus the character); a locale that can write its conversions straight into
+    // one buffer overrides it.
     virtual RWCString formatText(const struct tm& t, const char* format, const RWZone& z) const;
 };
 
