@@ -140,9 +140,10 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
     # --sql-query: PostgreSQL folds unquoted names to lower case, so a name with a capital letter
     # is quoted there only; each dialect's interpolating percentile.
     "sql_query_forms": (
-        "for d in postgresql duckdb; do agg --sql-query r -t t -v Z -a p50 -p hour --dialect $d | "
-        "sed -n 2p; done", None, 0, "       percentile_cont(0.5) WITHIN GROUP (ORDER BY Z) AS "
-        "\"p50_Z\"\n       quantile_cont(Z, 0.5) AS p50_Z\n", []),
+        "for a in 'A postgresql' 'Z postgresql' 'Z duckdb'; do set -- $a; agg --sql-query r -t t "
+        "-v $1 -a p50 -p hour --dialect $2 | sed -n 2p; done", None, 0, "".join(
+            f"       percentile_cont(0.5) WITHIN GROUP (ORDER BY {c}) AS \"p50_{c}\"\n"
+            for c in "AZ") + "       quantile_cont(Z, 0.5) AS p50_Z\n", []),
     # ClickHouse reads a column named like an output column as that output's expression.
     "sql_query_clickhouse_names": (
         "agg --sql-query r -t t -v count -p hour --dialect clickhouse", None, 2, "",
@@ -205,29 +206,20 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
 }
 
 # Time layouts, one row each, by the minute: "!" does not parse, "~" lies outside the calendar.
-# --dates=month-first reads month-first layouts first, then the year-first ones.
-LAYOUTS = {"year-first": [
-    ("2026/03/02 14:05", "2026-03-02 14:05:00"), ("2026-3-2 9:05:59", "2026-03-02 09:05:00"),
-    ("2026-03-02t14:05:30.123456", "2026-03-02 14:05:00"), ("69-03-02", "1969-03-02 00:00:00"),
-    ("2026-03-01T23:59:00-00:01", "2026-03-02 00:00:00"), ("26-03-02 14:05", "2026-03-02 14:05:00"),
-    ("2026-03-02T23:30:00+23:00", "2026-03-02 00:30:00"), ("-2026-01-01", "!"),
-    (" 2026-03-02 14:05 ", "2026-03-02 14:05:00"), ("2026-03-02 24:00", "!"), ("202-03-02", "!"),
-    ("2026-03-02T14:05+5:00", "!"), ("2026-03-02 10:00:5", "!"), ("2026-03-02Z", "!"),
-    ("3/2/26", "!"), ("0069-01-01", "~"), ("1900-12-31 23:00", "~")], "month-first": [
+# --dates=month-first (or its old spelling qel) reads month-first layouts first, then the
+# year-first ones. The other year-first layouts are drawn by agg_differential.py.
+LAYOUTS = {"year-first": [("69-03-02", "1969-03-02 00:00:00"), ("0069-01-01", "~"),
+                          ("1900-12-31 23:00", "~")], "month-first": [
     ("3/2/26 2:05 PM", "2026-03-02 14:05:00"), ("3/2/69", "1969-03-02 00:00:00"),
     ("12/31/2026 12:00 AM", "2026-12-31 00:00:00"), ("2026-03-02 10:00", "2026-03-02 10:00:00"),
     ("1/5/26 1:30 AM", "2026-01-05 01:30:00"), ("3/2/2026 13:05 PM", "!"), ("3/2", "!"),
-    ("3/2/2026 14:60", "!")]}
+    ("3/2/2026 14:60", "!")], "qel": [("3/2/26 2:05 PM", "2026-03-02 14:05:00")]}
 for dates, pairs in LAYOUTS.items():
     CASES[f"time_layouts_{dates.replace('-', '_')}"] = (
         f"agg --rows --dates={dates} -p minute in.csv", "".join(f"{t},1\n" for t, _ in pairs), 0,
         "".join(f"{n}\t{w}\n" for n, (_, w) in enumerate(pairs, 1) if w not in "!~"),
         [f"in.csv:{n}: time {'does not parse' if w == '!' else 'outside the calendar'}: '{t}'"
          for n, (t, w) in enumerate(pairs, 1) if w in "!~"])
-# The old spelling of month-first still reads month first.
-CASES["time_layouts_old_spelling"] = (
-    "agg --rows --dates=qel -p minute in.csv", "3/2/26 2:05 PM,1\n", 0,
-    "1\t2026-03-02 14:05:00\n", [])
 
 
 def main():

@@ -1,30 +1,29 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: Apache-2.0
-"""qelkit-agg against an independent reference, on seeded random files.
-
-The generator writes one to three files with random quoting, empty fields, odd keys
-(delimiters, quotes, line breaks, tabs, backslashes, UTF-8), CRLF and LF lines, blank lines,
-NUL bytes, a BOM, rows with too few fields, bad times, bad numbers and --null texts, some of
-them gzip-compressed in two members with zero padding after them. Each seed also draws columns
-by header name or number, an -a list (every aggregate and percentiles with fractions over the
-seeds), a zone by --tz or TZ, with or without --dst (or NQ_ENABLE_DST_RULES) and readings
-around daylight-saving changes, --from and --to, tsv, csv or jsonl, -o, every period
-(week-hour, month-hour and all hours too, free lengths and quarters), --fill, --time-format
-(epochs around 1970 too, or patterns), fractions of up to 9 digits ordering first and last, and
-the spellings of the options and where the file names stand. Some seeds draw values that are
-huge (sums that overflow, partial sums that overflow and cancel), subnormal or far apart, with
-the aggregates that stay exact. The reference reads the files with Python's csv module, times
-with regular expressions, the calendar with datetime and the zones with zoneinfo, steps filled
-periods by calendar arithmetic, and computes each statistic on its own: sums and means exactly
-with fractions.Fraction, correctly rounded, variances with fractions.Fraction, percentiles by
-interpolating between the closest ranks. One of the files is given as a named file, a pipe, a
-file redirected to standard input, a FIFO, or a named file with standard input, output or
-error closed, with random --jobs and small chunks (so chunk boundaries fall inside quoted
-fields; an oversized one is ignored), and the run must agree on every group, every --rows
-line, every reported FILE:LINE, the summary counts and whether a sum overflowed.
-
-Usage: agg_differential.py QELKIT_AGG [SEEDS]   (TZ=UTC)
-"""
+# qelkit-agg against an independent reference, on seeded random files.
+#
+# The generator writes one to three files with random quoting, empty fields, odd keys
+# (delimiters, quotes, line breaks, tabs, backslashes, UTF-8), CRLF and LF lines, blank lines,
+# NUL bytes, a BOM, rows with too few fields, bad times, bad numbers and --null texts, some of
+# them gzip-compressed in two members with zero padding after them. Each seed also draws columns
+# by header name or number, an -a list (every aggregate and percentiles with fractions over the
+# seeds), a zone by --tz or TZ, with or without --dst (or NQ_ENABLE_DST_RULES) and readings
+# around daylight-saving changes, --from and --to, tsv, csv or jsonl, -o, every period
+# (week-hour, month-hour and all hours too, free lengths and quarters), --fill, --time-format
+# (epochs around 1970 too, or patterns), fractions of up to 9 digits ordering first and last, and
+# the spellings of the options and where the file names stand. Some seeds draw values that are
+# huge (sums that overflow, partial sums that overflow and cancel), subnormal or far apart, with
+# the aggregates that stay exact. The reference reads the files with Python's csv module, times
+# with regular expressions, the calendar with datetime and the zones with zoneinfo, steps filled
+# periods by calendar arithmetic, and computes each statistic on its own: sums and means exactly
+# with fractions.Fraction, correctly rounded, variances with fractions.Fraction, percentiles by
+# interpolating between the closest ranks. One of the files is given as a named file, a pipe, a
+# file redirected to standard input, a FIFO, or a named file with standard input, output or
+# error closed, with random --jobs and small chunks (so chunk boundaries fall inside quoted
+# fields; an oversized one is ignored), and the run must agree on every group, every --rows
+# line, every reported FILE:LINE, the summary counts and whether a sum overflowed.
+#
+# Usage: agg_differential.py QELKIT_AGG [SEEDS]   (TZ=UTC)
 import csv
 import datetime as dt
 import gzip
@@ -32,9 +31,9 @@ import io
 import json
 import math
 import os
+import pathlib
 import random
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -48,9 +47,12 @@ ODD_KEYS = ["", "a", "b", "a,b", 'q"uote', "line\nbreak", "tab\there", "back\\sl
             " spaced ", "semi;colon", "cr\r\nlf", "x" * 90, "\\t", "ctl\x01"]
 BAD_TIMES = ["", "garbage", "2026-02-30 10:00:00", "2026-03-02 25:00:00", "14.05",
              "2026-03-02 10", "x026-03-02", "2026-13-01", "2:05 PM", "2026-03-02T10:00+5",
-             "31/4/2026 1:0:0", "Jan 1 2026 0:0:0.1 am", "26%13%1 1:0:0,5Z"]
+             "31/4/2026 1:0:0", "Jan 1 2026 0:0:0.1 am", "26%13%1 1:0:0,5Z", "-2026-01-01",
+             "2026-03-02 24:00", "202-03-02", "2026-03-02T14:05+5:00", "2026-03-02 10:00:5",
+             "2026-03-02Z", "3/2/26"]
 BAD_EPOCHS = ["", "garbage", "1e5", "+5", "1.", ".5", "0x10", "- 5", "nan", "1,5", "5 5"]
-OFFSETS = {"Z": 0, "+05:30": 330, "-08:00": -480, "-0800": -480, "+0100": 60, "+01": 60}
+OFFSETS = {"Z": 0, "+05:30": 330, "-08:00": -480, "-0800": -480, "+0100": 60, "+01": 60,
+           "-00:01": -1, "+23:00": 1380}
 BAD_NUMBERS = ["abc", "nan", "inf", "1.5x", "--1", "1e400"]
 NULLS = ["NA", "-", "null"]  # missing where given to --null, else bad numbers
 # Readings New York, London and Sydney skip (spring: the first days of a week and of a month)
@@ -98,8 +100,8 @@ NUMBER_RE = re.compile(r"^[ \t]*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?[ \t]*$")
 
 
 def random_time(rng, t, fmt, tz):
-    """A text of the reading `t` in `tz` (an instant in UTC for epochs) in the default layouts or
-    in `fmt`, fractions of 1 to 9 digits; with an offset, the same instant at that offset."""
+    # A text of the reading `t` in `tz` (an instant in UTC for epochs) in the default layouts or
+    # in `fmt`, fractions of 1 to 9 digits; with an offset, the same instant at that offset.
     fraction = ("%09d" % rng.randrange(10 ** 9))[:rng.randrange(1, 10)]
     zone = rng.choice(sorted(OFFSETS))
     shifted = t.replace(tzinfo=tz).astimezone(dt.timezone(dt.timedelta(minutes=OFFSETS[zone])))
@@ -114,16 +116,13 @@ def random_time(rng, t, fmt, tz):
         text = t.strftime(fmt.replace("%f", fraction).replace("%z", zone))
         text = re.sub(r"(?<![\d.+-])0(?=\d)", "", text) if rng.random() < 0.5 else text
         return text.swapcase() if rng.random() < 0.3 else text
-    form = rng.randrange(6)
-    if form == 0:
-        return t.strftime("%Y-%m-%d")
-    if form == 1:
-        return t.strftime("%Y-%m-%dT%H:%M")
-    if form == 2:
-        return t.strftime("%Y-%m-%d %H:%M:%S.") + fraction
-    if form == 3:
+    if rng.random() < 1 / 6:
         return shifted.strftime("%Y-%m-%dT%H:%M:%S") + zone
-    return t.strftime("%Y-%m-%d %H:%M:%S")
+    text = t.strftime(rng.choice(["%Y-%m-%d", "%Y-%m-%dT%H:%M", "%Y/%m/%d %H:%M:%S." + fraction,
+                                  "%y-%m-%dt%H:%M:%S", "%Y-%m-%d %H:%M:%S"]))
+    # On some rows one-digit months, days and hours, and blanks around.
+    text = re.sub(r"(?<=[-/ Tt])0(?=\d)", "", text) if rng.random() < 0.3 else text
+    return f" {text} " if rng.random() < 0.1 else text
 
 
 def field_text(value, delimiter, rng):
@@ -133,8 +132,8 @@ def field_text(value, delimiter, rng):
 
 
 def random_value(rng, near, wide):
-    """A value text; with `near`, numbers close to it (a variance far below the mean); with
-    `wide`, often one of a few huge, far apart or subnormal ones, which overflow and cancel."""
+    # A value text; with `near`, numbers close to it (a variance far below the mean); with
+    # `wide`, often one of a few huge, far apart or subnormal ones, which overflow and cancel.
     return (repr(rng.choice((1, -1)) * rng.choice(WIDE)) if wide and rng.random() < 0.5 else
             rng.choice(BAD_NUMBERS) if rng.random() < 0.03 else
             "" if rng.random() < 0.05 else rng.choice(NULLS) if rng.random() < 0.05 else
@@ -144,7 +143,7 @@ def random_value(rng, near, wide):
 
 
 def generate_file(rng, delimiter, header, order, time_text, lines, near, wide):
-    """The bytes of one file with the columns in `order`."""
+    # The bytes of one file with the columns in `order`.
     out = []
     if header:
         out.append(delimiter.join(field_text("col " + n, delimiter, rng) for n in order) + "\n")
@@ -173,7 +172,7 @@ def generate_file(rng, delimiter, header, order, time_text, lines, near, wide):
 
 
 def generate(rng, seed):
-    """Returns the bytes of each file and the options that read them."""
+    # Returns the bytes of each file and the options that read them.
     delimiter = rng.choice([",", ";", "\t"])
     header = rng.random() < 0.5
     mode = rng.randrange(3) if header else 0  # columns by number, by name or a mix
@@ -229,15 +228,15 @@ def generate(rng, seed):
 
 
 def working_zone(zone):
-    """The zone of --tz (TZ=UTC without it): with --dst its rules, else today's offset."""
+    # The zone of --tz (TZ=UTC without it): with --dst its rules, else today's offset.
     name, _, dst = (zone or "UTC").partition(" ")
     rules = zoneinfo.ZoneInfo(name)
     return rules if dst else dt.timezone(dt.datetime.now(rules).utcoffset())
 
 
 def arguments(o, rng):
-    """The options of `o`, each in a random spelling: -dX, -d X, --delimiter=X, --delimiter X,
-    the long ones also by a unique beginning; a tab as itself, \\t or tab."""
+    # The options of `o`, each in a random spelling: -dX, -d X, --delimiter=X, --delimiter X,
+    # the long ones also by a unique beginning; a tab as itself, \t or tab.
     def column(n):
         return "col " + n if o["by_name"][n] else str(o["orders"][0].index(n) + 1)
 
@@ -262,7 +261,7 @@ def arguments(o, rng):
 
 
 def period_start(wall, period, sow):
-    """The start of the period holding `wall` (a wall reading as if in UTC)."""
+    # The start of the period holding `wall` (a wall reading as if in UTC).
     seconds = PERIODS[period]
     if seconds:  # whole lengths since 1970-01-01 00:00 of the wall clock
         return EPOCH + (wall - EPOCH) // SECOND // seconds * seconds * SECOND
@@ -287,7 +286,7 @@ def period_start(wall, period, sow):
 
 
 def next_start(start, period, sow):
-    """The start of the period after the one starting at `start`, by calendar arithmetic."""
+    # The start of the period after the one starting at `start`, by calendar arithmetic.
     if PERIODS[period] or period in ("day", "week"):  # wall readings: a day is 86400 s
         return start + SECOND * (PERIODS[period] or 86400 * CALENDAR_DAYS[period])
     if period in ("month", "quarter"):  # a day into the next one, then back to its first
@@ -297,8 +296,8 @@ def next_start(start, period, sow):
 
 
 def parse_time(text, tz, fmt=None):
-    """(instant to the second, nanoseconds) of a time text, by the --time-format `fmt` if any, read
-    in `tz` without an offset; None for a text that does not parse or a reading the clocks skip."""
+    # (instant to the second, nanoseconds) of a time text, by the --time-format `fmt` if any, read
+    # in `tz` without an offset; None for a text that does not parse or a reading the clocks skip.
     if fmt in EPOCH_UNITS:
         m = re.match(r"^[ \t]*(-?\d+(?:\.\d+)?)[ \t]*$", text)
         ns = m and math.floor(Fraction(m[1]) * 10 ** 9 / EPOCH_UNITS[fmt])
@@ -318,18 +317,22 @@ def parse_time(text, tz, fmt=None):
     except ValueError:
         return None
     nanos, zone = int((g["f"] or "").ljust(9, "0")), g["z"]
-    if not zone:
-        local = t.replace(tzinfo=tz)  # a repeated reading is its first instant (fold 0)
-        exists = local.astimezone(dt.timezone.utc).astimezone(tz) == local
-        return (local, nanos) if exists else None
+    if not zone:  # a repeated reading is its first instant (fold 0)
+        return (t.replace(tzinfo=tz), nanos) if exists(t, tz) else None
     digits = zone[1:].replace(":", "")
     offset = dt.timedelta(hours=int(digits[:2] or 0), minutes=int(digits[2:] or 0))
     return (t - (offset if zone[0] == "+" else -offset)).replace(tzinfo=dt.timezone.utc), nanos
 
 
+def exists(wall, tz):
+    # Whether the zone `tz` has the wall reading `wall` (not in a gap of --dst).
+    local = wall.replace(tzinfo=tz)
+    return local.astimezone(dt.timezone.utc).astimezone(tz) == local
+
+
 def statistic(name, present):
-    """One aggregate of the (instant, value) pairs `present`, in input order: the exact text,
-    (value, allowed error), or None for an empty field."""
+    # One aggregate of the (instant, value) pairs `present`, in input order: the exact text,
+    # (value, allowed error), or None for an empty field.
     xs = [x for _, x in present]
     n = len(xs)
     if name == "n":
@@ -362,19 +365,14 @@ def statistic(name, present):
 
 
 def reference(files, o, tz):
-    """Expected (header, groups, rows lines, bad (file, line), counts: rows, bad, filtered,
-    blank lines, the instants grouped)."""
+    # Expected (header, groups, rows lines, bad (file, line), counts: rows, bad, filtered,
+    # blank lines, the instants grouped).
     aggregates = o["aggregates"] or DEFAULT_AGGREGATES
     groups, grouped, bad, rows, filtered, blank = {}, [], [], 0, 0, 0
     for f, (data, order) in enumerate(zip(files, o["orders"])):
-        text = data.decode("utf-8")
-        if text.startswith("\ufeff"):
-            text = text[1:]
-        lines = [line + "\n" for line in text.split("\n")]
-        lines[-1] = lines[-1][:-1]
-        if lines[-1] == "":
-            lines.pop()
-        reader = csv.reader(iter(lines), delimiter=o["delimiter"])
+        # Lines end at "\n" alone: a "\r" elsewhere is part of a field.
+        text = io.StringIO(data.decode("utf-8-sig"), newline="\n")
+        reader = csv.reader(text, delimiter=o["delimiter"])
         at = {n: order.index(n) for n in COLUMNS}
         header_pending = o["header"]
         last_line = 0
@@ -409,16 +407,12 @@ def reference(files, o, tz):
             grouped.append([str(line), label, *key])
             groups.setdefault((start, key), []).append(
                 (instant, [None if m else float(n) for n, m in zip(numbers, missing)]))
-    def exists(wall):  # a wall reading the working zone has (not in a gap of --dst)
-        naive = wall.replace(tzinfo=None)
-        back = naive.replace(tzinfo=tz).astimezone(dt.timezone.utc).astimezone(tz)
-        return back.replace(tzinfo=None) == naive
     for key in {k for _, k in groups} if o["fill"] else ():  # empty periods between
         periods = sorted(s for s, k in groups if k == key)
         for start, end in zip(periods, periods[1:]):
             while (start := next_start(start, o["period"], DAYS[o["day"]])) < end:
                 after = next_start(start, o["period"], DAYS[o["day"]])
-                if exists(start) or exists(after - dt.timedelta(seconds=1)):  # not all in a gap
+                if exists(start, tz) or exists(after - SECOND, tz):  # not all in a gap
                     groups[(start, key)] = []
     table = []
     for (start, key), members in sorted(groups.items()):
@@ -438,8 +432,8 @@ def reference(files, o, tz):
 
 
 def offset_note(times, zone):
-    """The note on a zone read at today's offset (no --dst) that has another one at some instant
-    between the first and the last grouped, shown in the zone's own time; else None."""
+    # The note on a zone read at today's offset (no --dst) that has another one at some instant
+    # between the first and the last grouped, shown in the zone's own time; else None.
     name, _, dst = (zone or "UTC").partition(" ")
     rules = zoneinfo.ZoneInfo(name)
     today = dt.datetime.now(rules).utcoffset()
@@ -458,33 +452,27 @@ PATHS = ["file", "pipe", "redirect", "fifo", "0 closed", "1 closed", "2 closed"]
 
 
 def run(rng, args, files, primary, path, env, output):
-    """Runs qelkit-agg on `files`, all named files but the one at `primary`, which `path` gives:
-    a named file, a pipe, a file redirected to standard input, a FIFO, or a named file with
-    descriptor 0, 1 or 2 closed (with 1 closed the output goes to a --gzip file). With `output`
-    the result goes to that -o file. Returns (status, output, messages or None, input names)."""
-    workdir = tempfile.mkdtemp()
-    names = [os.path.join(workdir, f"in{i}") for i in range(len(files))]
-    for name, data in zip(names, files):
-        with open(name, "wb") as f:
-            f.write(data)
-    name = names[primary]
-    if path in ("pipe", "redirect"):
-        names[primary] = "-"
-    elif path == "fifo":
-        names[primary] = os.path.join(workdir, "fifo")
-        os.mkfifo(names[primary])
-    output = "out.gz" if path == "1 closed" else output
-    target = os.path.join(workdir, output or "")
-    if path == "1 closed":
-        args = args + ["--gzip", target]
-    elif output:
-        args = args + ["-o", target]
-    # File names after the options, before them or after "--".
-    command = [AGG, *rng.choice([args + names, names + args, args + ["--"] + names])]
-    closing = {"0 closed": "0<&-", "1 closed": "1>&-", "2 closed": "2>&-"}.get(path)
-    if closing:
-        command = ["sh", "-c", f'exec "$0" "$@" {closing}', *command]
-    try:
+    # Runs qelkit-agg on `files`, all named files but the one at `primary`, which `path` gives:
+    # a named file, a pipe, a file redirected to standard input, a FIFO, or a named file with
+    # descriptor 0, 1 or 2 closed (with 1 closed the output goes to a --gzip file). With `output`
+    # the result goes to that -o file. Returns (status, output, messages or None, input names).
+    with tempfile.TemporaryDirectory() as workdir:
+        names = [os.path.join(workdir, f"in{i}") for i in range(len(files))]
+        for name, data in zip(names, files):
+            pathlib.Path(name).write_bytes(data)
+        name = names[primary]
+        if path in ("pipe", "redirect"):
+            names[primary] = "-"
+        elif path == "fifo":
+            names[primary] = os.path.join(workdir, "fifo")
+            os.mkfifo(names[primary])
+        output = "out.gz" if path == "1 closed" else output
+        target = os.path.join(workdir, output or "")
+        args = args + ([("--gzip" if path == "1 closed" else "-o"), target] if output else [])
+        # File names after the options, before them or after "--".
+        command = [AGG, *rng.choice([args + names, names + args, args + ["--"] + names])]
+        closing = {"0 closed": "0<&-", "1 closed": "1>&-", "2 closed": "2>&-"}.get(path)
+        command = ["sh", "-c", f'exec "$0" "$@" {closing}', *command] if closing else command
         writer = path == "fifo" and subprocess.Popen(["sh", "-c", 'cat "$0" > "$1"', name,
                                                       names[primary]])
         with open(name, "rb") as source:
@@ -495,16 +483,14 @@ def run(rng, args, files, primary, path, env, output):
             writer.wait()
         out = r.stdout
         if output:
-            out = open(target, "rb").read() if os.path.exists(target) else b""
+            out = pathlib.Path(target).read_bytes() if os.path.exists(target) else b""
             out = gzip.decompress(out) if out and target.endswith(".gz") else out
         return r.returncode, out, None if path == "2 closed" else r.stderr, names
-    finally:
-        shutil.rmtree(workdir)
 
 
 def parse_output(out, fmt, header):
-    """The output lines as lists of fields; JSON lines as their values, numbers as written and
-    null as an empty field, behind a header of their keys."""
+    # The output lines as lists of fields; JSON lines as their values, numbers as written and
+    # null as an empty field, behind a header of their keys.
     text = out.decode("utf-8")
     if fmt == "tsv":
         def unescape(field):
@@ -532,6 +518,9 @@ def check(seed):
              if rng.random() < 0.3 else f for f, c in zip(files, cut)]
     primary = rng.randrange(len(files))
     problems = []
+
+    def expect(ok, text):  # `where` names the run
+        problems.extend([] if ok else [f"{where}: {text}"])
     # Every path prints the aggregation; --rows is checked on the file and one other path.
     other = rng.choice(PATHS[1:])
     name, _, dst = (o["zone"] or "").partition(" ")
@@ -551,46 +540,42 @@ def check(seed):
                                           primary, path, env, o["output"])
             err = err.decode("utf-8", "replace") if err is not None else None
             if rows == 0:
-                if status != 2:
-                    problems.append(f"{where}: no rows, exit {status}: {err}")
+                expect(status == 2, f"no rows, exit {status}: {err}")
                 continue
             expected_status = 1 if len(bad) == rows else 0
-            if status != expected_status:
-                problems.append(f"{where}: exit {status}, expected {expected_status}: "
-                                f"{(err or '')[-300:]}")
+            expect(status == expected_status,
+                   f"exit {status}, expected {expected_status}: {(err or '')[-300:]}")
             got = parse_output(out, fmt, header)
-            if fmt == "jsonl" and re.search(rb"\\u00(09|0a|0d)", out, re.I):  # \t, \n and \r
-                problems.append(f"{where}: a long escape for a tab or line end in JSON")
+            expect(fmt != "jsonl" or not re.search(rb"\\u00(09|0a|0d)", out, re.I),  # \t, \n, \r
+                   "a long escape for a tab or line end in JSON")
             if rows_mode:
-                if got != grouped:
-                    problems.append(f"{where}: --rows differ")
+                expect(got == grouped, "--rows differ")
             elif expected_status == 0:  # JSON has no infinity: null stands for it
                 problems += compare_table(where, got, header, [
                     [None if fmt == "jsonl" and v in ("inf", "-inf") else v for v in row]
                     for row in table])
             if err is None:
                 continue
-            if not rows_mode and "sum" in (o["aggregates"] or DEFAULT_AGGREGATES) and (
-                    "overflowed to infinity" in err) != overflow:
-                problems.append(f"{where}: overflow reported wrongly: {err[-300:]}")
+            expect(rows_mode or "sum" not in (o["aggregates"] or DEFAULT_AGGREGATES) or
+                   ("overflowed to infinity" in err) == overflow,
+                   f"overflow reported wrongly: {err[-300:]}")
             reported = [(m[1], int(m[2])) for m in
                         re.finditer(r"^qelkit-agg: ([^\n]*?):(\d+): ", err, re.M)]
-            if reported != [(names[f], line) for f, line in bad]:
-                problems.append(f"{where}: bad rows {reported[:6]}..., expected {bad[:6]}...")
+            expect(reported == [(names[f], line) for f, line in bad],
+                   f"bad rows {reported[:6]}..., expected {bad[:6]}...")
             summary = re.search(r"(\d+) rows? read, (\d+) grouped, (\d+) skipped"
                                 r"(?:, (\d+) filtered)?(?:, (\d+) blank lines?)?", err)
             want = (rows, rows - counts[1] - counts[2], *counts[1:])
-            if not summary or tuple(int(x or 0) for x in summary.groups()) != want:
-                problems.append(f"{where}: summary {summary and summary[0]}, expected {want}")
+            expect(summary and tuple(int(x or 0) for x in summary.groups()) == want,
+                   f"summary {summary and summary[0]}, expected {want}")
             shown = re.search(r"^qelkit-agg: (note: .*)$", err, re.M)
-            if (shown and shown[1]) != note:
-                problems.append(f"{where}: {shown and shown[1]}, expected {note}")
+            expect((shown and shown[1]) == note, f"{shown and shown[1]}, expected {note}")
     return problems
 
 
 def compare_table(where, got, header, table):
-    """Texts exactly (periods, keys, count, n, and min, max, first and last as printf's "%.15g"
-    writes them); the other figures within the error allowed."""
+    # Texts exactly (periods, keys, count, n, and min, max, first and last as printf's "%.15g"
+    # writes them); the other figures within the error allowed.
     if not got or got[0] != header or len(got) - 1 != len(table):
         return [f"{where}: header {got[:1]} or {len(got) - 1} groups, expected {header} and "
                 f"{len(table)}"]

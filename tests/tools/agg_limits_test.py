@@ -18,6 +18,7 @@
 # Usage: agg_limits_test.py QELKIT_AGG GEN_SAMPLE SAMPLE_CSV   (TZ=UTC)
 import gzip
 import os
+import pathlib
 import pty
 import re
 import resource
@@ -41,22 +42,15 @@ def check(ok, text):
         print("FAIL:", text)
 
 
-# qelkit-agg with `args`, `data` written to its standard input (or `stdin` as it).
-def agg(args, data=None, stdin=None, env=None, **kw):
-    return subprocess.run([AGG, *args], input=data, stdin=stdin, capture_output=True,
-                          env=dict(os.environ, **(env or {})), timeout=300, **kw)
+# qelkit-agg with `args`, `data` written to its standard input.
+def agg(args, data=None, **kw):
+    return subprocess.run([AGG, *args], input=data, capture_output=True, timeout=300, **kw)
 
 
 # The exit status, and standard output and error where given (bytes and text).
 def expect(what, r, status, out=None, err=None):
     check(r.returncode == status and out in (None, r.stdout) and err in (None, r.stderr.decode()),
           f"{what}: exit {r.returncode}, {r.stdout[:200]!r}, {r.stderr.decode()[-400:]!r}")
-
-
-def write(name, data):
-    with open(name, "wb") as f:
-        f.write(data.encode() if isinstance(data, str) else data)
-    return name
 
 
 # Runs each step in a scratch directory removed afterwards; the exit status.
@@ -87,13 +81,10 @@ def long_rows():
              "{0}:2: {1}\nqelkit-agg: {0}:65604: time does not parse: 'bad'\n"
              "qelkit-agg: 4 rows read, 2 grouped, 2 skipped; period Hour\n"),
             (first, head, "{0}:2: {1}\nqelkit-agg: 2 rows read, 1 grouped, 1 skipped; period Hour\n")):
-        write("long.csv", data)
+        pathlib.Path("long.csv").write_bytes(data)
         for name, r in (("long.csv", agg(["-k", "2", "-p", "hour", "long.csv"])),
                         ("-", agg(["-k", "2", "-p", "hour", "-"], data=data))):
             expect(f"long row in {name}", r, 0, out, "qelkit-agg: " + err.format(name, LONG))
-    expect("long row, --strict", agg(["--strict", "-k", "2", "-p", "hour", "-"], data=data), 1,
-           b"", f"qelkit-agg: -:2: {LONG}\nqelkit-agg: 2 rows read, 1 grouped, 1 skipped; "
-           "period Hour\n")
     os.unlink("long.csv")
 
 
@@ -134,7 +125,7 @@ def endless_and_large():
                "qelkit-agg: -:1: the header row is longer than 64 MiB\n")
     # 100 MB on one line: the first row rules without --values, is one bad row with them; the
     # tool holds neither it nor its 50 million fields.
-    write("wide.csv", b"2026-03-02 10:00:00,a," + b"1," * (50 * MIB) + b"1\n")
+    pathlib.Path("wide.csv").write_bytes(b"2026-03-02 10:00:00,a," + b"1," * (50 * MIB) + b"1\n")
     for args, want in (
             ([], (2, "wide.csv:1: the first row, which sets the value columns, is longer than "
                      "64 MiB\n")),
@@ -159,8 +150,9 @@ def endless_and_large():
     # thread, so that how many chunk results wait to be merged does not depend on the load.
     peaks = []
     for n in (200000, 400000):
-        write(f"keys{n}.csv", "".join(f"2024-01-01 {i // 3600 % 24:02d}:{i // 60 % 60:02d}:"
-                                      f"{i % 60:02d},{'k%059d' % i},1\n" for i in range(n)))
+        rows = (f"2024-01-01 {i // 3600 % 24:02d}:{i // 60 % 60:02d}:{i % 60:02d},k{i:059d},1\n"
+                for i in range(n))
+        pathlib.Path(f"keys{n}.csv").write_text("".join(rows))
         peaks.append(peak_kib(["-j", "1", "--rows", "-k", "2", "-p", "hour", f"keys{n}.csv"],
                               field="RssAnon")[:2])
     check(peaks[0][0] == peaks[1][0] == 0 and peaks[1][1] < peaks[0][1] + 4096,
@@ -169,12 +161,11 @@ def endless_and_large():
 
 # Under an address space limit that leaves room for some dozens of threads.
 def few_threads():
-    args = ["--header", "-k", "2", "-p", "hour"]
     if SANITIZED:  # the sanitizers reserve terabytes of address space
         return
     limit = 600000 * 1024
-    for name, data in ((SAMPLE, None), ("-", open(SAMPLE, "rb").read())):
-        r = agg(["-j", "256", *args, name], data=data,
+    for name, data in ((SAMPLE, None), ("-", pathlib.Path(SAMPLE).read_bytes())):
+        r = agg(["-j", "256", "--header", "-k", "2", "-p", "hour", name], data=data,
                 preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
         check(r.returncode == 2 and not r.stdout and b"threads could start" in r.stderr,
               f"-j 256 under a limit, {name}: exit {r.returncode}, {r.stderr.decode()[-300:]}")

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -36,14 +34,13 @@ std::string parse(const std::string& line) {
 // The first problem of a bad command line, which must begin the message; the spellings of the
 // options and of the delimiter are drawn by agg_differential.py.
 TEST(AggOptions, NamesTheFirstProblem) {
-    const std::pair<const char*, const char*> cases[] = {
+    const char* const cases[][2] = {
         {"-d; -t3 -k2,4 -v 5,6 -p quarter-hour f", "Fifteen Minute"},
         {"--ti 2 -p hour f", "option '--ti' is ambiguous"},
         {"-t 1000000 -p day f", "Day"},
         {"-t 1000001 -p day f",
          "invalid time column '1000001': give a header name or a column number from 1 to 1000000"},
         {"-d ~ -p hour f", "invalid delimiter ''"},
-        {"-d \n -p hour f", "invalid delimiter '\\n'"},
         {"-d \r -p hour f", "invalid delimiter '\\r': give one character, or \\t or tab for a tab"},
         {"-d \" -p hour f", "the delimiter '\"' needs --no-quotes"},
         {"-t 0 -p hour f", "invalid time column '0'"},
@@ -67,7 +64,6 @@ TEST(AggOptions, NamesTheFirstProblem) {
         {"--format=xml -p hour f", "invalid format 'xml'"},
         {"--zlib= -p hour f", "option '--zlib' needs a file name"},
         {"--frobnicate -p hour f", "unrecognized option '--frobnicate'"},
-        {"--d=x -p hour f", "option '--d' is ambiguous"},
         {"-hx", "invalid option -- 'x'"},
         {"--rows=1 -p hour f", "option '--rows' doesn't allow an argument"},
         {"-p hour f --time", "option '--time' requires an argument"},
@@ -84,11 +80,10 @@ TEST(AggOptions, NamesTheFirstProblem) {
         {"--help --bogus", "None help"},
         {"-h", "None help"},
         {"--version extra operands", "None version"},
-        {"--vers", "None version"},
         {"--bogus --help", "unrecognized option '--bogus'"},
     };
     for (const auto& [line, want] : cases)
-        EXPECT_EQ(parse(line).substr(0, std::strlen(want)), want) << line;
+        EXPECT_EQ(parse(line).substr(0, std::string(want).size()), want) << line;
 }
 
 }  // namespace
