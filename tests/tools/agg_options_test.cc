@@ -46,6 +46,7 @@ TEST(AggOptions, NamesTheFirstProblem) {
         {"-t 0 -p hour f", "invalid time column '0'"},
         {"-t -1 -p hour f", "columns given by name need --header"},
         {"-a sum,p100.5 -p hour f", "invalid aggregates 'sum,p100.5': unknown aggregate 'p100.5'"},
+        {"-a p9e1 -p hour f", "invalid aggregates 'p9e1': unknown aggregate 'p9e1'"},
         {"-a sum,,min -p hour f", "invalid aggregates 'sum,,min': an empty aggregate name"},
         {"-a p5,p5 -p hour f", "invalid aggregates 'p5,p5': aggregate 'p5' is given twice"},
         {"-p hour - -", "standard input ('-') is given more than once"},
