@@ -147,6 +147,10 @@ TEST(Validity, FieldConstructorsAcceptExactlyTheOraclesTimes) {
         const bool dayOk =
             y >= 1 && y <= 9999 && yday >= 1 && yday <= 365u + date::year(int(y)).is_leap();
         ASSERT_EQ(RWDate(yday, y).isValid(), dayOk);
+        if (m >= 1 && m <= 12) {
+            ASSERT_EQ(RWDate::dayWithinMonth(m, d, y),
+                      year_month_day(date::year(int(y)), month(m), day(d)).ok());
+        }
     }
 }
 

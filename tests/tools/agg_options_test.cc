@@ -62,6 +62,8 @@ TEST(AggOptions, NamesTheFirstProblem) {
         {"--week-start=monday -p week f", "invalid week start 'monday'"},
         {"-j 0 -p hour f", "invalid job count '0'"},
         {"--jobs=257 -p hour f", "invalid job count '257'"},
+        {"--jobs= -p hour f", "invalid job count ''"},
+        {"-j 2x -p hour f", "invalid job count '2x'"},
         {"--format=xml -p hour f", "invalid format 'xml'"},
         {"--zlib= -p hour f", "option '--zlib' needs a file name"},
         {"--frobnicate -p hour f", "unrecognized option '--frobnicate'"},
