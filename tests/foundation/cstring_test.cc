@@ -39,6 +39,8 @@ TEST(RWCString, BoundsErrorsAtAndPastTheEnd) {
     EXPECT_NO_THROW(s.assertElement(2));
     EXPECT_THROW(s[3], RWBoundsErr);
     EXPECT_THROW(s.insert(4, "x"), RWBoundsErr);
+    EXPECT_THROW(s.remove(4), RWBoundsErr);
+    EXPECT_EQ(s.remove(3), "abc");  // at the end: nothing to remove
     EXPECT_THROW(s.replace(5, 1, "x"), RWBoundsErr);
     EXPECT_THROW(s(2, 2), RWBoundsErr);
     // (RW_NPOS, 0) is the null sub-string, equal to "".
