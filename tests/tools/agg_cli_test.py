@@ -197,6 +197,14 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
          "-: the compressed data is corrupt (invalid stored block lengths)",
          "-:1: time does not parse: 'x'", "1 row read, 0 grouped, 1 skipped; period Hour",
          "3 rows read, 3 grouped, 0 skipped; period Hour"]),
+    # jsonl replaces each byte of a sequence that is no UTF-8 (overlong, a surrogate, above
+    # U+10FFFF) with U+FFFD, and keeps U+10FFFF itself.
+    "jsonl_utf8": ("agg -k 2 -a count --format jsonl -p day in.csv", b"".join(
+        b"2026-03-02 10:00:00,%s,1\n" % k for k in (b"\xed\xa0\x80", b"\xf4\x90\x80\x80",
+                                                   b"\xf0\x80\x80\x80", b"\xf4\x8f\xbf\xbf",
+                                                   b"\xe0\x80\x80")), 0, "".join(
+        '{"period":"2026-03-02 00:00:00","c2":"%s","count":1}\n' % k for k in (
+            "\\ufffd" * 3, "\\ufffd" * 3, "\\ufffd" * 4, "\U0010ffff", "\\ufffd" * 4)), []),
     "zlib_unopenable": ("agg --zlib no/such/dir.z -p hour no.csv", None, 2, "",
                         ["cannot open 'no/such/dir.z': No such file or directory"]),
     # Write errors end with status 2, for every kind of output.

@@ -68,6 +68,7 @@ TEST(AggOptions, NamesTheFirstProblem) {
         {"--zlib= -p hour f", "option '--zlib' needs a file name"},
         {"--frobnicate -p hour f", "unrecognized option '--frobnicate'"},
         {"-hx", "invalid option -- 'x'"},
+        {"-\x01 -p hour f", "invalid option -- '\x01'"},  // long-only options have no letter
         {"--rows=1 -p hour f", "option '--rows' doesn't allow an argument"},
         {"-p hour f --time", "option '--time' requires an argument"},
         {"f", "missing option '--period'"},
