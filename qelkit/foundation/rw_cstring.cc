@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/rw_cstring.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -379,7 +380,7 @@ RWCConstSubString RWCString::strip(stripType how, char c) const {
 
 int RWCString::compareTo(const char* bytes, std::size_t n, caseCompare cmp) const {
     const char* s = data();
-    const std::size_t common = len_ < n ? len_ : n;
+    const std::size_t common = std::min(len_, n);
     if (cmp == exact) {
         if (common) {
             const int r = std::memcmp(s, bytes, common);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "qelkit/internal/calendar.h"
 
@@ -316,18 +317,14 @@ std::int64_t TzZone::utcFromLocal(std::int64_t wall) const noexcept {
     constexpr std::int64_t kReach = std::int64_t{30} * 3600;
     constexpr std::int64_t kLimit = INT64_MAX / 4;
     wall = std::max(-kLimit, std::min(kLimit, wall));
-    bool gap = false;
-    std::int64_t beforeGap = 0;
+    std::optional<std::int64_t> beforeGap;  // the last span's offset that reads past its end
     for (TzSpan s = spanAt(wall - kReach);; s = spanAt(s.end)) {
         const std::int64_t c = wall - s.gmtoff;
         if (c >= s.start && c < s.end) return c;
-        if (c >= s.end) {
-            gap = true;
-            beforeGap = c;
-        }
+        if (c >= s.end) beforeGap = c;
         if (s.end > wall + kReach || s.end == INT64_MAX) break;
     }
-    return gap ? beforeGap : wall - spanAt(wall).gmtoff;
+    return beforeGap ? *beforeGap : wall - spanAt(wall).gmtoff;
 }
 
 }  // namespace qelkit_internal
