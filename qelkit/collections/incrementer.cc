@@ -2,6 +2,7 @@
 // Fixed-step and multiplying growth policies and their shared instances.
 #include "qelkit/collections/incrementer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -52,5 +53,5 @@ unsigned MultiplyingIncrementer::increment(unsigned capacity) const {
     const float current = static_cast<float>(static_cast<double>(capacity));
     const int p = truncateToInt(current * factor);
     if (p <= minIncrement) return capacity + static_cast<unsigned>(minIncrement);
-    return capacity + static_cast<unsigned>(p < maxIncrement ? p : maxIncrement);
+    return capacity + static_cast<unsigned>(std::min(p, maxIncrement));
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "qelkit/strings/data_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "qelkit/foundation/rw_collection.h"
@@ -34,7 +35,7 @@ void DataBuffer::appendBlocks(unsigned length, Fill fill) {
     if (_itemSize == 0) return;  // no block can take a byte
     for (;;) {
         const unsigned room = _itemSize - _used;
-        const unsigned n = length < room ? length : room;
+        const unsigned n = std::min(length, room);
         fill(_current->data() + _used, n);
         _used += n;
         length -= n;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "qelkit/strings/etoken.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
@@ -142,7 +143,7 @@ int QelTokenizer::location() const { return static_cast<int>(offset()); }
 
 void QelTokenizer::location(unsigned pos) {
     const std::size_t len = _string.length();
-    const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(pos < len ? pos : len);
+    const std::ptrdiff_t target = static_cast<std::ptrdiff_t>(std::min<std::size_t>(pos, len));
     const std::ptrdiff_t from = offset();
     moveTo(target);
     record(static_cast<int>(target - from));
