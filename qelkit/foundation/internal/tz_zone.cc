@@ -317,7 +317,7 @@ std::int64_t TzZone::utcFromLocal(std::int64_t wall) const noexcept {
     constexpr std::int64_t kReach = std::int64_t{30} * 3600;
     constexpr std::int64_t kLimit = INT64_MAX / 4;
     wall = std::max(-kLimit, std::min(kLimit, wall));
-    std::optional<std::int64_t> beforeGap;  // the last span's offset that reads past its end
+    std::optional<std::int64_t> beforeGap;  // in a gap: the reading by the offset before it
     for (TzSpan s = spanAt(wall - kReach);; s = spanAt(s.end)) {
         const std::int64_t c = wall - s.gmtoff;
         if (c >= s.start && c < s.end) return c;
