@@ -479,7 +479,8 @@ def run(rng, args, files, primary, path, env, output):
             r = subprocess.run(command, input=files[primary] if path == "pipe" else None,
                                stdin=source if path == "redirect" else None,
                                capture_output=True, env=env)
-        if writer:
+        if writer:  # one the tool never opened for reading would wait for a reader forever
+            writer.kill()
             writer.wait()
         out = r.stdout
         if output:
