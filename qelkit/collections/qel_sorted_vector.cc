@@ -253,9 +253,10 @@ RWCollectable* QelSortedIdentityVector::insert(RWCollectable* item) {
     growIfFull(*this, _incrementer);
     RWCollectable* const* slots = storage();
     std::size_t i = 0;
-    // A miss leaves i at the insertion point; a hit at one of the item's copies.
     if (rwBSearch(&item, slots, nitems, slotWidth, identitySlots, i)) {
         while (i < nitems && slots[i] == item) ++i;  // after its copies
+    } else {
+        while (i < nitems && address(slots[i]) < address(item)) ++i;
     }
     return RWOrdered::insertAt(i, item);
 }
@@ -263,6 +264,7 @@ RWCollectable* QelSortedIdentityVector::insert(RWCollectable* item) {
 RWCollectable* QelSortedIdentityVector::insertunique(RWCollectable* item) {
     std::size_t i = 0;
     if (rwBSearch(&item, storage(), nitems, slotWidth, identitySlots, i)) return nullptr;
+    while (i < nitems && address(storage()[i]) < address(item)) ++i;
     growIfFull(*this, _incrementer);
     RWOrdered::insertAt(i, item);
     return item;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "qelkit/foundation/internal/tz_rule.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "qelkit/internal/ascii.h"
@@ -50,8 +51,7 @@ std::size_t scanClock(const char* p, unsigned short* hh, unsigned short* mm, uns
 }
 
 int clampedOffset(unsigned ss, unsigned mm, unsigned hh) noexcept {
-    return static_cast<int>((ss > 59 ? 59 : ss) + (mm > 59 ? 59 : mm) * 60 +
-                            (hh > 24 ? 24 : hh) * 3600);
+    return static_cast<int>(std::min(ss, 59u) + std::min(mm, 59u) * 60 + std::min(hh, 24u) * 3600);
 }
 
 // The parser keeps glibc's order of steps, since what a failed step leaves behind is part of
