@@ -137,13 +137,13 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
                     "".join(f"{e or 2}\n" for _, _, e in SQL_COLUMNS),
                     ["invalid column '" + c.replace("\\", "\\\\").replace("\t", "\\t") +
                      SQL_REFUSED for c, _, e in SQL_COLUMNS if e is None]),
-    # --sql-query: PostgreSQL folds unquoted names to lower case, so a name with a capital letter
-    # is quoted there only; each dialect's interpolating percentile.
+    # --sql-query: PostgreSQL folds unquoted names to lower case and Oracle to upper case, so a
+    # name is quoted where its letters would fold; each dialect's interpolating percentile.
     "sql_query_forms": (
-        "for a in 'A postgresql' 'Z postgresql' 'Z duckdb'; do set -- $a; agg --sql-query r -t t "
-        "-v $1 -a p50 -p hour --dialect $2 | sed -n 2p; done", None, 0, "".join(
+        "for a in 'A postgresql' 'Z postgresql' 'a oracle' 'Z duckdb'; do set -- $a; agg "
+        "--sql-query r -t t -v $1 -a p50 -p hour --dialect $2 | sed -n 2p; done", None, 0, "".join(
             f"       percentile_cont(0.5) WITHIN GROUP (ORDER BY {c}) AS \"p50_{c}\"\n"
-            for c in "AZ") + "       quantile_cont(Z, 0.5) AS p50_Z\n", []),
+            for c in "AZa") + "       quantile_cont(Z, 0.5) AS p50_Z\n", []),
     # ClickHouse reads a column named like an output column as that output's expression.
     "sql_query_clickhouse_names": (
         "agg --sql-query r -t t -v count -p hour --dialect clickhouse", None, 2, "",
