@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 // Reads arbitrary text as a date the ways the library offers:
-// - the six string-to-date conversions: only NqException may escape, and a valid result must
-//   have its fields in range. The nq conversions are also compared with a literal reading of
-//   their steps: RWCTokenizer for the fields, strtoll clamped to int for the numbers, RWDateTime's
-//   tm constructor and its local accessors for every date and time step, and the date and
-//   time field parsers alone on a valid value, whose other half they keep. Run it under several
-//   TZ values: the fast path differs from the literal one only in zones whose midnight can fall
-//   into a daylight gap;
+// - the six string-to-date conversions: only NqException may escape, a valid result must have
+//   its fields in range, and an invalid one ends the trace with the conversion's error line.
+//   The nq conversions are also compared with a literal reading of their steps: RWCTokenizer
+//   for the fields, strtoll clamped to int for the numbers, RWDateTime's tm constructor and its
+//   local accessors for every date and time step, and the date and time field parsers alone on
+//   a valid value, whose other half they keep. Run it under several TZ values: the fast path
+//   differs from the literal one only in zones whose midnight can fall into a daylight gap;
 // - QelLocaleSnapshot's fixed-window year, against a direct reference: the first decimal
 //   integer of the text up to the first NUL (as scanf "%d" reads it through strtol), 0..68 to
 //   2000..2068, 69..99 to 1969..1999, anything else kept; no number gives 4294967295 and "".
 //   The numeric forms, on the first four bytes as a year, agree with the text forms.
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +28,11 @@
 
 namespace {
 
-void discard(const char*, const char*) {}
+// The trace lines of the conversion running now, each "origin|message".
+std::string traced;
+void collect(const char* origin, const char* message) {
+    traced += std::string(origin) + "|" + message + "\n";
+}
 
 void checkRange(const RWDateTime& dt) {
     if (!dt.isValid()) return;
@@ -114,6 +119,19 @@ std::string outcome(F f) {
     }
 }
 
+// A conversion named `name` ends its trace with an error line holding the text (up to a NUL)
+// exactly when it gives an invalid value; the outcome.
+template <class F>
+std::string conversion(const char* name, const QelString& text, F f) {
+    traced.clear();
+    const std::string result = outcome(f);
+    const std::string error = "NqStringToDate::" + std::string(name) + "() Error |" + text.data();
+    const std::size_t at = traced.size() - std::min(traced.size(), error.size() + 1);
+    check(result.compare(0, 6, "throw ") == 0 ||
+          (traced.compare(at, std::string::npos, error + "\n") == 0) == (result == "invalid"));
+    return result;
+}
+
 // ---- The fixed window ---------------------------------------------------------------------
 unsigned windowed(unsigned year) {
     return year >= 100 ? year : year < 69 ? year + 2000 : year + 1900;
@@ -139,18 +157,18 @@ void checkFixedWindow(const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const NqTraceSink installed = NqTraceStatic::setSink(discard);
+    static const NqTraceSink installed = NqTraceStatic::setSink(collect);
     (void)installed;
     const QelString text(reinterpret_cast<const char*>(data), size);
     using S = NqStringToDate;
-    check(outcome([&] { return S::nq::datetime(text); }) ==
+    check(conversion("nq::datetime", text, [&] { return S::nq::datetime(text); }) ==
           outcome([&] { return refDatetime(text); }));
-    check(outcome([&] { return S::nq::date(text); }) == outcome([&] {
+    check(conversion("nq::date", text, [&] { return S::nq::date(text); }) == outcome([&] {
               RWDateTime dt(RWDateTime::invalid);
               refDate(dt, text);
               return dt;
           }));
-    check(outcome([&] { return S::nq::time(text); }) == outcome([&] {
+    check(conversion("nq::time", text, [&] { return S::nq::time(text); }) == outcome([&] {
               RWDateTime dt(RWDateTime::invalid);
               refTime(dt, text);
               return dt;
@@ -165,8 +183,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     check(onValid(S::setDateYYYYMMDD) == onValid(refDate));
     check(onValid(S::setTime24HR) == onValid(refTime));
-    for (auto convert : {S::qel::date, S::qel::time, S::qel::datetime})
-        outcome([&] { return convert(text); });
+    conversion("qel::date", text, [&] { return S::qel::date(text); });
+    conversion("qel::time", text, [&] { return S::qel::time(text); });
+    // qel::datetime falls back to nq::datetime, whose line it traces.
+    conversion("nq::datetime", text, [&] { return S::qel::datetime(text); });
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     checkFixedWindow(bytes);
     return 0;

@@ -175,31 +175,6 @@ TEST(Validity, ConversionsAtTheEndsOfTheRange) {
     EXPECT_EQ(fieldsOf(t), std::vector<int>(9, -1));
 }
 
-TEST(RWDateTimeTest, InvalidValuesReadAsZeroAndSortFirst) {
-    for (const RWDateTime& bad : {RWDateTime(RWDateTime::invalid), RWDateTime(RWDateTime::null)}) {
-        EXPECT_EQ((std::vector<unsigned long>{bad.year(), bad.month(), bad.dayOfMonth(), bad.day(),
-                                              bad.hour(), bad.minute(), bad.second(),
-                                              bad.milliSecond(), bad.weekDay(), bad.julian()}),
-                  std::vector<unsigned long>(10, 0));
-        EXPECT_FALSE(bad.toRWTime().isValid());
-        EXPECT_EQ(bad, RWDateTime(RWDateTime::invalid));
-        EXPECT_LT(bad, RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc));
-        EXPECT_EQ(bad.asString('\0'), "#INVALID#");
-    }
-}
-
-TEST(RWDateTimeTest, StepsAreExactAndLeavingTheRangeIsInvalid) {
-    RWDateTime dt(31, 12, 9999, 23, 59, 59, 998, kUtc);
-    EXPECT_TRUE(dt.incrementMillisecond(1).isValid());
-    EXPECT_FALSE(dt.incrementMillisecond(1).isValid());
-    EXPECT_FALSE(dt.decrementDay(1).isValid());  // invalid stays invalid
-    EXPECT_FALSE(RWDateTime(1, 1, 1, 0, 0, 0, 0, kUtc).decrementSecond(1).isValid());
-    EXPECT_FALSE(RWDateTime(1, 1, 2000, 0, 0, 0, 0, kUtc).incrementDay(INT64_MAX / 2).isValid());
-    RWDateTime day(1, 3, 2008, 6, 30, 0, 0, kUtc);
-    day.decrementDay(1).incrementHour(2).decrementMinute(30).incrementSecond(61);
-    EXPECT_EQ(day, RWDateTime(29, 2, 2008, 8, 1, 1, 0, kUtc));
-}
-
 // The accessors' fields, and the same reading through extract(), in the same order.
 using Fields = std::vector<unsigned>;
 Fields accessorFields(const RWDateTime& dt, const RWZone& z) {

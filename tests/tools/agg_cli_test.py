@@ -60,7 +60,9 @@ ODD = "odd\\nname\\x1B.csv"  # the file name of case odd_names as messages show 
 CASES = {  # name: (command, in.csv, exit status, standard output, messages)
     "usage_error": ("agg -z -p hour in.csv", None, 2, "",
                     ["invalid option -- 'z'\nTry 'qelkit-agg --help' for more information."]),
-    "help": ("agg --help", None, 0, re.compile(r"^Usage: qelkit-agg \[OPTION\]\.\.\. FILE\.\.\.\n"), []),
+    # Every line of the help fits 79 columns.
+    "help": ("agg --help", None, 0,
+             re.compile(r"^Usage: qelkit-agg \[OPTION\]\.\.\. FILE\.\.\.\n(.{0,79}\n)+$"), []),
     "version": ("agg --version", None, 0, re.compile(
         r"^qelkit-agg \(qelkit\) \d+\.\d+\.\d+\n(.*\n)*.*Apache License, Version 2\.0"), []),
     # Inputs that cannot be read or hold no data, or whose first row is too short: status 2,
