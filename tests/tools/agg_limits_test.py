@@ -31,7 +31,8 @@ import time
 
 AGG, GEN, SAMPLE = sys.argv[1:4]
 # Sanitizers multiply memory and address space: the checks that measure them are left out.
-SANITIZED = bool(os.environ.get("QELKIT_AGG_NO_MEMORY_CHECK"))
+SANITIZERS = os.environ.get("QELKIT_AGG_SANITIZERS", "")
+SANITIZED = bool(SANITIZERS)
 failures = []
 
 
@@ -174,7 +175,10 @@ def few_threads():
 # A sparse 1 GiB file, truncated (or sent SIGBUS by kill) once the tool has mapped it, given
 # by name or redirected to standard input.
 def truncation():
-    for jobs, name, kill in (("1", "big.csv", False), ("2", "-", False), ("2", "big.csv", True)):
+    cases = [("1", "big.csv", False), ("2", "-", False), ("2", "big.csv", True)]
+    # ThreadSanitizer runs the handler of a signal sent by kill at a point of its own choosing,
+    # where re-raising it sometimes ends the process with SIGSEGV: the other builds check that.
+    for jobs, name, kill in cases[:2] if "thread" in SANITIZERS else cases:
         with open("big.csv", "wb") as f:
             f.write(b"2026-03-02 10:00:00,1\n")
             f.truncate(1 << 30)
