@@ -2,6 +2,7 @@
 // Reads arbitrary text as a date the ways the library offers:
 // - the six string-to-date conversions: only NqException may escape, a valid result must have
 //   its fields in range, and an invalid one ends the trace with the conversion's error line.
+//   setDateAll is compared with the same reading in the order of its format's letters.
 //   The nq conversions are also compared with a literal reading of their steps: RWCTokenizer
 //   for the fields, strtoll clamped to int for the numbers, RWDateTime's tm constructor and its
 //   local accessors for every date and time step, and the date and time field parsers alone on
@@ -94,6 +95,31 @@ bool refTime(RWDateTime& dt, const RWCString& text) {
     return true;
 }
 
+// setDateAll: the same three fields, in the order of the format's first letter and the next
+// two of M, D and Y after it (Y, M, D when the first field has four bytes); a letter other than
+// M, D or Y sets nothing.
+bool refDateAll(RWDateTime& dt, const RWCString& text, const std::string& format) {
+    RWCTokenizer next(text);
+    const RWCSubString fields[3] = {next("/- "), next("/- "), next("/- ")};
+    if (fields[2].length() == 0) return false;
+    std::string letters = format.substr(0, 1);
+    for (std::size_t i = 1; i < format.size() && letters.size() < 3; ++i)
+        if (std::string("MDY").find(format[i]) != std::string::npos) letters += format[i];
+    letters.resize(3, '\0');
+    if (fields[0].length() == 4) letters = "YMD";
+    tm t{};
+    for (int i = 0; i < 3; ++i) {
+        const int v = number(fields[i]);
+        if (letters[i] == 'D') t.tm_mday = v;
+        if (letters[i] == 'M') t.tm_mon = clamp(v - 1LL);
+        if (letters[i] == 'Y') setYear(t, v);
+    }
+    if (t.tm_mon > 11 || t.tm_mday > 31)
+        throw NqException("Date format obviously incorrect for " + text);
+    dateFromTm(dt, &t);
+    return true;
+}
+
 RWDateTime refDatetime(const RWCString& text) {
     RWDateTime dt(RWDateTime::invalid);
     RWCTokenizer next(text);
@@ -183,6 +209,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     check(onValid(S::setDateYYYYMMDD) == onValid(refDate));
     check(onValid(S::setTime24HR) == onValid(refTime));
+    // setDateAll under a few formats and one made of the text's first bytes, on an invalid and
+    // on a valid value.
+    const std::string formats[] = {"M/D/Y", "D/M/Y", "xYzD",
+                                   std::string(text.data(), std::min<std::size_t>(size, 4))};
+    for (const std::string& format : formats) {
+        const auto setAll = [&format](RWDateTime& dt, const QelString& t) {
+            return S::setDateAll(dt, t, format.c_str());
+        };
+        const auto refAll = [&format](RWDateTime& dt, const QelString& t) {
+            return refDateAll(dt, t, format.c_str());
+        };
+        check(onValid(setAll) == onValid(refAll));
+        check(outcome([&] {
+                  RWDateTime dt(RWDateTime::invalid);
+                  return setAll(dt, text) ? dt : RWDateTime(9, 4, 2007, 1, 2, 3, 456);
+              }) == outcome([&] {
+                  RWDateTime dt(RWDateTime::invalid);
+                  return refAll(dt, text) ? dt : RWDateTime(9, 4, 2007, 1, 2, 3, 456);
+              }));
+    }
     conversion("qel::date", text, [&] { return S::qel::date(text); });
     conversion("qel::time", text, [&] { return S::qel::time(text); });
     // qel::datetime falls back to nq::datetime, whose line it traces.
