@@ -213,6 +213,12 @@ CASES = {  # name: (command, in.csv, exit status, standard output, messages)
     "output_full": ("for a in --help --version '--sql ts -p hour' '-p hour in.csv'; do "
                     "agg $a >/dev/full || echo $?; done", HOURS, 0, "2\n" * 4, FULL * 4),
     "sample_is_generated": ("\"$GEN\" | cmp - \"$SAMPLE\"", None, 0, "", []),
+    # --fill prints the empty hour whose end the clocks skip, and no hour for the skipped one.
+    "fill_before_gap": ("agg --tz America/New_York --dst --fill -p hour in.csv",
+                        "2026-03-08 00:30:00,1\n2026-03-08 04:30:00,2\n", 0, H2 + "".join(
+                            f"2026-03-08 0{h}:00:00\t{c}\n" for h, c in (
+                                (0, "1\t1\t1\t1\t1"), (1, "0\t\t\t\t"), (3, "0\t\t\t\t"),
+                                (4, "1\t2\t2\t2\t2"))), []),
 }
 
 # Time layouts, one row each, by the minute: "!" does not parse, "~" lies outside the calendar.
